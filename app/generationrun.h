@@ -1,0 +1,41 @@
+#pragma once
+
+#include "mysql/database.h"
+
+#include <QString>
+#include <QStringList>
+
+// One Generate: wipe and recreate the output tree, read the whole schema,
+// build the code model and write the chosen generators' files for every
+// chosen table. The window and the command line both run it.
+class GenerationRun
+{
+public:
+    struct Switches
+    {
+        bool dao = true;
+        bool object = true;
+        bool model = true;
+        bool editor = true;
+    };
+
+    // `root` is the directory that receives "code"; progress lines and
+    // failure lines go to `log`.
+    GenerationRun(const QString &root, mysql::LogSink log);
+
+    void setSwitches(const Switches &switches) { m_switches = switches; }
+
+    // Runs the whole job for `schema`, writing files for the tables named in
+    // `chosenTables`. Returns false when anything could not be written.
+    bool run(const QString &schema, const QStringList &chosenTables);
+
+    int failureCount() const { return m_failures; }
+
+private:
+    void prepareOutputTree();
+
+    QString m_root;
+    mysql::LogSink m_log;
+    Switches m_switches;
+    int m_failures = 0;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+namespace mysql {
+class Database;
+}
+
+class TableObject;
+
+// The root of the code model: one TableObject per loaded table and one
+// Relation per table-to-table link.
+class Generator : public QObject
+{
+    Q_OBJECT
+
+public:
+    Generator(mysql::Database *database, QObject *parent);
+
+    mysql::Database *database() const { return m_database; }
+    const QList<TableObject *> &tableObjects() const { return m_tableObjects; }
+    TableObject *tableObject(const QString &tableName) const;
+
+    void createTableObjects();
+    void createRelations();
+
+private:
+    mysql::Database *m_database;
+    QList<TableObject *> m_tableObjects;
+};

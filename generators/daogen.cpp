@@ -1,0 +1,1 @@
+#include "generators/daogen.h"

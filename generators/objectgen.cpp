@@ -1,0 +1,1 @@
+#include "generators/objectgen.h"

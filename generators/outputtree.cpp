@@ -1,0 +1,52 @@
+#include "generators/outputtree.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+
+OutputTree::OutputTree(const QString &root)
+    : m_root(root)
+{
+}
+
+bool OutputTree::fail(const QString &path, const QString &reason) const
+{
+    ++m_failures;
+    if (m_onFailure)
+        m_onFailure(QStringLiteral("Cannot write file: %1 (%2)").arg(path, reason));
+    return false;
+}
+
+bool OutputTree::writeFile(const QString &directory, const QString &fileName,
+                           const QString &text) const
+{
+    const QString directoryPath = m_root + QLatin1Char('/') + directory;
+    const QString path = directoryPath + QLatin1Char('/') + fileName;
+
+    // Table names are not to be trusted: "../x" or "a/b" must not lead the
+    // file out of its directory.
+    if (fileName.contains(QLatin1Char('/')) || fileName.contains(QLatin1Char('\\'))
+        || fileName.contains(QChar(0)))
+        return fail(path, QStringLiteral("the file name holds a path separator"));
+    if (fileName.isEmpty() || fileName == QLatin1String(".") || fileName == QLatin1String(".."))
+        return fail(path, QStringLiteral("the file name is not a plain name"));
+    const QString cleanDirectory = QDir::cleanPath(directoryPath);
+    if (QFileInfo(QDir::cleanPath(path)).absolutePath() != QFileInfo(cleanDirectory).absoluteFilePath())
+        return fail(path, QStringLiteral("the path leaves its directory"));
+
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return fail(path, file.errorString());
+    {
+        QTextStream stream(&file);
+        stream << text;
+        stream.flush();
+        if (stream.status() != QTextStream::Ok)
+            return fail(path, file.errorString());
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return fail(path, file.errorString());
+    return true;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+QT_BEGIN_NAMESPACE
+class QSqlRecord;
+QT_END_NAMESPACE
+
+namespace mysql {
+
+class Table;
+
+class Column : public QObject
+{
+    Q_OBJECT
+
+public:
+    // One column from one row of the columns query.
+    Column(const QSqlRecord &record, Table *parent);
+
+    const QString &tableName() const { return m_tableName; }
+    const QString &name() const { return m_name; }
+    const QString &dataType() const { return m_dataType; }
+    const QString &columnType() const { return m_columnType; }
+    bool notNull() const { return m_notNull; }
+
+    void setTableName(const QString &tableName) { m_tableName = tableName; }
+    void setName(const QString &name) { m_name = name; }
+    void setDataType(const QString &dataType) { m_dataType = dataType; }
+    void setColumnType(const QString &columnType) { m_columnType = columnType; }
+    void setNotNull(bool notNull) { m_notNull = notNull; }
+
+private:
+    QString m_tableName;
+    QString m_name;
+    QString m_dataType;
+    QString m_columnType;
+    bool m_notNull = false;
+};
+
+} // namespace mysql

@@ -1,0 +1,140 @@
+#include "mysql/database.h"
+
+#include "mysql/catalogquery.h"
+#include "mysql/diagnostics.h"
+#include "mysql/foreignkey.h"
+#include "mysql/primarykey.h"
+#include "mysql/table.h"
+
+#include <QPlainTextEdit>
+#include <QSqlError>
+#include <QVariant>
+
+namespace mysql {
+
+Database::Database(const QString &schema, QObject *parent)
+    : QObject(parent)
+    , m_name(schema)
+{
+}
+
+Database::Database(const QString &schema, QPlainTextEdit *log, QObject *parent)
+    : QObject(parent)
+    , m_name(schema)
+    , m_log(log)
+{
+}
+
+Database::Database(const QString &schema, const QStringList &tableNames, QObject *parent)
+    : QObject(parent)
+    , m_name(schema)
+    , m_tableNames(tableNames)
+{
+}
+
+Database::Database(const QString &schema, LogSink logSink, QObject *parent)
+    : QObject(parent)
+    , m_name(schema)
+    , m_logSink(std::move(logSink))
+{
+}
+
+Table *Database::table(const QString &name) const
+{
+    for (Table *table : m_tables) {
+        if (table->name() == name)
+            return table;
+    }
+    return nullptr;
+}
+
+void Database::writeLog(const QString &line) const
+{
+    if (m_log)
+        m_log->appendPlainText(line);
+    if (m_logSink)
+        m_logSink(line);
+}
+
+void Database::loadTables()
+{
+    QSqlQuery query = catalogQuery();
+    query.prepare(QStringLiteral("select TABLE_NAME  from tables  where 1=1  and table_type = 'BASE TABLE'  and table_schema = :schema"));
+    query.bindValue(QStringLiteral(":schema"), m_name);
+    query.exec();
+    reportQueryError(query.lastError(), QString());
+
+    auto createTable = [this](const QString &name) {
+        debugQuoted(name);
+        writeLog(QStringLiteral("Getting information from table: %1").arg(name));
+        m_tables.append(new Table(name, this));
+    };
+
+    while (query.next()) {
+        const QString name = query.value(0).toString();
+        if (m_tableNames.isEmpty()) {
+            createTable(name);
+            continue;
+        }
+        // A name listed twice gives two tables, as the filter list says.
+        for (const QString &wanted : std::as_const(m_tableNames)) {
+            if (name == wanted)
+                createTable(name);
+        }
+    }
+}
+
+void Database::dumpTables() const
+{
+    for (const Table *table : m_tables)
+        debugQuoted(table->toString());
+}
+
+void Database::createPrimaryKeys()
+{
+    for (Table *table : std::as_const(m_tables)) {
+        debugQuoted(QStringLiteral("Creado Primary Key de la tabla \"%1\"").arg(table->name()));
+        writeLog(QStringLiteral("Creating Primary key for table: %1").arg(table->name()));
+        table->createPrimaryKey();
+    }
+}
+
+void Database::createForeignKeys()
+{
+    for (Table *table : std::as_const(m_tables)) {
+        debugQuoted(QStringLiteral("Creado Foreign Key de la tabla \"%1\"").arg(table->name()));
+        writeLog(QStringLiteral("Creating Foreign key for table: %1").arg(table->name()));
+        table->loadForeignKeys();
+    }
+}
+
+void Database::createKeys()
+{
+    createPrimaryKeys();
+    createForeignKeys();
+}
+
+void Database::createRelationships()
+{
+    for (Table *t1 : std::as_const(m_tables)) {
+        PrimaryKey *p1 = t1->primaryKey();
+        if (!p1)
+            continue;
+        for (Table *t2 : std::as_const(m_tables)) {
+            ForeignKey *f = t2->foreignKeyTo(p1);
+            if (!f)
+                continue;
+            const bool sameKeySize = t2->primaryKey()
+                    && p1->columns().size() == t2->primaryKey()->columns().size();
+            if (t2->foreignKeyInPrimaryKey(f) && sameKeySize) {
+                t2->addOneToOneTable(t1);
+                t1->addOneToOneTable(t2);
+            } else {
+                t2->addReferencedTable(t1);
+                t1->addReferencingTable(t2);
+            }
+        }
+    }
+}
+
+} // namespace mysql

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+QT_BEGIN_NAMESPACE
+class QPlainTextEdit;
+QT_END_NAMESPACE
+
+namespace mysql {
+
+class Table;
+
+// Receives the progress lines meant for the user, one call per line.
+using LogSink = std::function<void(const QString &line)>;
+
+// One schema as information_schema describes it: its base tables with their
+// columns and keys, and the table-to-table links derived from those keys.
+class Database : public QObject
+{
+    Q_OBJECT
+
+public:
+    Database(const QString &schema, QObject *parent);
+    Database(const QString &schema, QPlainTextEdit *log, QObject *parent);
+    Database(const QString &schema, const QStringList &tableNames, QObject *parent);
+    // For front ends without a log pane, such as the command line.
+    Database(const QString &schema, LogSink logSink, QObject *parent);
+
+    const QString &name() const { return m_name; }
+    const QStringList &tableNames() const { return m_tableNames; }
+    const QList<Table *> &tables() const { return m_tables; }
+    QPlainTextEdit *log() const { return m_log; }
+
+    Table *table(const QString &name) const;
+
+    void loadTables();
+    void dumpTables() const;
+
+    void createPrimaryKeys();
+    void createForeignKeys();
+    void createKeys();
+
+    void createRelationships();
+
+    // Appends a progress line to the log pane (or sink) when there is one.
+    void writeLog(const QString &line) const;
+
+private:
+    QString m_name;
+    QStringList m_tableNames;
+    QList<Table *> m_tables;
+    QPlainTextEdit *m_log = nullptr;
+    LogSink m_logSink;
+};
+
+} // namespace mysql

@@ -1,0 +1,36 @@
+#include "mysql/diagnostics.h"
+
+#include <QDebug>
+#include <QSqlError>
+
+namespace {
+
+QString quoted(const QString &text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+void writeDebugMessage(const QString &message)
+{
+    // nospace() keeps the trailing blank that every item carries.
+    qDebug().nospace().noquote() << message;
+}
+
+} // namespace
+
+void reportQueryError(const QSqlError &error, const QString &where)
+{
+    if (!error.isValid())
+        return;
+    writeDebugMessage(quoted(error.text()) + QStringLiteral("  - in ->  ") + quoted(where)
+                      + QLatin1Char(' '));
+}
+
+namespace mysql {
+
+void debugQuoted(const QString &item)
+{
+    writeDebugMessage(quoted(item) + QLatin1Char(' '));
+}
+
+} // namespace mysql

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+QT_BEGIN_NAMESPACE
+class QSqlError;
+QT_END_NAMESPACE
+
+// Writes a failed catalogue query's error to the debug output; does nothing
+// when there was no error. The load goes on either way.
+void reportQueryError(const QSqlError &error, const QString &where);
+
+namespace mysql {
+
+// Writes one debug message whose items are the given strings, each quoted
+// and followed by one blank. The text is kept verbatim: unlike the default
+// debug stream, inner quotes and non-ASCII letters are not escaped, so the
+// lines stay readable and stable for tools that grep them.
+void debugQuoted(const QString &item);
+
+} // namespace mysql

@@ -1,0 +1,78 @@
+#include "mysql/foreignkey.h"
+
+#include "mysql/catalogquery.h"
+#include "mysql/database.h"
+#include "mysql/diagnostics.h"
+#include "mysql/foreignkeycolumn.h"
+#include "mysql/table.h"
+
+#include <QSqlError>
+#include <QVariant>
+
+namespace mysql {
+
+ForeignKey::ForeignKey(const QString &name, Table *table, QObject *parent)
+    : Constraint(table, parent)
+{
+    setObjectName(name);
+    setName(name);
+    loadReferencedTable();
+    loadColumns();
+}
+
+void ForeignKey::loadReferencedTable()
+{
+    QSqlQuery query = catalogQuery();
+    query.prepare(QStringLiteral("select kc.referenced_table_name\n"
+                                 "  from KEY_COLUMN_USAGE kc, table_constraints tc\n"
+                                 " where 1=1\n"
+                                 "   and kc.CONSTRAINT_SCHEMA = tc.constraint_schema\n"
+                                 "   and tc.table_name = kc.table_name\n"
+                                 "   and tc.constraint_name = kc.constraint_name\n"
+                                 "   and tc.constraint_type = 'FOREIGN KEY'\n"
+                                 "   and tc.table_name = :tableName\n"
+                                 "   and tc.constraint_name = :constraintName \n"
+                                 "   and tc.constraint_schema = :schema \n"));
+    query.bindValue(QStringLiteral(":tableName"), table()->name());
+    query.bindValue(QStringLiteral(":constraintName"), name());
+    query.bindValue(QStringLiteral(":schema"), schemaOf(table()));
+    query.exec();
+    reportQueryError(query.lastError(), QString());
+
+    if (query.next()) {
+        const Database *db = table()->database();
+        m_referencedTable = db ? db->table(query.value(0).toString()) : nullptr;
+    }
+}
+
+void ForeignKey::loadColumns()
+{
+    QSqlQuery query = catalogQuery();
+    query.prepare(QStringLiteral("select kc.column_name,\n"
+                                 "       kc.ordinal_position,\n"
+                                 "       kc.referenced_column_name\n"
+                                 "  from KEY_COLUMN_USAGE kc, table_constraints tc\n"
+                                 " where 1=1\n"
+                                 "   and kc.CONSTRAINT_SCHEMA = tc.constraint_schema\n"
+                                 "   and tc.table_name = kc.table_name\n"
+                                 "   and tc.constraint_name = kc.constraint_name\n"
+                                 "   and tc.constraint_type = 'FOREIGN KEY'\n"
+                                 "   and tc.table_name = :tableName\n"
+                                 "   and tc.constraint_name = :constraintName \n"
+                                 "   and tc.constraint_schema = :schema\n"));
+    query.bindValue(QStringLiteral(":tableName"), table()->name());
+    query.bindValue(QStringLiteral(":constraintName"), name());
+    query.bindValue(QStringLiteral(":schema"), schemaOf(table()));
+    query.exec();
+    reportQueryError(query.lastError(), QString());
+
+    while (query.next()) {
+        auto *keyColumn = new ForeignKeyColumn(table()->column(query.value(0).toString()), this);
+        keyColumn->setPosition(query.value(1).toInt());
+        if (m_referencedTable)
+            keyColumn->setReferencedColumn(m_referencedTable->column(query.value(2).toString()));
+        appendColumn(keyColumn);
+    }
+}
+
+} // namespace mysql

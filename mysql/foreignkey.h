@@ -1,0 +1,22 @@
+#pragma once
+
+#include "mysql/constraint.h"
+
+namespace mysql {
+
+class ForeignKey : public Constraint
+{
+public:
+    // Reads the referenced table and the key's columns at once.
+    ForeignKey(const QString &name, Table *table, QObject *parent);
+
+    Table *referencedTable() const { return m_referencedTable; }
+
+private:
+    void loadReferencedTable();
+    void loadColumns();
+
+    Table *m_referencedTable = nullptr;
+};
+
+} // namespace mysql

@@ -1,0 +1,10 @@
+#include "mysql/foreignkeycolumn.h"
+
+namespace mysql {
+
+ForeignKeyColumn::ForeignKeyColumn(Column *column, QObject *parent)
+    : KeyColumn(column, parent)
+{
+}
+
+} // namespace mysql

@@ -1,0 +1,156 @@
+#include "mysql/table.h"
+
+#include "mysql/catalogquery.h"
+#include "mysql/column.h"
+#include "mysql/database.h"
+#include "mysql/diagnostics.h"
+#include "mysql/foreignkey.h"
+#include "mysql/keycolumn.h"
+#include "mysql/primarykey.h"
+
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QVariant>
+
+namespace mysql {
+
+namespace {
+
+template<typename T>
+void appendOnce(QList<T *> &list, T *item)
+{
+    if (!list.contains(item))
+        list.append(item);
+}
+
+} // namespace
+
+Table::Table(const QString &name, QObject *parent)
+    : QObject(parent)
+    , m_name(name)
+{
+    setObjectName(name);
+    loadColumns();
+}
+
+void Table::loadColumns()
+{
+    QSqlQuery query = catalogQuery();
+    query.prepare(QStringLiteral("select c.TABLE_SCHEMA, c.TABLE_NAME, c.IS_NULLABLE, c.DATA_TYPE, c.COLUMN_NAME, c.COLUMN_TYPE, c.COLUMN_KEY from columns c where c.TABLE_SCHEMA = :schema  and c.TABLE_NAME = :tablename "));
+    query.bindValue(QStringLiteral(":schema"), schemaOf(this));
+    query.bindValue(QStringLiteral(":tablename"), m_name);
+    query.exec();
+    reportQueryError(query.lastError(), QStringLiteral("mysql::Table::Table(const QString&, QObject*)"));
+
+    while (query.next()) {
+        auto *column = new Column(query.record(), this);
+        m_columns.append(column);
+        if (column->notNull())
+            m_notNullColumns.append(column);
+    }
+}
+
+Database *Table::database() const
+{
+    return qobject_cast<Database *>(parent());
+}
+
+Column *Table::column(const QString &name) const
+{
+    for (Column *column : m_columns) {
+        if (column->name() == name)
+            return column;
+    }
+    return nullptr;
+}
+
+void Table::createPrimaryKey()
+{
+    m_primaryKey = new PrimaryKey(this, this);
+}
+
+void Table::loadForeignKeys()
+{
+    QSqlQuery query = catalogQuery();
+    query.prepare(QStringLiteral("select tc.constraint_name\n"
+                                 "  from table_constraints tc\n"
+                                 " where 1=1 \n"
+                                 " and tc.constraint_type = 'FOREIGN KEY' \n"
+                                 " and tc.constraint_schema = :schema \n"
+                                 " and tc.table_name = :tableName \n"));
+    query.bindValue(QStringLiteral(":schema"), schemaOf(this));
+    query.bindValue(QStringLiteral(":tableName"), m_name);
+    query.exec();
+    reportQueryError(query.lastError(), QString());
+
+    // Every foreign key of the table, so that every link can be derived.
+    while (query.next())
+        m_foreignKeys.append(new ForeignKey(query.value(0).toString(), this, this));
+}
+
+ForeignKey *Table::foreignKeyTo(PrimaryKey *key) const
+{
+    if (!key || !key->table())
+        return nullptr;
+    for (ForeignKey *foreignKey : m_foreignKeys) {
+        const Table *referenced = foreignKey->referencedTable();
+        if (referenced && referenced->name() == key->table()->name())
+            return foreignKey;
+    }
+    return nullptr;
+}
+
+bool Table::foreignKeyInPrimaryKey(ForeignKey *key) const
+{
+    if (!key || !m_primaryKey)
+        return false;
+    if (key->columns().size() > m_primaryKey->columns().size())
+        return false;
+    for (const KeyColumn *primaryColumn : m_primaryKey->columns()) {
+        for (const KeyColumn *foreignColumn : key->columns()) {
+            // A key column whose name is not among the table's columns has
+            // no column and matches nothing.
+            if (!primaryColumn->column() || !foreignColumn->column())
+                continue;
+            if (foreignColumn->column()->name() == primaryColumn->column()->name())
+                return true;
+        }
+    }
+    return false;
+}
+
+void Table::addOneToOneTable(Table *table)
+{
+    appendOnce(m_oneToOneTables, table);
+}
+
+void Table::addReferencingTable(Table *table)
+{
+    appendOnce(m_referencingTables, table);
+}
+
+void Table::addReferencedTable(Table *table)
+{
+    appendOnce(m_referencedTables, table);
+}
+
+QString Table::toString() const
+{
+    const QString row = QStringLiteral("\n%1 | %2");
+    QString text = m_name;
+    text += QStringLiteral("\nColumnas");
+    for (const Column *column : m_columns)
+        text += row.arg(column->name(), column->columnType());
+    text += QStringLiteral("\nPrimaryKey\n");
+    if (m_primaryKey) {
+        text += m_primaryKey->name();
+        for (const KeyColumn *keyColumn : m_primaryKey->columns()) {
+            const Column *column = keyColumn->column();
+            text += row.arg(column ? column->name() : QString(),
+                            column ? column->columnType() : QString());
+        }
+    }
+    return text;
+}
+
+} // namespace mysql
