@@ -7,3 +7,7 @@
 // a link given as `path` is removed itself. Returns true when `path` is gone
 // (or never existed); stops at the first entry that cannot be removed.
 bool removeDirectoryTree(const QString &path);
+
+// The same; on failure `failedPath` receives the entry that could not be
+// removed.
+bool removeDirectoryTree(const QString &path, QString *failedPath);

@@ -1,1 +1,111 @@
 #include "app/generationrun.h"
+
+#include "app/directorytree.h"
+#include "codemodel/generator.h"
+#include "codemodel/tableobject.h"
+#include "generators/daogen.h"
+#include "generators/editorgen.h"
+#include "generators/modelgen.h"
+#include "generators/objectgen.h"
+#include "generators/outputtree.h"
+#include "mysql/diagnostics.h"
+#include "mysql/table.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+
+namespace {
+
+const char *const outputDirectories[] = {
+    "code/C++/object",
+    "code/C++/dao",
+    "code/C++/model",
+    "code/C++/editors",
+};
+
+// Creates one generator, writes both of its files and logs its line.
+template<typename Gen>
+void generate(TableObject *table, Generator *parent, const OutputTree &tree,
+              const mysql::LogSink &log, const QString &line)
+{
+    auto *generator = new Gen(table, parent);
+    generator->setOutputTree(&tree);
+    generator->generateHeader();
+    generator->generateSource();
+    log(line.arg(table->table()->name()));
+}
+
+} // namespace
+
+GenerationRun::GenerationRun(const QString &root, mysql::LogSink log)
+    : m_root(root)
+    , m_log(std::move(log))
+{
+}
+
+void GenerationRun::prepareOutputTree()
+{
+    const QString codePath = m_root + QStringLiteral("/code");
+    const QFileInfo code(codePath);
+    if (code.exists() || code.isSymLink()) {
+        QString failedPath;
+        if (!removeDirectoryTree(codePath, &failedPath)) {
+            ++m_failures;
+            m_log(QStringLiteral("Cannot remove the old output tree completely: %1").arg(failedPath));
+        }
+    }
+
+    const QDir root(m_root);
+    for (const char *directory : outputDirectories) {
+        const QString path = QString::fromLatin1(directory);
+        if (!root.mkpath(path)) {
+            ++m_failures;
+            m_log(QStringLiteral("Cannot create directory: %1").arg(root.filePath(path)));
+        }
+    }
+}
+
+bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
+{
+    m_failures = 0;
+    const int queryErrorsBefore = mysql::queryErrorCount();
+
+    prepareOutputTree();
+    const QSet<QString> chosen(chosenTables.cbegin(), chosenTables.cend());
+
+    mysql::Database database(schema, m_log, nullptr);
+    database.loadTables();
+    database.createKeys();
+    database.createRelationships();
+
+    OutputTree tree(m_root);
+    tree.setFailureHandler(m_log);
+
+    {
+        Generator generator(&database, nullptr);
+        generator.createTableObjects();
+        generator.createRelations();
+
+        for (TableObject *table : generator.tableObjects()) {
+            if (!chosen.contains(table->table()->name()))
+                continue;
+            if (m_switches.dao)
+                generate<DAOGen>(table, &generator, tree, m_log,
+                                 QStringLiteral("Generating DAO class for table: %1"));
+            if (m_switches.object)
+                generate<ObjectGen>(table, &generator, tree, m_log,
+                                    QStringLiteral("Generating Object class for table: %1"));
+            if (m_switches.model)
+                generate<ModelGen>(table, &generator, tree, m_log,
+                                   QStringLiteral("Generating Model class for table: %1"));
+            if (m_switches.editor)
+                generate<EditorGen>(table, &generator, tree, m_log,
+                                    QStringLiteral("Generating Editor class for table: %1"));
+        }
+    } // the code model goes before the schema it points into
+
+    m_failures += tree.failureCount();
+    m_queryErrors = mysql::queryErrorCount() - queryErrorsBefore;
+    return m_failures == 0;
+}

@@ -29,7 +29,10 @@ public:
     // `chosenTables`. Returns false when anything could not be written.
     bool run(const QString &schema, const QStringList &chosenTables);
 
+    // Files and directories that could not be written or removed.
     int failureCount() const { return m_failures; }
+    // Catalogue queries that failed while the schema was read.
+    int queryErrorCount() const { return m_queryErrors; }
 
 private:
     void prepareOutputTree();
@@ -38,4 +41,5 @@ private:
     mysql::LogSink m_log;
     Switches m_switches;
     int m_failures = 0;
+    int m_queryErrors = 0;
 };

@@ -3,7 +3,11 @@
 #include <QDebug>
 #include <QSqlError>
 
+#include <atomic>
+
 namespace {
+
+std::atomic<int> reportedErrors{0};
 
 QString quoted(const QString &text)
 {
@@ -22,11 +26,17 @@ void reportQueryError(const QSqlError &error, const QString &where)
 {
     if (!error.isValid())
         return;
+    ++reportedErrors;
     writeDebugMessage(quoted(error.text()) + QStringLiteral("  - in ->  ") + quoted(where)
                       + QLatin1Char(' '));
 }
 
 namespace mysql {
+
+int queryErrorCount()
+{
+    return reportedErrors.load();
+}
 
 void debugQuoted(const QString &item)
 {

@@ -18,4 +18,8 @@ namespace mysql {
 // lines stay readable and stable for tools that grep them.
 void debugQuoted(const QString &item);
 
+// How many failed queries reportQueryError() has seen in this process, so
+// that a front end can tell a complete schema from a partial one.
+int queryErrorCount();
+
 } // namespace mysql
