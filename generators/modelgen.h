@@ -1,1 +1,41 @@
 #pragma once
+
+#include "generators/genfunctions.h"
+#include "generators/sourcegenerator.h"
+
+#include <QString>
+
+class ColumnObject;
+
+// Writes the table-model class of one table: a QAbstractTableModel over a
+// list of entity objects with one column per table column.
+class ModelGen : public SourceGenerator, private GenFunctions
+{
+    Q_OBJECT
+
+public:
+    ModelGen(TableObject *table, QObject *parent);
+
+    void generateHeader();
+    void generateSource();
+
+    QString headerText() const;
+    QString sourceText() const;
+    QString headerFileName() const;
+    QString sourceFileName() const;
+
+private:
+    QString dataMethod() const;
+    QString setDataMethod() const;
+    QString headerDataMethod() const;
+    QString flagsMethod() const;
+    QString rowCountMethod() const;
+    QString columnCountMethod() const;
+    QString insertRowsMethod() const;
+    QString removeRowsMethod() const;
+    QString addMethod() const;
+
+    QString className() const;
+    QString tableName() const;
+    static QString upperFirst(const QString &name);
+};
