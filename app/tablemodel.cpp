@@ -1,1 +1,116 @@
 #include "app/tablemodel.h"
+
+#include "app/tableitem.h"
+
+TableModel::TableModel(QList<TableItem *> *items, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_items(items)
+{
+}
+
+int TableModel::rowCount(const QModelIndex &parent) const
+{
+    // A flat list: rows have no children of their own.
+    if (parent.isValid())
+        return 0;
+    return int(m_items->size());
+}
+
+int TableModel::columnCount(const QModelIndex &parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return ColumnCount;
+}
+
+QVariant TableModel::data(const QModelIndex &index, int role) const
+{
+    if (!isItemIndex(index))
+        return QVariant();
+
+    const TableItem *item = m_items->at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return item->name();
+    case Qt::CheckStateRole:
+        return item->isChecked() ? Qt::Checked : Qt::Unchecked;
+    default:
+        return QVariant();
+    }
+}
+
+bool TableModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    Q_UNUSED(value)
+    if (role != Qt::CheckStateRole || !isItemIndex(index))
+        return false;
+
+    // The check box is the only editor, and every click on it flips the
+    // state, so the value the delegate computed adds nothing.
+    TableItem *item = m_items->at(index.row());
+    item->setChecked(!item->isChecked());
+    emit dataChanged(index, index, {Qt::CheckStateRole});
+    return true;
+}
+
+QVariant TableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (section == ColumnName && orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return tr("Name");
+    return QVariant();
+}
+
+Qt::ItemFlags TableModel::flags(const QModelIndex &index) const
+{
+    if (!isItemIndex(index))
+        return Qt::NoItemFlags;
+    return Qt::ItemIsUserCheckable | Qt::ItemIsEnabled;
+}
+
+QStringList TableModel::checkedTables() const
+{
+    QStringList names;
+    for (const TableItem *item : std::as_const(*m_items)) {
+        if (item->isChecked())
+            names.append(item->name());
+    }
+    return names;
+}
+
+void TableModel::beginRefill()
+{
+    beginResetModel();
+}
+
+void TableModel::endRefill()
+{
+    endResetModel();
+}
+
+void TableModel::selectAll()
+{
+    setAllChecked(true);
+}
+
+void TableModel::selectNone()
+{
+    setAllChecked(false);
+}
+
+bool TableModel::isItemIndex(const QModelIndex &index) const
+{
+    return index.isValid() && index.model() == this && index.column() == ColumnName
+            && index.row() >= 0 && index.row() < m_items->size();
+}
+
+void TableModel::setAllChecked(bool checked)
+{
+    for (TableItem *item : std::as_const(*m_items))
+        item->setChecked(checked);
+
+    // One announcement for the whole list, not one per row.
+    if (m_items->isEmpty())
+        return;
+    emit dataChanged(index(0, ColumnName), index(rowCount() - 1, ColumnName),
+                     {Qt::CheckStateRole});
+}
