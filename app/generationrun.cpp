@@ -38,9 +38,10 @@ void generate(TableObject *table, Generator *parent, const OutputTree &tree,
 
 } // namespace
 
-GenerationRun::GenerationRun(const QString &root, mysql::LogSink log)
+GenerationRun::GenerationRun(const QString &root, mysql::LogSink log, mysql::LogSink errors)
     : m_root(root)
     , m_log(std::move(log))
+    , m_errors(errors ? std::move(errors) : m_log)
 {
 }
 
@@ -52,7 +53,7 @@ void GenerationRun::prepareOutputTree()
         QString failedPath;
         if (!removeDirectoryTree(codePath, &failedPath)) {
             ++m_failures;
-            m_log(QStringLiteral("Cannot remove the old output tree completely: %1").arg(failedPath));
+            m_errors(QStringLiteral("Cannot remove the old output tree completely: %1").arg(failedPath));
         }
     }
 
@@ -61,7 +62,7 @@ void GenerationRun::prepareOutputTree()
         const QString path = QString::fromLatin1(directory);
         if (!root.mkpath(path)) {
             ++m_failures;
-            m_log(QStringLiteral("Cannot create directory: %1").arg(root.filePath(path)));
+            m_errors(QStringLiteral("Cannot create directory: %1").arg(root.filePath(path)));
         }
     }
 }
@@ -80,7 +81,7 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
     database.createRelationships();
 
     OutputTree tree(m_root);
-    tree.setFailureHandler(m_log);
+    tree.setFailureHandler(m_errors);
 
     {
         Generator generator(&database, nullptr);

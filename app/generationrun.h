@@ -19,9 +19,10 @@ public:
         bool editor = true;
     };
 
-    // `root` is the directory that receives "code"; progress lines and
-    // failure lines go to `log`.
-    GenerationRun(const QString &root, mysql::LogSink log);
+    // `root` is the directory that receives "code". Progress lines go to
+    // `log`; lines about what could not be written go to `errors`, or to
+    // `log` as well when no error sink is given.
+    GenerationRun(const QString &root, mysql::LogSink log, mysql::LogSink errors = {});
 
     void setSwitches(const Switches &switches) { m_switches = switches; }
 
@@ -39,6 +40,7 @@ private:
 
     QString m_root;
     mysql::LogSink m_log;
+    mysql::LogSink m_errors;
     Switches m_switches;
     int m_failures = 0;
     int m_queryErrors = 0;

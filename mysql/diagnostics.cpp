@@ -8,6 +8,7 @@
 namespace {
 
 std::atomic<int> reportedErrors{0};
+QString lastError;
 
 QString quoted(const QString &text)
 {
@@ -27,6 +28,7 @@ void reportQueryError(const QSqlError &error, const QString &where)
     if (!error.isValid())
         return;
     ++reportedErrors;
+    lastError = error.text();
     writeDebugMessage(quoted(error.text()) + QStringLiteral("  - in ->  ") + quoted(where)
                       + QLatin1Char(' '));
 }
@@ -36,6 +38,11 @@ namespace mysql {
 int queryErrorCount()
 {
     return reportedErrors.load();
+}
+
+QString lastQueryError()
+{
+    return lastError;
 }
 
 void debugQuoted(const QString &item)

@@ -21,5 +21,7 @@ void debugQuoted(const QString &item);
 // How many failed queries reportQueryError() has seen in this process, so
 // that a front end can tell a complete schema from a partial one.
 int queryErrorCount();
+// The text of the last failed query's error, empty when none failed.
+QString lastQueryError();
 
 } // namespace mysql

@@ -1,0 +1,203 @@
+#include "app/cli/commandline.h"
+
+namespace {
+
+// One option with a value: "-x value", "-xvalue", "--long=value", "--long value".
+class ArgumentReader
+{
+public:
+    explicit ArgumentReader(const QStringList &arguments)
+        : m_arguments(arguments)
+    {
+    }
+
+    bool atEnd() const { return m_index >= m_arguments.size(); }
+    QString next() { return m_arguments.at(m_index++); }
+    bool hasNext() const { return m_index < m_arguments.size(); }
+
+    // The value that belongs to `argument` (already taken), or a null string
+    // when there is none.
+    QString valueFor(const QString &argument, const QString &shortName, const QString &longName)
+    {
+        if (!shortName.isEmpty() && argument.startsWith(shortName) && argument.size() > shortName.size())
+            return argument.mid(shortName.size());
+        if (argument.startsWith(longName + QLatin1Char('=')))
+            return argument.mid(longName.size() + 1);
+        if (hasNext())
+            return next();
+        return QString();
+    }
+
+private:
+    QStringList m_arguments;
+    int m_index = 0;
+};
+
+bool matches(const QString &argument, const QString &shortName, const QString &longName)
+{
+    if (!shortName.isEmpty() && argument.startsWith(shortName)
+        && !argument.startsWith(QLatin1String("--")))
+        return true;
+    return argument == longName || argument.startsWith(longName + QLatin1Char('='));
+}
+
+QStringList splitList(const QString &value)
+{
+    QStringList items;
+    for (const QString &item : value.split(QLatin1Char(','))) {
+        const QString trimmed = item.trimmed();
+        if (!trimmed.isEmpty())
+            items.append(trimmed);
+    }
+    return items;
+}
+
+QString parseSwitches(const QString &value, GenerationRun::Switches *switches)
+{
+    GenerationRun::Switches chosen;
+    chosen.dao = chosen.object = chosen.model = chosen.editor = false;
+    const QStringList kinds = splitList(value);
+    if (kinds.isEmpty())
+        return QStringLiteral("--only needs at least one of dao, object, model, editor");
+    for (const QString &kind : kinds) {
+        if (kind == QLatin1String("dao"))
+            chosen.dao = true;
+        else if (kind == QLatin1String("object"))
+            chosen.object = true;
+        else if (kind == QLatin1String("model"))
+            chosen.model = true;
+        else if (kind == QLatin1String("editor"))
+            chosen.editor = true;
+        else
+            return QStringLiteral("unknown kind of class in --only: \"%1\" (use dao, object, model, editor)")
+                    .arg(kind);
+    }
+    *switches = chosen;
+    return QString();
+}
+
+} // namespace
+
+ParsedCommandLine parseCommandLine(const QStringList &arguments, const QString &environmentPassword)
+{
+    ParsedCommandLine parsed;
+    CommandLineOptions &options = parsed.options;
+    options.connection.password = environmentPassword;
+    bool schemaGiven = false;
+
+    ArgumentReader reader(arguments);
+    auto missingValue = [&](const QString &option) {
+        parsed.error = QStringLiteral("option %1 needs a value").arg(option);
+        return parsed;
+    };
+
+    while (!reader.atEnd()) {
+        const QString argument = reader.next();
+        if (argument == QLatin1String("--help")) {
+            options.showHelp = true;
+        } else if (argument == QLatin1String("--version")) {
+            options.showVersion = true;
+        } else if (argument == QLatin1String("-v") || argument == QLatin1String("--verbose")) {
+            options.verbose = true;
+        } else if (argument == QLatin1String("-p") || argument == QLatin1String("--password")) {
+            // Without a value the password is asked for, never taken from
+            // the next argument, as the mysql client does.
+            options.promptForPassword = true;
+        } else if (matches(argument, QStringLiteral("-p"), QStringLiteral("--password"))) {
+            options.connection.password = argument.startsWith(QLatin1String("--"))
+                    ? argument.mid(int(qstrlen("--password=")))
+                    : argument.mid(2);
+            options.promptForPassword = false;
+        } else if (matches(argument, QStringLiteral("-h"), QStringLiteral("--host"))) {
+            const QString value = reader.valueFor(argument, QStringLiteral("-h"), QStringLiteral("--host"));
+            if (value.isNull())
+                return missingValue(QStringLiteral("--host"));
+            options.connection.host = value;
+        } else if (matches(argument, QStringLiteral("-P"), QStringLiteral("--port"))) {
+            const QString value = reader.valueFor(argument, QStringLiteral("-P"), QStringLiteral("--port"));
+            if (value.isNull())
+                return missingValue(QStringLiteral("--port"));
+            bool ok = false;
+            const int port = value.toInt(&ok, 10);
+            if (!ok || port <= 0 || port > 65535) {
+                parsed.error = QStringLiteral("invalid port \"%1\": give a number from 1 to 65535").arg(value);
+                return parsed;
+            }
+            options.connection.port = port;
+        } else if (matches(argument, QStringLiteral("-u"), QStringLiteral("--user"))) {
+            const QString value = reader.valueFor(argument, QStringLiteral("-u"), QStringLiteral("--user"));
+            if (value.isNull())
+                return missingValue(QStringLiteral("--user"));
+            options.connection.user = value;
+        } else if (matches(argument, QStringLiteral("-D"), QStringLiteral("--schema"))
+                   || matches(argument, QString(), QStringLiteral("--database"))) {
+            const bool database = argument.startsWith(QLatin1String("--database"));
+            const QString value = reader.valueFor(argument, QStringLiteral("-D"),
+                                                  database ? QStringLiteral("--database")
+                                                           : QStringLiteral("--schema"));
+            if (value.isNull())
+                return missingValue(QStringLiteral("--schema"));
+            options.connection.schema = value;
+            schemaGiven = true;
+        } else if (matches(argument, QStringLiteral("-o"), QStringLiteral("--output"))) {
+            const QString value = reader.valueFor(argument, QStringLiteral("-o"), QStringLiteral("--output"));
+            if (value.isNull())
+                return missingValue(QStringLiteral("--output"));
+            if (value.isEmpty()) {
+                parsed.error = QStringLiteral("--output needs a directory");
+                return parsed;
+            }
+            options.outputDirectory = value;
+        } else if (matches(argument, QString(), QStringLiteral("--tables"))) {
+            const QString value = reader.valueFor(argument, QString(), QStringLiteral("--tables"));
+            if (value.isNull())
+                return missingValue(QStringLiteral("--tables"));
+            options.tables = splitList(value);
+            if (options.tables.isEmpty()) {
+                parsed.error = QStringLiteral("--tables needs at least one table name");
+                return parsed;
+            }
+        } else if (matches(argument, QString(), QStringLiteral("--only"))) {
+            const QString value = reader.valueFor(argument, QString(), QStringLiteral("--only"));
+            if (value.isNull())
+                return missingValue(QStringLiteral("--only"));
+            parsed.error = parseSwitches(value, &options.switches);
+            if (!parsed.error.isEmpty())
+                return parsed;
+        } else {
+            parsed.error = QStringLiteral("unknown argument \"%1\"").arg(argument);
+            return parsed;
+        }
+    }
+
+    if (!options.showHelp && !options.showVersion && !schemaGiven)
+        parsed.error = QStringLiteral("no schema given: use -D SCHEMA");
+    return parsed;
+}
+
+QString usageText()
+{
+    return QStringLiteral(
+            "Usage: tablesmith-cli -D SCHEMA [options]\n"
+            "\n"
+            "Reads the tables, columns and keys of a MySQL/MariaDB schema and writes the\n"
+            "entity, DAO, model and editor classes of the chosen tables to DIR/code/C++.\n"
+            "The directory DIR/code is removed and written anew on every run.\n"
+            "\n"
+            "Options:\n"
+            "  -h, --host=HOST        server host (default localhost: the unix socket)\n"
+            "  -P, --port=PORT        server port (default 3306)\n"
+            "  -u, --user=USER        account name\n"
+            "  -p, --password[=PASS]  password; without a value it is asked for on the\n"
+            "                         terminal. MYSQL_PWD is used when neither is given\n"
+            "  -D, --schema=SCHEMA    the schema to read (required)\n"
+            "      --tables=A,B,...   tables to generate (default: every base table)\n"
+            "      --only=KINDS       any of dao,object,model,editor (default: all four)\n"
+            "  -o, --output=DIR       directory that receives code/C++ (default: .)\n"
+            "  -v, --verbose          also print the developer lines of the schema reader\n"
+            "      --version          print the version and exit\n"
+            "      --help             print this help and exit\n"
+            "\n"
+            "Exit status: 0 success, 1 connection, catalogue or write failure,\n"
+            "2 bad arguments or unknown table.\n");
+}

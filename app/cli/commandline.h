@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/generationrun.h"
+#include "app/mysqlconnection.h"
+
+#include <QString>
+#include <QStringList>
+
+// What the command line asks for.
+struct CommandLineOptions
+{
+    ConnectionSettings connection;
+    // -p without a value: ask on the terminal.
+    bool promptForPassword = false;
+    // Empty: every base table of the schema.
+    QStringList tables;
+    GenerationRun::Switches switches;
+    QString outputDirectory = QStringLiteral(".");
+    bool verbose = false;
+    bool showHelp = false;
+    bool showVersion = false;
+};
+
+struct ParsedCommandLine
+{
+    CommandLineOptions options;
+    // Empty when the arguments are fine.
+    QString error;
+};
+
+// Parses the arguments (without the program name) in the style of the mysql
+// client: "-h host", "-hhost", "--host=host", "--host host". `environmentPassword`
+// is MYSQL_PWD's value, used unless -p or --password is given.
+ParsedCommandLine parseCommandLine(const QStringList &arguments,
+                                   const QString &environmentPassword = QString());
+
+QString usageText();

@@ -1,0 +1,128 @@
+#include "app/cli/commandline.h"
+#include "app/cli/passwordprompt.h"
+#include "app/generationrun.h"
+#include "app/mysqlconnection.h"
+#include "mysql/diagnostics.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSqlError>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+enum ExitCode {
+    Success = 0,
+    Failure = 1,
+    BadArguments = 2
+};
+
+bool g_verbose = false;
+
+// Developer lines of the schema reader only with --verbose; the reader's
+// query errors are counted and summed up at the end either way.
+void messageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg && !g_verbose)
+        return;
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+void printLine(FILE *stream, const QString &line)
+{
+    std::fprintf(stream, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stream);
+}
+
+int fail(ExitCode code, const QString &message)
+{
+    printLine(stderr, QStringLiteral("tablesmith-cli: ") + message);
+    return code;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tablesmith-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TABLESMITH_VERSION));
+
+    const ParsedCommandLine parsed = parseCommandLine(QCoreApplication::arguments().mid(1),
+                                                      qEnvironmentVariable("MYSQL_PWD"));
+    CommandLineOptions options = parsed.options;
+    if (!parsed.error.isEmpty()) {
+        printLine(stderr, QStringLiteral("tablesmith-cli: ") + parsed.error);
+        printLine(stderr, QStringLiteral("Try 'tablesmith-cli --help' for more information."));
+        return BadArguments;
+    }
+    if (options.showHelp) {
+        std::fputs(usageText().toLocal8Bit().constData(), stdout);
+        return Success;
+    }
+    if (options.showVersion) {
+        printLine(stdout, QStringLiteral("tablesmith-cli %1").arg(QCoreApplication::applicationVersion()));
+        return Success;
+    }
+
+    g_verbose = options.verbose;
+    qInstallMessageHandler(messageHandler);
+
+    if (options.promptForPassword) {
+        bool ok = false;
+        options.connection.password = promptForPassword(QStringLiteral("Enter password: "), &ok);
+        if (!ok)
+            return fail(BadArguments, QStringLiteral("no password could be read"));
+    }
+
+    const ConnectionSettings &settings = options.connection;
+    printLine(stdout, QStringLiteral("Establishing connection to: %1").arg(settings.host));
+    {
+        const QSqlDatabase schema = openMysqlConnection(schemaConnectionName(), settings.schema, settings);
+        if (!schema.isOpen())
+            return fail(Failure, QStringLiteral("cannot connect to schema \"%1\" on %2: %3")
+                                         .arg(settings.schema, settings.host, schema.lastError().text()));
+        const QSqlDatabase catalog = openMysqlConnection(catalogConnectionName(),
+                                                         QStringLiteral("information_schema"), settings);
+        if (!catalog.isOpen())
+            return fail(Failure, QStringLiteral("cannot open information_schema on %1: %2")
+                                         .arg(settings.host, catalog.lastError().text()));
+    }
+    printLine(stdout, QStringLiteral("Connected to: %1").arg(settings.host));
+
+    const QStringList schemaTables = QSqlDatabase::database(schemaConnectionName()).tables(QSql::Tables);
+    QStringList chosen = schemaTables;
+    if (!options.tables.isEmpty()) {
+        for (const QString &table : std::as_const(options.tables)) {
+            if (!schemaTables.contains(table))
+                return fail(BadArguments, QStringLiteral("schema \"%1\" has no table \"%2\"")
+                                                  .arg(settings.schema, table));
+        }
+        chosen = options.tables;
+    }
+
+    const QDir output(options.outputDirectory);
+    if (!output.exists() && !QDir().mkpath(output.absolutePath()))
+        return fail(Failure, QStringLiteral("cannot create the output directory %1").arg(output.absolutePath()));
+
+    GenerationRun run(output.absolutePath(),
+                      [](const QString &line) { printLine(stdout, line); },
+                      [](const QString &line) { printLine(stderr, line); });
+    run.setSwitches(options.switches);
+    run.run(settings.schema, chosen);
+
+    int status = Success;
+    if (run.queryErrorCount() > 0) {
+        status = fail(Failure, QStringLiteral("%1 catalogue queries failed, the last with \"%2\"; the "
+                                              "generated code may be incomplete")
+                                       .arg(QString::number(run.queryErrorCount()), mysql::lastQueryError()));
+    }
+    if (run.failureCount() > 0) {
+        status = fail(Failure, QStringLiteral("%1 files or directories could not be written below %2")
+                                       .arg(run.failureCount())
+                                       .arg(output.absolutePath()));
+    }
+    return status;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+// Where and as whom to connect, as the connection form or the command line
+// gives it.
+struct ConnectionSettings
+{
+    QString host = QStringLiteral("localhost");
+    QString schema;
+    QString user;
+    QString password;
+    int port = 3306;
+};
+
+// Registers a QMYSQL connection under `connectionName` on `databaseName`
+// with the given settings, replacing an earlier registration of that name,
+// and tries to open it. Callers drop their own handles of an earlier
+// registration first, so Qt finds none still in use.
+QSqlDatabase openMysqlConnection(const QString &connectionName, const QString &databaseName,
+                                 const ConnectionSettings &settings);
+
+// The names under which the schema and its catalogue are registered; the
+// schema reader and the code model find them by these names.
+inline QString schemaConnectionName() { return QStringLiteral("Connection"); }
+inline QString catalogConnectionName() { return QStringLiteral("InformationSchema"); }
