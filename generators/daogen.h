@@ -1,1 +1,42 @@
 #pragma once
+
+#include "generators/genfunctions.h"
+#include "generators/sourcegenerator.h"
+
+#include <QString>
+
+class TableObject;
+
+// Writes the data-access class of one table: a GenericDAO singleton in
+// namespace crud with insert, update, delete and three reading methods.
+class DAOGen : public SourceGenerator, private GenFunctions
+{
+    Q_OBJECT
+
+public:
+    DAOGen(TableObject *table, QObject *parent);
+
+    void generateHeader();
+    void generateSource();
+
+    QString headerText() const;
+    QString sourceText() const;
+    QString headerFileName() const;
+    QString sourceFileName() const;
+
+private:
+    QString insertObjectMethod() const;
+    QString updateObjectMethod() const;
+    QString deleteObjectMethod() const;
+    QString getByIdMethod() const;
+    QString getAllMethod() const;
+    QString getByMatchMethod() const;
+
+    // The lower-cased entity class name: the object variable, the SQL table
+    // name and the sequence suffix of the generated code.
+    QString objectName() const;
+    // Column names joined in `columns()` order: the first one written as
+    // `first` fills it, every later one as `later` fills it.
+    QString columnList(const QString &first, const QString &later) const;
+    QString bindLines() const;
+};
