@@ -1,1 +1,11 @@
-int main() { return 0; }
+#include "app/tablesmith.h"
+
+#include <QApplication>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    Tablesmith window;
+    window.show();
+    return app.exec();
+}
