@@ -1,0 +1,5 @@
+#pragma once
+
+#include <core/session.h>
+
+#include <QSqlDatabase>
