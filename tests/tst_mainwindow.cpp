@@ -3,6 +3,7 @@
 #include "testserver.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -227,6 +228,8 @@ private slots:
     void selectionButtons();
     void emptySchema();
     void silentHostTimesOut();
+    void generateFollowsTheSwitches_data();
+    void generateFollowsTheSwitches();
 
 private:
     Form m_form;
@@ -724,6 +727,61 @@ void tst_MainWindow::silentHostTimesOut()
     QVERIFY(!lines.at(1).isEmpty());
     QVERIFY(!child<QGroupBox>(window, "groupBox")->isEnabled());
     QVERIFY(!mentions(capture.messages, form.password));
+}
+
+void tst_MainWindow::generateFollowsTheSwitches_data()
+{
+    QTest::addColumn<QString>("switchName");
+    QTest::addColumn<QString>("directory");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("dao") << QStringLiteral("chkDao") << QStringLiteral("dao")
+                         << QStringLiteral("Generating DAO class for table: invoice");
+    QTest::newRow("object") << QStringLiteral("chkObject") << QStringLiteral("object")
+                            << QStringLiteral("Generating Object class for table: invoice");
+    QTest::newRow("model") << QStringLiteral("chkModel") << QStringLiteral("model")
+                           << QStringLiteral("Generating Model class for table: invoice");
+    QTest::newRow("editor") << QStringLiteral("chkCustomEditor") << QStringLiteral("editors")
+                            << QStringLiteral("Generating Editor class for table: invoice");
+    QTest::newRow("none") << QString() << QString() << QString();
+}
+
+void tst_MainWindow::generateFollowsTheSwitches()
+{
+    QFETCH(QString, switchName);
+    QFETCH(QString, directory);
+    QFETCH(QString, line);
+
+    Tablesmith window;
+    Form form;
+    form.schema = QStringLiteral("shop_a");
+    connectWith(window, form);
+    TableModel *model = listModel(window);
+    QVERIFY(model);
+    const int invoiceRow = int(listedNames(model).indexOf(QStringLiteral("invoice")));
+    QVERIFY(invoiceRow >= 0);
+    QVERIFY(model->setData(model->index(invoiceRow, 0), Qt::Checked, Qt::CheckStateRole));
+    for (const char *name : {"chkDao", "chkObject", "chkModel", "chkCustomEditor"}) {
+        auto *box = child<QCheckBox>(window, name);
+        box->setChecked(QLatin1String(name) == switchName);
+    }
+    child<QPlainTextEdit>(window, "textLog")->clear();
+
+    QTest::mouseClick(child<QPushButton>(window, "btGenerate"), Qt::LeftButton);
+
+    const QStringList lines = logLines(window);
+    const QStringList generating = lines.filter(QStringLiteral("Generating "));
+    QCOMPARE(generating, line.isEmpty() ? QStringList() : QStringList{line});
+    QVERIFY(!mentions(lines, form.password));
+
+    const QDir code(QCoreApplication::applicationDirPath() + QStringLiteral("/code/C++"));
+    for (const QString &sub : {QStringLiteral("object"), QStringLiteral("dao"), QStringLiteral("model"),
+                               QStringLiteral("editors")}) {
+        QVERIFY2(code.exists(sub), qPrintable(sub));
+        const int files = int(QDir(code.filePath(sub)).entryList(QDir::Files).size());
+        QCOMPARE(files, sub == directory ? 2 : 0);
+    }
+    QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/code")).removeRecursively();
 }
 
 QTEST_MAIN(tst_MainWindow)
