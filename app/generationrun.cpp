@@ -9,6 +9,7 @@
 #include "generators/objectgen.h"
 #include "generators/outputtree.h"
 #include "mysql/diagnostics.h"
+#include "mysql/schemacatalog.h"
 #include "mysql/table.h"
 
 #include <QDir>
@@ -76,8 +77,14 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
     const QSet<QString> chosen(chosenTables.cbegin(), chosenTables.cend());
 
     mysql::Database database(schema, m_log, nullptr);
-    database.loadTables();
-    database.createKeys();
+    if (m_reader == CatalogReader::SchemaWide) {
+        mysql::SchemaCatalog catalog(&database);
+        catalog.loadTables();
+        catalog.createKeys();
+    } else {
+        database.loadTables();
+        database.createKeys();
+    }
     database.createRelationships();
 
     OutputTree tree(m_root);

@@ -11,6 +11,13 @@
 class GenerationRun
 {
 public:
+    // How the schema is read: the catalogue queries per table, or a few
+    // schema-wide queries that give the same model much faster.
+    enum class CatalogReader {
+        PerTable,
+        SchemaWide
+    };
+
     struct Switches
     {
         bool dao = true;
@@ -25,6 +32,7 @@ public:
     GenerationRun(const QString &root, mysql::LogSink log, mysql::LogSink errors = {});
 
     void setSwitches(const Switches &switches) { m_switches = switches; }
+    void setCatalogReader(CatalogReader reader) { m_reader = reader; }
 
     // Runs the whole job for `schema`, writing files for the tables named in
     // `chosenTables`. Returns false when anything could not be written.
@@ -42,6 +50,7 @@ private:
     mysql::LogSink m_log;
     mysql::LogSink m_errors;
     Switches m_switches;
+    CatalogReader m_reader = CatalogReader::PerTable;
     int m_failures = 0;
     int m_queryErrors = 0;
 };

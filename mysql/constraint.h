@@ -24,6 +24,7 @@ public:
     const QList<KeyColumn *> &columns() const { return m_columns; }
 
 protected:
+    friend class SchemaCatalog;
     void appendColumn(KeyColumn *column) { m_columns.append(column); }
 
 private:

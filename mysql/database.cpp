@@ -56,7 +56,7 @@ void Database::writeLog(const QString &line) const
         m_logSink(line);
 }
 
-void Database::loadTables()
+QStringList Database::queryTableNames() const
 {
     QSqlQuery query = catalogQuery();
     query.prepare(QStringLiteral("select TABLE_NAME  from tables  where 1=1  and table_type = 'BASE TABLE'  and table_schema = :schema"));
@@ -64,23 +64,32 @@ void Database::loadTables()
     query.exec();
     reportQueryError(query.lastError(), QString());
 
-    auto createTable = [this](const QString &name) {
-        debugQuoted(name);
-        writeLog(QStringLiteral("Getting information from table: %1").arg(name));
-        m_tables.append(new Table(name, this));
-    };
-
+    QStringList names;
     while (query.next()) {
         const QString name = query.value(0).toString();
         if (m_tableNames.isEmpty()) {
-            createTable(name);
+            names.append(name);
             continue;
         }
-        // A name listed twice gives two tables, as the filter list says.
-        for (const QString &wanted : std::as_const(m_tableNames)) {
+        for (const QString &wanted : m_tableNames) {
             if (name == wanted)
-                createTable(name);
+                names.append(name);
         }
+    }
+    return names;
+}
+
+void Database::announceTable(const QString &name) const
+{
+    debugQuoted(name);
+    writeLog(QStringLiteral("Getting information from table: %1").arg(name));
+}
+
+void Database::loadTables()
+{
+    for (const QString &name : queryTableNames()) {
+        announceTable(name);
+        m_tables.append(new Table(name, this));
     }
 }
 
@@ -90,11 +99,23 @@ void Database::dumpTables() const
         debugQuoted(table->toString());
 }
 
+void Database::announcePrimaryKey(const Table *table) const
+{
+    // The debug line comes before the work, as the developers are used to.
+    debugQuoted(QStringLiteral("Creado Primary Key de la tabla \"%1\"").arg(table->name()));
+    writeLog(QStringLiteral("Creating Primary key for table: %1").arg(table->name()));
+}
+
+void Database::announceForeignKeys(const Table *table) const
+{
+    debugQuoted(QStringLiteral("Creado Foreign Key de la tabla \"%1\"").arg(table->name()));
+    writeLog(QStringLiteral("Creating Foreign key for table: %1").arg(table->name()));
+}
+
 void Database::createPrimaryKeys()
 {
     for (Table *table : std::as_const(m_tables)) {
-        debugQuoted(QStringLiteral("Creado Primary Key de la tabla \"%1\"").arg(table->name()));
-        writeLog(QStringLiteral("Creating Primary key for table: %1").arg(table->name()));
+        announcePrimaryKey(table);
         table->createPrimaryKey();
     }
 }
@@ -102,8 +123,7 @@ void Database::createPrimaryKeys()
 void Database::createForeignKeys()
 {
     for (Table *table : std::as_const(m_tables)) {
-        debugQuoted(QStringLiteral("Creado Foreign Key de la tabla \"%1\"").arg(table->name()));
-        writeLog(QStringLiteral("Creating Foreign key for table: %1").arg(table->name()));
+        announceForeignKeys(table);
         table->loadForeignKeys();
     }
 }

@@ -51,6 +51,16 @@ public:
     void writeLog(const QString &line) const;
 
 private:
+    friend class SchemaCatalog;
+
+    // The names of the tables to load, in the server's order: every base
+    // table, or those the filter list names (a name listed twice comes twice).
+    QStringList queryTableNames() const;
+    // Writes the debug and log lines that announce a table being loaded.
+    void announceTable(const QString &name) const;
+    void announcePrimaryKey(const Table *table) const;
+    void announceForeignKeys(const Table *table) const;
+
     QString m_name;
     QStringList m_tableNames;
     QList<Table *> m_tables;

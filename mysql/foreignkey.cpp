@@ -12,12 +12,17 @@
 namespace mysql {
 
 ForeignKey::ForeignKey(const QString &name, Table *table, QObject *parent)
+    : ForeignKey(name, table, parent, Unloaded())
+{
+    loadReferencedTable();
+    loadColumns();
+}
+
+ForeignKey::ForeignKey(const QString &name, Table *table, QObject *parent, Unloaded)
     : Constraint(table, parent)
 {
     setObjectName(name);
     setName(name);
-    loadReferencedTable();
-    loadColumns();
 }
 
 void ForeignKey::loadReferencedTable()

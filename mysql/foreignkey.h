@@ -13,6 +13,11 @@ public:
     Table *referencedTable() const { return m_referencedTable; }
 
 private:
+    friend class SchemaCatalog;
+    struct Unloaded {};
+    // A key whose referenced table and columns a schema-wide reader supplies.
+    ForeignKey(const QString &name, Table *table, QObject *parent, Unloaded);
+
     void loadReferencedTable();
     void loadColumns();
 

@@ -12,11 +12,16 @@
 namespace mysql {
 
 PrimaryKey::PrimaryKey(Table *table, QObject *parent)
+    : PrimaryKey(table, parent, Unloaded())
+{
+    loadName();
+    loadColumns();
+}
+
+PrimaryKey::PrimaryKey(Table *table, QObject *parent, Unloaded)
     : Constraint(table, parent)
 {
     setObjectName(QStringLiteral("PK -> %1").arg(table->name()));
-    loadName();
-    loadColumns();
 }
 
 void PrimaryKey::loadName()

@@ -11,6 +11,11 @@ public:
     PrimaryKey(Table *table, QObject *parent);
 
 private:
+    friend class SchemaCatalog;
+    struct Unloaded {};
+    // A key whose name and columns a schema-wide reader supplies.
+    PrimaryKey(Table *table, QObject *parent, Unloaded);
+
     void loadName();
     void loadColumns();
 };

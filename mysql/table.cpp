@@ -26,11 +26,23 @@ void appendOnce(QList<T *> &list, T *item)
 } // namespace
 
 Table::Table(const QString &name, QObject *parent)
+    : Table(name, parent, Unloaded())
+{
+    loadColumns();
+}
+
+Table::Table(const QString &name, QObject *parent, Unloaded)
     : QObject(parent)
     , m_name(name)
 {
     setObjectName(name);
-    loadColumns();
+}
+
+void Table::appendColumn(Column *column)
+{
+    m_columns.append(column);
+    if (column->notNull())
+        m_notNullColumns.append(column);
 }
 
 void Table::loadColumns()
@@ -42,12 +54,8 @@ void Table::loadColumns()
     query.exec();
     reportQueryError(query.lastError(), QStringLiteral("mysql::Table::Table(const QString&, QObject*)"));
 
-    while (query.next()) {
-        auto *column = new Column(query.record(), this);
-        m_columns.append(column);
-        if (column->notNull())
-            m_notNullColumns.append(column);
-    }
+    while (query.next())
+        appendColumn(new Column(query.record(), this));
 }
 
 Database *Table::database() const

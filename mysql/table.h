@@ -45,6 +45,12 @@ public:
 
 
 private:
+    friend class SchemaCatalog;
+    struct Unloaded {};
+    // A table whose columns a schema-wide reader supplies.
+    Table(const QString &name, QObject *parent, Unloaded);
+    void appendColumn(Column *column);
+
     void loadColumns();
 
     QString m_name;

@@ -157,6 +157,18 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const QString &
                 parsed.error = QStringLiteral("--tables needs at least one table name");
                 return parsed;
             }
+        } else if (matches(argument, QString(), QStringLiteral("--catalog"))) {
+            const QString value = reader.valueFor(argument, QString(), QStringLiteral("--catalog"));
+            if (value.isNull())
+                return missingValue(QStringLiteral("--catalog"));
+            if (value == QLatin1String("per-table")) {
+                options.catalogReader = GenerationRun::CatalogReader::PerTable;
+            } else if (value == QLatin1String("schema")) {
+                options.catalogReader = GenerationRun::CatalogReader::SchemaWide;
+            } else {
+                parsed.error = QStringLiteral("unknown catalogue reader \"%1\" (use schema or per-table)").arg(value);
+                return parsed;
+            }
         } else if (matches(argument, QString(), QStringLiteral("--only"))) {
             const QString value = reader.valueFor(argument, QString(), QStringLiteral("--only"));
             if (value.isNull())
@@ -194,6 +206,8 @@ QString usageText()
             "      --tables=A,B,...   tables to generate (default: every base table)\n"
             "      --only=KINDS       any of dao,object,model,editor (default: all four)\n"
             "  -o, --output=DIR       directory that receives code/C++ (default: .)\n"
+            "      --catalog=READER   schema: a few schema-wide catalogue queries (default)\n"
+            "                         per-table: the catalogue queries table by table\n"
             "  -v, --verbose          also print the developer lines of the schema reader\n"
             "      --version          print the version and exit\n"
             "      --help             print this help and exit\n"

@@ -15,6 +15,7 @@ struct CommandLineOptions
     // Empty: every base table of the schema.
     QStringList tables;
     GenerationRun::Switches switches;
+    GenerationRun::CatalogReader catalogReader = GenerationRun::CatalogReader::SchemaWide;
     QString outputDirectory = QStringLiteral(".");
     bool verbose = false;
     bool showHelp = false;

@@ -111,6 +111,7 @@ int main(int argc, char **argv)
                       [](const QString &line) { printLine(stdout, line); },
                       [](const QString &line) { printLine(stderr, line); });
     run.setSwitches(options.switches);
+    run.setCatalogReader(options.catalogReader);
     run.run(settings.schema, chosen);
 
     int status = Success;
