@@ -13,6 +13,7 @@
 #include "mysql/table.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSet>
 
@@ -71,21 +72,31 @@ void GenerationRun::prepareOutputTree()
 bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
 {
     m_failures = 0;
+    m_timings = Timings();
     const int queryErrorsBefore = mysql::queryErrorCount();
+    QElapsedTimer clock;
+    clock.start();
+    const auto lap = [&clock] { return clock.restart(); };
 
     prepareOutputTree();
     const QSet<QString> chosen(chosenTables.cbegin(), chosenTables.cend());
+    m_timings.outputTree = lap();
 
     mysql::Database database(schema, m_log, nullptr);
-    if (m_reader == CatalogReader::SchemaWide) {
-        mysql::SchemaCatalog catalog(&database);
+    mysql::SchemaCatalog catalog(&database);
+    const bool schemaWide = m_reader == CatalogReader::SchemaWide;
+    if (schemaWide)
         catalog.loadTables();
-        catalog.createKeys();
-    } else {
+    else
         database.loadTables();
+    m_timings.tables = lap();
+    if (schemaWide)
+        catalog.createKeys();
+    else
         database.createKeys();
-    }
+    m_timings.keys = lap();
     database.createRelationships();
+    m_timings.relationships = lap();
 
     OutputTree tree(m_root);
     tree.setFailureHandler(m_errors);
@@ -94,6 +105,7 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
         Generator generator(&database, nullptr);
         generator.createTableObjects();
         generator.createRelations();
+        m_timings.codeModel = lap();
 
         for (TableObject *table : generator.tableObjects()) {
             if (!chosen.contains(table->table()->name()))
@@ -111,6 +123,7 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
                 generate<EditorGen>(table, &generator, tree, m_log,
                                     QStringLiteral("Generating Editor class for table: %1"));
         }
+        m_timings.files = lap();
     } // the code model goes before the schema it points into
 
     m_failures += tree.failureCount();

@@ -18,6 +18,17 @@ public:
         SchemaWide
     };
 
+    // Milliseconds spent in each phase of the last run.
+    struct Timings
+    {
+        qint64 outputTree = 0;
+        qint64 tables = 0;
+        qint64 keys = 0;
+        qint64 relationships = 0;
+        qint64 codeModel = 0;
+        qint64 files = 0;
+    };
+
     struct Switches
     {
         bool dao = true;
@@ -42,6 +53,7 @@ public:
     int failureCount() const { return m_failures; }
     // Catalogue queries that failed while the schema was read.
     int queryErrorCount() const { return m_queryErrors; }
+    const Timings &timings() const { return m_timings; }
 
 private:
     void prepareOutputTree();
@@ -53,4 +65,5 @@ private:
     CatalogReader m_reader = CatalogReader::PerTable;
     int m_failures = 0;
     int m_queryErrors = 0;
+    Timings m_timings;
 };

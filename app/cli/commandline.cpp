@@ -99,6 +99,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const QString &
             options.showVersion = true;
         } else if (argument == QLatin1String("-v") || argument == QLatin1String("--verbose")) {
             options.verbose = true;
+        } else if (argument == QLatin1String("--timings")) {
+            options.timings = true;
         } else if (argument == QLatin1String("-p") || argument == QLatin1String("--password")) {
             // Without a value the password is asked for, never taken from
             // the next argument, as the mysql client does.
@@ -209,6 +211,7 @@ QString usageText()
             "      --catalog=READER   schema: a few schema-wide catalogue queries (default)\n"
             "                         per-table: the catalogue queries table by table\n"
             "  -v, --verbose          also print the developer lines of the schema reader\n"
+            "      --timings          print the time of each phase on standard error\n"
             "      --version          print the version and exit\n"
             "      --help             print this help and exit\n"
             "\n"

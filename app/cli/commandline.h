@@ -18,6 +18,8 @@ struct CommandLineOptions
     GenerationRun::CatalogReader catalogReader = GenerationRun::CatalogReader::SchemaWide;
     QString outputDirectory = QStringLiteral(".");
     bool verbose = false;
+    // Print how long each phase took, on standard error.
+    bool timings = false;
     bool showHelp = false;
     bool showVersion = false;
 };

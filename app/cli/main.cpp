@@ -114,6 +114,18 @@ int main(int argc, char **argv)
     run.setCatalogReader(options.catalogReader);
     run.run(settings.schema, chosen);
 
+    if (options.timings) {
+        const GenerationRun::Timings &t = run.timings();
+        printLine(stderr, QStringLiteral("timings (ms): output-tree %1 tables %2 keys %3 relationships %4 "
+                                         "code-model %5 files %6")
+                                  .arg(t.outputTree)
+                                  .arg(t.tables)
+                                  .arg(t.keys)
+                                  .arg(t.relationships)
+                                  .arg(t.codeModel)
+                                  .arg(t.files));
+    }
+
     int status = Success;
     if (run.queryErrorCount() > 0) {
         status = fail(Failure, QStringLiteral("%1 catalogue queries failed, the last with \"%2\"; the "
