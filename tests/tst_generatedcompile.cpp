@@ -1,6 +1,8 @@
 #include "generatortestsupport.h"
 
 #include "generators/daogen.h"
+#include "generators/editorgen.h"
+#include "generators/modelgen.h"
 #include "generators/objectgen.h"
 #include "generators/outputtree.h"
 
@@ -14,7 +16,7 @@
 
 using namespace GeneratorTest;
 
-// Generates the entity and DAO classes of a schema that follows the naming
+// Generates the entity, DAO, model and editor classes of a schema that follows the naming
 // the generated code relies on (foreign-key columns named id + referenced
 // table) and compiles them, with their moc output, against the framework
 // stand-in in tests/framework using the project's own compiler.
@@ -155,6 +157,8 @@ void tst_GeneratedCompile::generatedCodeCompiles()
     QVERIFY(root.isValid());
     QVERIFY(QDir(root.path()).mkpath(QStringLiteral("code/C++/object")));
     QVERIFY(QDir(root.path()).mkpath(QStringLiteral("code/C++/dao")));
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("code/C++/model")));
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("code/C++/editors")));
     OutputTree tree(root.path());
     QStringList writeFailures;
     tree.setFailureHandler([&writeFailures](const QString &line) { writeFailures.append(line); });
@@ -168,20 +172,29 @@ void tst_GeneratedCompile::generatedCodeCompiles()
         dao.setOutputTree(&tree);
         dao.generateHeader();
         dao.generateSource();
+        ModelGen tableModel(table, model.generator());
+        tableModel.setOutputTree(&tree);
+        tableModel.generateHeader();
+        tableModel.generateSource();
+        EditorGen editor(table, model.generator());
+        editor.setOutputTree(&tree);
+        editor.generateHeader();
+        editor.generateSource();
     }
     QCOMPARE(writeFailures, QStringList());
 
     QStringList headers;
     QStringList sources;
-    for (const QString &directory : {QStringLiteral("object"), QStringLiteral("dao")}) {
+    for (const QString &directory : {QStringLiteral("object"), QStringLiteral("dao"), QStringLiteral("model"),
+                                     QStringLiteral("editors")}) {
         const QDir dir(root.path() + QStringLiteral("/code/C++/") + directory);
         for (const QString &name : dir.entryList({QStringLiteral("*.h")}, QDir::Files))
             headers.append(dir.filePath(name));
         for (const QString &name : dir.entryList({QStringLiteral("*.cpp")}, QDir::Files))
             sources.append(dir.filePath(name));
     }
-    QCOMPARE(headers.size(), 10);
-    QCOMPARE(sources.size(), 10);
+    QCOMPARE(headers.size(), 4 * 5);
+    QCOMPARE(sources.size(), 4 * 5);
 
     // moc's output goes beside its header, which it includes by name; all of
     // it is compiled in one unit, as CMake's automoc does.
