@@ -35,6 +35,10 @@ bool OutputTree::writeFile(const QString &directory, const QString &fileName,
     if (QFileInfo(QDir::cleanPath(path)).absolutePath() != QFileInfo(cleanDirectory).absoluteFilePath())
         return fail(path, QStringLiteral("the path leaves its directory"));
 
+    const QString cleanPath = QDir::cleanPath(path);
+    if (m_written.contains(cleanPath))
+        return fail(path, QStringLiteral("another table's file of the same name was written in this run"));
+
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return fail(path, file.errorString());
@@ -48,5 +52,6 @@ bool OutputTree::writeFile(const QString &directory, const QString &fileName,
     file.close();
     if (file.error() != QFileDevice::NoError)
         return fail(path, file.errorString());
+    m_written.insert(cleanPath);
     return true;
 }

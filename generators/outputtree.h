@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -23,7 +24,10 @@ public:
 
     // Writes `text` to root/directory/fileName in text mode, replacing an
     // existing file. `directory` is relative to the root, such as
-    // "code/C++/dao". Returns whether the whole text reached the file.
+    // "code/C++/dao". Returns whether the whole text reached the file. A file
+    // that this tree has already written is not written again: two tables
+    // whose names differ only in case get the same file names, and the second
+    // must not silently replace the first's classes.
     bool writeFile(const QString &directory, const QString &fileName, const QString &text) const;
 
     int failureCount() const { return m_failures; }
@@ -34,4 +38,5 @@ private:
     QString m_root;
     FailureHandler m_onFailure;
     mutable int m_failures = 0;
+    mutable QSet<QString> m_written;
 };
