@@ -9,14 +9,9 @@ DAOGen::DAOGen(TableObject *table, QObject *parent)
 {
 }
 
-void DAOGen::generateHeader()
+QString DAOGen::directory() const
 {
-    writeFile(QStringLiteral("dao"), headerFileName(), headerText());
-}
-
-void DAOGen::generateSource()
-{
-    writeFile(QStringLiteral("dao"), sourceFileName(), sourceText());
+    return QStringLiteral("dao");
 }
 
 QString DAOGen::headerFileName() const

@@ -16,13 +16,13 @@ class DAOGen : public SourceGenerator, private GenFunctions
 public:
     DAOGen(TableObject *table, QObject *parent);
 
-    void generateHeader();
-    void generateSource();
+    QString headerText() const override;
+    QString sourceText() const override;
+    QString headerFileName() const override;
+    QString sourceFileName() const override;
 
-    QString headerText() const;
-    QString sourceText() const;
-    QString headerFileName() const;
-    QString sourceFileName() const;
+protected:
+    QString directory() const override;
 
 private:
     QString insertObjectMethod() const;

@@ -14,14 +14,9 @@ EditorGen::EditorGen(TableObject *table, QObject *parent)
 {
 }
 
-void EditorGen::generateHeader()
+QString EditorGen::directory() const
 {
-    writeFile(QStringLiteral("editors"), headerFileName(), headerText());
-}
-
-void EditorGen::generateSource()
-{
-    writeFile(QStringLiteral("editors"), sourceFileName(), sourceText());
+    return QStringLiteral("editors");
 }
 
 QString EditorGen::headerFileName() const

@@ -14,13 +14,13 @@ class EditorGen : public SourceGenerator, private GenFunctions
 public:
     EditorGen(TableObject *table, QObject *parent);
 
-    void generateHeader();
-    void generateSource();
+    QString headerText() const override;
+    QString sourceText() const override;
+    QString headerFileName() const override;
+    QString sourceFileName() const override;
 
-    QString headerText() const;
-    QString sourceText() const;
-    QString headerFileName() const;
-    QString sourceFileName() const;
+protected:
+    QString directory() const override;
 
 private:
     // The quoted select statement the generated constructor passes to setQuery.

@@ -14,14 +14,9 @@ ModelGen::ModelGen(TableObject *table, QObject *parent)
 {
 }
 
-void ModelGen::generateHeader()
+QString ModelGen::directory() const
 {
-    writeFile(QStringLiteral("model"), headerFileName(), headerText());
-}
-
-void ModelGen::generateSource()
-{
-    writeFile(QStringLiteral("model"), sourceFileName(), sourceText());
+    return QStringLiteral("model");
 }
 
 QString ModelGen::headerFileName() const

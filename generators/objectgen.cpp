@@ -11,14 +11,9 @@ ObjectGen::ObjectGen(TableObject *table, QObject *parent)
 {
 }
 
-void ObjectGen::generateHeader()
+QString ObjectGen::directory() const
 {
-    writeFile(QStringLiteral("object"), headerFileName(), headerText());
-}
-
-void ObjectGen::generateSource()
-{
-    writeFile(QStringLiteral("object"), sourceFileName(), sourceText());
+    return QStringLiteral("object");
 }
 
 QString ObjectGen::headerFileName() const

@@ -16,13 +16,13 @@ class ObjectGen : public SourceGenerator, private GenFunctions
 public:
     ObjectGen(TableObject *table, QObject *parent);
 
-    void generateHeader();
-    void generateSource();
+    QString headerText() const override;
+    QString sourceText() const override;
+    QString headerFileName() const override;
+    QString sourceFileName() const override;
 
-    QString headerText() const;
-    QString sourceText() const;
-    QString headerFileName() const;
-    QString sourceFileName() const;
+protected:
+    QString directory() const override;
 
 private:
     // "ObjectBase" when the table has a column named exactly "id", which the

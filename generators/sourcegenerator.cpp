@@ -10,10 +10,19 @@ SourceGenerator::SourceGenerator(TableObject *table, QObject *parent)
 {
 }
 
-bool SourceGenerator::writeFile(const QString &directory, const QString &fileName,
-                                const QString &text) const
+void SourceGenerator::generateHeader()
 {
-    const QString relative = QStringLiteral("code/C++/") + directory;
+    writeFile(headerFileName(), headerText());
+}
+
+void SourceGenerator::generateSource()
+{
+    writeFile(sourceFileName(), sourceText());
+}
+
+bool SourceGenerator::writeFile(const QString &fileName, const QString &text) const
+{
+    const QString relative = QStringLiteral("code/C++/") + directory();
     if (m_output)
         return m_output->writeFile(relative, fileName, text);
     return OutputTree(QCoreApplication::applicationDirPath()).writeFile(relative, fileName, text);
