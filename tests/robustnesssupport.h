@@ -57,7 +57,8 @@ inline void startCli(QProcess &process, const QStringList &arguments, const QStr
 inline CliResult finishCli(QProcess &process, int timeoutMs)
 {
     CliResult result;
-    if (!process.waitForFinished(timeoutMs)) {
+    // waitForFinished() is false for a process that has already finished.
+    if (process.state() != QProcess::NotRunning && !process.waitForFinished(timeoutMs)) {
         result.timedOut = true;
         process.kill();
         process.waitForFinished(5000);
@@ -228,6 +229,16 @@ inline QStringList outsideTheTree(const QMap<QString, QString> &entries, const Q
             outside.append(path);
     }
     return outside;
+}
+
+// Entries below root/code that do not belong to an output tree.
+inline QStringList strayEntries(const QString &root)
+{
+    QMap<QString, QString> tree = snapshot(root);
+    tree.removeIf([](const auto &entry) {
+        return entry.key() != QLatin1String("code") && !entry.key().startsWith(QLatin1String("code/"));
+    });
+    return outsideTheTree(tree, QString());
 }
 
 // Makes a file or directory unwritable, for root too: the immutable
