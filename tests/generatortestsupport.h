@@ -1,21 +1,29 @@
 #pragma once
 
-// Shared by the entity and DAO generator tests: the code model of a fixture
-// schema, golden files and a whole-text comparison that names the first
-// differing line.
+// Shared by the generator tests: the code model of a fixture schema, golden
+// files, a whole-text comparison that names the first differing line, and the
+// two checks every generator gets, over cases listed once below.
 
 #include "testserver.h"
 
 #include "codemodel/generator.h"
 #include "codemodel/tableobject.h"
+#include "generators/daogen.h"
+#include "generators/editorgen.h"
+#include "generators/modelgen.h"
+#include "generators/objectgen.h"
+#include "generators/outputtree.h"
 #include "mysql/database.h"
 #include "mysql/table.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <memory>
 
@@ -92,9 +100,12 @@ inline const QString &maskedDate()
     return text;
 }
 
+// The expected text of a generated file, e.g. "gen_invoice/invoicedao.cpp";
+// kept byte for byte in tests/golden/<schema>/<file>.golden.
 inline QString golden(const QString &relativePath)
 {
-    return readFile(sourceDir() + QStringLiteral("/tests/golden/") + relativePath);
+    return readFile(sourceDir() + QStringLiteral("/tests/golden/") + relativePath
+                    + QStringLiteral(".golden"));
 }
 
 // Replaces the banner's date by the golden placeholder; a text whose second
@@ -135,7 +146,261 @@ inline QString firstDifference(const QString &actual, const QString &expected)
                     .arg(QString::number(i + 1), al, el);
         }
     }
-    return QStringLiteral("the texts differ");
+    return QStringLiteral("the texts differ (line ends or blanks?)");
+}
+
+// The generators by the name the cases below use, with the directory below
+// "code/C++" each one writes to.
+enum class Kind { Object, DAO, Model, Editor };
+
+inline std::unique_ptr<SourceGenerator> makeGenerator(Kind kind, TableObject *table, QObject *parent)
+{
+    switch (kind) {
+    case Kind::Object: return std::make_unique<ObjectGen>(table, parent);
+    case Kind::DAO: return std::make_unique<DAOGen>(table, parent);
+    case Kind::Model: return std::make_unique<ModelGen>(table, parent);
+    case Kind::Editor: return std::make_unique<EditorGen>(table, parent);
+    }
+    return nullptr;
+}
+
+inline QString directoryOf(Kind kind)
+{
+    static const char *const names[] = {"object", "dao", "model", "editors"};
+    return QString::fromLatin1(names[int(kind)]);
+}
+
+// Whole generated files compared with golden files: the golden file lies in
+// tests/golden/<schema>/; a file name ending in ".h" is the header.
+struct GoldenCase
+{
+    Kind kind;
+    const char *schema;
+    const char *table;
+    const char *file;
+};
+
+inline const QList<GoldenCase> &goldenCases()
+{
+    using K = Kind;
+    static const QList<GoldenCase> cases = {
+        // Many-to-one to cliente, one-to-many from detalle.
+        {K::Object, "gen_factura", "factura", "factura.h"},
+        {K::Object, "gen_factura", "factura", "factura.cpp"},
+        // Single objects start null in both constructors, lists do not.
+        {K::Object, "gen_factura", "detalle", "detalle.cpp"},
+        {K::Object, "gen_factura", "cliente", "cliente.cpp"},
+        // No id column, no relations, mixed-case column names.
+        {K::Object, "gen_naming", "detalle_factura", "detalle_factura.h"},
+        {K::Object, "gen_naming", "detalle_factura", "detalle_factura.cpp"},
+        // Self reference: two relations to the same class, declared twice.
+        {K::Object, "gen_edge", "nodo", "nodo.h"},
+        {K::Object, "gen_edge", "nodo", "nodo.cpp"},
+        // idx and identity, tinyint, smallint, decimal, date, time and blob.
+        {K::Object, "gen_edge", "medida", "medida.h"},
+        {K::Object, "gen_edge", "medida", "medida.cpp"},
+        // Names holding place markers stay as they are.
+        {K::Object, "gen_edge", "p%1x", "p%1x.h"},
+        {K::Object, "gen_edge", "p%1x", "p%1x.cpp"},
+        // Only the id column: empty column sections.
+        {K::Object, "gen_edge", "solo", "solo.h"},
+        {K::Object, "gen_edge", "solo", "solo.cpp"},
+        // Only "id" itself is the id column: ID (varchar) and Id (int) are
+        // ordinary columns typed by their field, and the base is QObject.
+        {K::Object, "gen_edge", "codigo", "codigo.h"},
+        {K::Object, "gen_edge", "codigo", "codigo.cpp"},
+        {K::Object, "gen_edge", "marca", "marca.h"},
+        {K::Object, "gen_edge", "marca", "marca.cpp"},
+        // No columns at all.
+        {K::Object, "gen_edge", "sincolumnas", "sincolumnas.h"},
+        {K::Object, "gen_edge", "sincolumnas", "sincolumnas.cpp"},
+
+        {K::DAO, "gen_invoice", "invoice", "invoicedao.h"},
+        {K::DAO, "gen_invoice", "invoice", "invoicedao.cpp"},
+        // No id column: no sequence, but the update still names id.
+        {K::DAO, "gen_naming", "detalle_factura", "detalle_facturadao.h"},
+        {K::DAO, "gen_naming", "detalle_factura", "detalle_facturadao.cpp"},
+        // ID and Id are no id columns: no sequence either.
+        {K::DAO, "gen_edge", "codigo", "codigodao.cpp"},
+        {K::DAO, "gen_edge", "marca", "marcadao.cpp"},
+        // Place markers in table and column names reach the text untouched.
+        {K::DAO, "gen_edge", "p%1x", "p%1xdao.h"},
+        {K::DAO, "gen_edge", "p%1x", "p%1xdao.cpp"},
+        {K::DAO, "gen_edge", "solo", "solodao.cpp"},
+        // Empty column lists; the header does not change.
+        {K::DAO, "gen_edge", "sincolumnas", "sincolumnasdao.h"},
+        {K::DAO, "gen_edge", "sincolumnas", "sincolumnasdao.cpp"},
+        // Class names keep their case; variable, table and sequence do not.
+        {K::DAO, "gen_edge", "OrderLine", "orderlinedao.h"},
+        {K::DAO, "gen_edge", "OrderLine", "orderlinedao.cpp"},
+
+        {K::Model, "me_cliente", "cliente", "clientemodel.h"},
+        {K::Model, "me_cliente", "cliente", "clientemodel.cpp"},
+        {K::Model, "me_cliente", "sin_columnas", "sin_columnasmodel.h"},
+        {K::Model, "me_cliente", "sin_columnas", "sin_columnasmodel.cpp"},
+        {K::Model, "me_onecol", "pais", "paismodel.h"},
+        {K::Model, "me_onecol", "pais", "paismodel.cpp"},
+        {K::Model, "me_factura", "factura_linea", "factura_lineamodel.h"},
+        {K::Model, "me_factura", "factura_linea", "factura_lineamodel.cpp"},
+        // Column names starting with a digit or an underscore, a mixed-case
+        // table name, and place markers: all kept as read.
+        {K::Model, "me_edge", "miTabla", "mitablamodel.h"},
+        {K::Model, "me_edge", "miTabla", "mitablamodel.cpp"},
+        {K::Model, "me_edge", "p%2q", "p%2qmodel.h"},
+        {K::Model, "me_edge", "p%2q", "p%2qmodel.cpp"},
+
+        {K::Editor, "me_cliente", "cliente", "clienteeditor.h"},
+        {K::Editor, "me_cliente", "cliente", "clienteeditor.cpp"},
+        {K::Editor, "me_cliente", "sin_columnas", "sin_columnaseditor.h"},
+        {K::Editor, "me_cliente", "sin_columnas", "sin_columnaseditor.cpp"},
+        {K::Editor, "me_onecol", "pais", "paiseditor.h"},
+        {K::Editor, "me_onecol", "pais", "paiseditor.cpp"},
+        {K::Editor, "me_factura", "factura_linea", "factura_lineaeditor.h"},
+        {K::Editor, "me_factura", "factura_linea", "factura_lineaeditor.cpp"},
+        {K::Editor, "me_edge", "miTabla", "mitablaeditor.h"},
+        {K::Editor, "me_edge", "miTabla", "mitablaeditor.cpp"},
+        {K::Editor, "me_edge", "p%2q", "p%2qeditor.h"},
+        {K::Editor, "me_edge", "p%2q", "p%2qeditor.cpp"},
+    };
+    return cases;
+}
+
+inline void addGoldenRows(Kind kind)
+{
+    QTest::addColumn<QString>("schema");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("file");
+    for (const GoldenCase &c : goldenCases()) {
+        if (c.kind == kind) {
+            QTest::addRow("%s/%s", c.schema, c.file)
+                    << QString::fromUtf8(c.schema) << QString::fromUtf8(c.table) << QString::fromUtf8(c.file);
+        }
+    }
+}
+
+// The whole text of the row's file against its golden file, banner date masked.
+inline void compareWithGolden(Kind kind)
+{
+    QFETCH(QString, schema);
+    QFETCH(QString, table);
+    QFETCH(QString, file);
+
+    CodeModel model(schema);
+    QVERIFY(model.isLoaded());
+    const auto gen = makeGenerator(kind, model.table(table), model.generator());
+    const QString text = file.endsWith(QLatin1String(".h")) ? gen->headerText() : gen->sourceText();
+    const QString expected = golden(schema + QLatin1Char('/') + file);
+    QVERIFY2(!expected.isEmpty(), qPrintable(file));
+    const QString difference = firstDifference(maskBanner(text), expected);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// The files a generator names and writes through an output tree, with the
+// guard and class name their texts carry.
+struct FileCase
+{
+    Kind kind;
+    const char *schema;
+    const char *table;
+    const char *header;
+    const char *source;
+    const char *guard;
+    const char *className;
+};
+
+inline const QList<FileCase> &fileCases()
+{
+    using K = Kind;
+    static const QList<FileCase> cases = {
+        {K::Object, "gen_factura", "factura", "factura.h", "factura.cpp", "FACTURA", "Factura"},
+        {K::Object, "gen_edge", "order_line", "order_line.h", "order_line.cpp", "ORDER_LINE", "Order_line"},
+        {K::Object, "gen_edge", "OrderLine", "orderline.h", "orderline.cpp", "ORDERLINE", "OrderLine"},
+        {K::Object, "gen_edge", "p%1x", "p%1x.h", "p%1x.cpp", "P%1X", "P%1x"},
+        {K::DAO, "gen_invoice", "invoice", "invoicedao.h", "invoicedao.cpp", "INVOICEDAO", "InvoiceDAO"},
+        {K::DAO, "gen_edge", "order_line", "order_linedao.h", "order_linedao.cpp", "ORDER_LINEDAO",
+         "Order_lineDAO"},
+        {K::DAO, "gen_edge", "OrderLine", "orderlinedao.h", "orderlinedao.cpp", "ORDERLINEDAO",
+         "OrderLineDAO"},
+        {K::Model, "me_cliente", "cliente", "clientemodel.h", "clientemodel.cpp", "CLIENTEMODEL",
+         "ClienteModel"},
+        {K::Model, "me_factura", "factura_linea", "factura_lineamodel.h", "factura_lineamodel.cpp",
+         "FACTURA_LINEAMODEL", "Factura_lineaModel"},
+        {K::Model, "me_edge", "miTabla", "mitablamodel.h", "mitablamodel.cpp", "MITABLAMODEL",
+         "MiTablaModel"},
+        {K::Editor, "me_cliente", "cliente", "clienteeditor.h", "clienteeditor.cpp", "CLIENTEEDITOR",
+         "ClienteEditor"},
+        {K::Editor, "me_factura", "factura_linea", "factura_lineaeditor.h", "factura_lineaeditor.cpp",
+         "FACTURA_LINEAEDITOR", "Factura_lineaEditor"},
+        {K::Editor, "me_edge", "miTabla", "mitablaeditor.h", "mitablaeditor.cpp", "MITABLAEDITOR",
+         "MiTablaEditor"},
+    };
+    return cases;
+}
+
+inline void addFileRows(Kind kind)
+{
+    QTest::addColumn<QString>("schema");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("guard");
+    QTest::addColumn<QString>("className");
+    for (const FileCase &c : fileCases()) {
+        if (c.kind == kind) {
+            QTest::addRow("%s/%s", c.schema, c.table)
+                    << QString::fromUtf8(c.schema) << QString::fromUtf8(c.table)
+                    << QString::fromUtf8(c.header) << QString::fromUtf8(c.source)
+                    << QString::fromUtf8(c.guard) << QString::fromUtf8(c.className);
+        }
+    }
+}
+
+// Writes the row's header and source through an output tree: exactly the two
+// named files land in the generator's directory, holding the texts.
+inline void checkWrittenFiles(Kind kind)
+{
+    QFETCH(QString, schema);
+    QFETCH(QString, table);
+    QFETCH(QString, header);
+    QFETCH(QString, source);
+    QFETCH(QString, guard);
+    QFETCH(QString, className);
+
+    CodeModel model(schema);
+    QVERIFY(model.isLoaded());
+    TableObject *object = model.generator()->tableObject(table);
+    QVERIFY(object);
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString directory = root.filePath(QStringLiteral("code/C++/") + directoryOf(kind));
+    QVERIFY(QDir().mkpath(directory));
+    OutputTree tree(root.path());
+    QStringList failures;
+    tree.setFailureHandler([&failures](const QString &line) { failures.append(line); });
+
+    const auto gen = makeGenerator(kind, object, model.generator());
+    gen->setOutputTree(&tree);
+    QCOMPARE(gen->headerFileName(), header);
+    QCOMPARE(gen->sourceFileName(), source);
+    gen->generateHeader();
+    gen->generateSource();
+
+    QCOMPARE(failures, QStringList());
+    QCOMPARE(QDir(directory).entryList(QDir::Files, QDir::Name), QStringList({source, header}));
+    const QString headerText = gen->headerText();
+    const QString sourceText = gen->sourceText();
+    QString difference = firstDifference(maskBanner(readFile(directory + QLatin1Char('/') + header)),
+                                         maskBanner(headerText));
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    difference = firstDifference(maskBanner(readFile(directory + QLatin1Char('/') + source)),
+                                 maskBanner(sourceText));
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+
+    QVERIFY(headerText.contains(QStringLiteral("\n#ifndef %1_H\n#define %1_H\n").arg(guard)));
+    // The header stops right after the guard line.
+    QVERIFY(headerText.endsWith(QStringLiteral("\n#endif // %1_H").arg(guard)));
+    QVERIFY(headerText.contains(QStringLiteral("\nclass VELLUM_EXPORT %1 : public ").arg(className)));
+    QVERIFY(sourceText.contains(QStringLiteral("#include \"%1\"\n").arg(header)));
 }
 
 } // namespace GeneratorTest
