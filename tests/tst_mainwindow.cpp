@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -17,7 +16,6 @@
 #include <QSqlDatabase>
 #include <QTest>
 #include <QTextDocument>
-#include <QVBoxLayout>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -189,6 +187,44 @@ private:
     int m_port = 0;
 };
 
+QString itemName(QLayoutItem *item)
+{
+    if (!item)
+        return QString();
+    if (item->widget())
+        return item->widget()->objectName();
+    return item->layout() ? item->layout()->objectName() : QStringLiteral("spacer");
+}
+
+// The items of a layout in order, a form layout's as "label:field" per row.
+QString layoutItems(QLayout *layout)
+{
+    QStringList items;
+    if (auto *form = qobject_cast<QFormLayout *>(layout)) {
+        for (int row = 0; row < form->rowCount(); ++row) {
+            items.append(itemName(form->itemAt(row, QFormLayout::LabelRole)) + QLatin1Char(':')
+                         + itemName(form->itemAt(row, QFormLayout::FieldRole)));
+        }
+    } else {
+        for (int i = 0; i < layout->count(); ++i)
+            items.append(itemName(layout->itemAt(i)));
+    }
+    return items.join(QLatin1Char(' '));
+}
+
+QString shownText(const QWidget *widget)
+{
+    if (auto *box = qobject_cast<const QGroupBox *>(widget))
+        return box->title();
+    if (auto *label = qobject_cast<const QLabel *>(widget))
+        return label->text();
+    if (auto *edit = qobject_cast<const QLineEdit *>(widget))
+        return edit->text();
+    if (auto *button = qobject_cast<const QAbstractButton *>(widget))
+        return button->text();
+    return QString();
+}
+
 bool mentions(const QStringList &lines, const QString &text)
 {
     for (const QString &line : lines) {
@@ -208,15 +244,10 @@ private slots:
     void initTestCase();
 
     void initialState();
-    void objectName();
     void objectNameSetBeforeSetupIsKept();
-    void sizeAndTitle();
-    void widgets_data();
-    void widgets();
-    void layouts_data();
-    void layouts();
-    void spacers_data();
-    void spacers();
+    void nameSizeAndTitle();
+    void form_data();
+    void form();
     void clear_data();
     void clear();
 
@@ -264,11 +295,7 @@ void tst_MainWindow::initialState()
     for (const char *name : {"chkDao", "chkObject", "chkModel", "chkCustomEditor"})
         QVERIFY2(child<QCheckBox>(window, name)->isChecked(), name);
 
-    QCOMPARE(child<QLineEdit>(window, "serverAddress")->text(), QStringLiteral("localhost"));
-    QCOMPARE(child<QLineEdit>(window, "port")->text(), QStringLiteral("3306"));
-    QVERIFY(child<QLineEdit>(window, "schema")->text().isEmpty());
-    QVERIFY(child<QLineEdit>(window, "userName")->text().isEmpty());
-    QVERIFY(child<QLineEdit>(window, "password")->text().isEmpty());
+    // The start texts of the fields are checked with the widgets.
     QCOMPARE(child<QLineEdit>(window, "password")->echoMode(), QLineEdit::Password);
 
     QVERIFY(!child<QListView>(window, "listViewSource")->model());
@@ -276,13 +303,6 @@ void tst_MainWindow::initialState()
     QVERIFY(log->isReadOnly());
     QVERIFY(log->toPlainText().isEmpty());
     QVERIFY(log->document()->metaInformation(QTextDocument::DocumentTitle).isEmpty());
-}
-
-void tst_MainWindow::objectName()
-{
-    Tablesmith window;
-    QCOMPARE(window.objectName(), QStringLiteral("Tablesmith"));
-    QCOMPARE(window.metaObject()->className(), "Tablesmith");
 }
 
 void tst_MainWindow::objectNameSetBeforeSetupIsKept()
@@ -294,26 +314,36 @@ void tst_MainWindow::objectNameSetBeforeSetupIsKept()
     QVERIFY(window->findChild<QPlainTextEdit *>(QStringLiteral("textLog")));
 }
 
-void tst_MainWindow::sizeAndTitle()
+void tst_MainWindow::nameSizeAndTitle()
 {
     Tablesmith window;
+    QCOMPARE(window.objectName(), QStringLiteral("Tablesmith"));
+    QCOMPARE(window.metaObject()->className(), "Tablesmith");
     QCOMPARE(window.size(), QSize(693, 491));
     QCOMPARE(window.windowTitle(), QString::fromLatin1(windowTitle));
 }
 
-void tst_MainWindow::widgets_data()
+void tst_MainWindow::form_data()
 {
+    // Every widget and layout of the form, in order of creation: its class,
+    // its holder (the widget a widget is a child of; the widget a layout is
+    // set on or the layout it is nested in) and what it shows (a widget's
+    // text or title; a layout's items in order, "label:field" for each form
+    // row and "spacer" for a spacer item).
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("className");
-    QTest::addColumn<QString>("parentName");
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("holder");
+    QTest::addColumn<QString>("content");
 
-    const auto row = [](const char *name, const char *className, const char *parentName,
-                        const char *text) {
+    const auto row = [](const char *name, const char *className, const char *holder, const char *content) {
         QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(className)
-                            << QString::fromLatin1(parentName) << QString::fromLatin1(text);
+                            << QString::fromLatin1(holder) << QString::fromUtf8(content);
     };
+    row("horizontalLayout_6", "QHBoxLayout", "Tablesmith", "verticalLayout_4 verticalLayout_3");
+    row("verticalLayout_4", "QVBoxLayout", "horizontalLayout_6", "groupBox_3 horizontalLayout groupBox");
     row("groupBox_3", "QGroupBox", "Tablesmith", "MySQL database configuration");
+    row("formLayout", "QFormLayout", "groupBox_3",
+        "label_8:serverAddress label_4:schema label:userName label_2:password label_3:port");
     row("label_8", "QLabel", "groupBox_3", "Server address");
     row("serverAddress", "QLineEdit", "groupBox_3", "localhost");
     row("label_4", "QLabel", "groupBox_3", "Schema");
@@ -324,115 +354,38 @@ void tst_MainWindow::widgets_data()
     row("password", "QLineEdit", "groupBox_3", "");
     row("label_3", "QLabel", "groupBox_3", "Port");
     row("port", "QLineEdit", "groupBox_3", "3306");
+    row("horizontalLayout", "QHBoxLayout", "verticalLayout_4", "btConnect spacer");
     row("btConnect", "QPushButton", "Tablesmith", "Connect");
     row("groupBox", "QGroupBox", "Tablesmith", "Generator");
+    row("horizontalLayout_5", "QHBoxLayout", "groupBox", "verticalLayout_2 verticalLayout");
+    row("verticalLayout_2", "QVBoxLayout", "horizontalLayout_5", "label_5 listViewSource horizontalLayout_4");
     row("label_5", "QLabel", "groupBox", "Source tables");
     row("listViewSource", "QListView", "groupBox", "");
+    row("horizontalLayout_4", "QHBoxLayout", "verticalLayout_2", "btSelectAll btSelectNone spacer");
     row("btSelectAll", "QPushButton", "groupBox", "Select All");
     row("btSelectNone", "QPushButton", "groupBox", "Select None");
+    row("verticalLayout", "QVBoxLayout", "horizontalLayout_5", "groupBox_2 horizontalLayout_3 spacer");
     row("groupBox_2", "QGroupBox", "groupBox", "Generate");
+    row("formLayout_2", "QFormLayout", "groupBox_2", "chkDao: chkObject: chkModel: chkCustomEditor:");
     row("chkDao", "QCheckBox", "groupBox_2", "Dao");
     row("chkObject", "QCheckBox", "groupBox_2", "Object");
     row("chkModel", "QCheckBox", "groupBox_2", "Model");
     row("chkCustomEditor", "QCheckBox", "groupBox_2", "CustomEditor");
+    row("horizontalLayout_3", "QHBoxLayout", "verticalLayout", "btGenerate spacer");
     row("btGenerate", "QPushButton", "groupBox", "Generate");
+    row("verticalLayout_3", "QVBoxLayout", "horizontalLayout_6", "horizontalLayout_2 textLog");
+    row("horizontalLayout_2", "QHBoxLayout", "verticalLayout_3", "label_7 spacer btClear");
     row("label_7", "QLabel", "Tablesmith", "Log information");
     row("btClear", "QPushButton", "Tablesmith", "Clear");
     row("textLog", "QPlainTextEdit", "Tablesmith", "");
 }
 
-void tst_MainWindow::widgets()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, className);
-    QFETCH(QString, parentName);
-    QFETCH(QString, text);
-
-    Tablesmith window;
-    const QList<QWidget *> found = window.findChildren<QWidget *>(name);
-    QCOMPARE(found.size(), 1);
-    QWidget *widget = found.first();
-    QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), className);
-    QVERIFY(widget->parentWidget());
-    QCOMPARE(widget->parentWidget()->objectName(), parentName);
-
-    QString shown;
-    if (auto *box = qobject_cast<QGroupBox *>(widget))
-        shown = box->title();
-    else if (auto *label = qobject_cast<QLabel *>(widget))
-        shown = label->text();
-    else if (auto *edit = qobject_cast<QLineEdit *>(widget))
-        shown = edit->text();
-    else if (auto *button = qobject_cast<QAbstractButton *>(widget))
-        shown = button->text();
-    QCOMPARE(shown, text);
-}
-
-void tst_MainWindow::layouts_data()
-{
-    // Where each layout and widget sits: the layout that holds it, its
-    // position there and, in a form layout, the column (-1 in box layouts).
-    // A layout held by nothing is the layout set on `holder`.
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("className");
-    QTest::addColumn<QString>("holder");
-    QTest::addColumn<int>("position");
-    QTest::addColumn<int>("formColumn");
-
-    const int label = QFormLayout::LabelRole;
-    const int field = QFormLayout::FieldRole;
-    const auto row = [](const char *name, const char *className, const char *holder, int position,
-                        int formColumn) {
-        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(className)
-                            << QString::fromLatin1(holder) << position << formColumn;
-    };
-    row("horizontalLayout_6", "QHBoxLayout", "Tablesmith", -1, -1);
-    row("verticalLayout_4", "QVBoxLayout", "horizontalLayout_6", 0, -1);
-    row("groupBox_3", "QGroupBox", "verticalLayout_4", 0, -1);
-    row("formLayout", "QFormLayout", "groupBox_3", -1, -1);
-    row("label_8", "QLabel", "formLayout", 0, label);
-    row("serverAddress", "QLineEdit", "formLayout", 0, field);
-    row("label_4", "QLabel", "formLayout", 1, label);
-    row("schema", "QLineEdit", "formLayout", 1, field);
-    row("label", "QLabel", "formLayout", 2, label);
-    row("userName", "QLineEdit", "formLayout", 2, field);
-    row("label_2", "QLabel", "formLayout", 3, label);
-    row("password", "QLineEdit", "formLayout", 3, field);
-    row("label_3", "QLabel", "formLayout", 4, label);
-    row("port", "QLineEdit", "formLayout", 4, field);
-    row("horizontalLayout", "QHBoxLayout", "verticalLayout_4", 1, -1);
-    row("btConnect", "QPushButton", "horizontalLayout", 0, -1);
-    row("groupBox", "QGroupBox", "verticalLayout_4", 2, -1);
-    row("horizontalLayout_5", "QHBoxLayout", "groupBox", -1, -1);
-    row("verticalLayout_2", "QVBoxLayout", "horizontalLayout_5", 0, -1);
-    row("label_5", "QLabel", "verticalLayout_2", 0, -1);
-    row("listViewSource", "QListView", "verticalLayout_2", 1, -1);
-    row("horizontalLayout_4", "QHBoxLayout", "verticalLayout_2", 2, -1);
-    row("btSelectAll", "QPushButton", "horizontalLayout_4", 0, -1);
-    row("btSelectNone", "QPushButton", "horizontalLayout_4", 1, -1);
-    row("verticalLayout", "QVBoxLayout", "horizontalLayout_5", 1, -1);
-    row("groupBox_2", "QGroupBox", "verticalLayout", 0, -1);
-    row("formLayout_2", "QFormLayout", "groupBox_2", -1, -1);
-    row("chkDao", "QCheckBox", "formLayout_2", 0, label);
-    row("chkObject", "QCheckBox", "formLayout_2", 1, label);
-    row("chkModel", "QCheckBox", "formLayout_2", 2, label);
-    row("chkCustomEditor", "QCheckBox", "formLayout_2", 3, label);
-    row("horizontalLayout_3", "QHBoxLayout", "verticalLayout", 1, -1);
-    row("btGenerate", "QPushButton", "horizontalLayout_3", 0, -1);
-    row("verticalLayout_3", "QVBoxLayout", "horizontalLayout_6", 1, -1);
-    row("horizontalLayout_2", "QHBoxLayout", "verticalLayout_3", 0, -1);
-    row("label_7", "QLabel", "horizontalLayout_2", 0, -1);
-    row("btClear", "QPushButton", "horizontalLayout_2", 2, -1);
-    row("textLog", "QPlainTextEdit", "verticalLayout_3", 1, -1);
-}
-
-void tst_MainWindow::layouts()
+void tst_MainWindow::form()
 {
     QFETCH(QString, name);
     QFETCH(QString, className);
     QFETCH(QString, holder);
-    QFETCH(int, position);
-    QFETCH(int, formColumn);
+    QFETCH(QString, content);
 
     Tablesmith window;
     const QList<QObject *> found = window.findChildren<QObject *>(name);
@@ -440,72 +393,21 @@ void tst_MainWindow::layouts()
     QObject *object = found.first();
     QCOMPARE(QString::fromLatin1(object->metaObject()->className()), className);
 
-    auto *layout = qobject_cast<QLayout *>(object);
-    if (position < 0) {
-        QVERIFY(layout);
-        auto *owner = window.objectName() == holder ? &window : window.findChild<QWidget *>(holder);
-        QVERIFY(owner);
-        QCOMPARE(owner->layout(), layout);
-        return;
+    if (auto *layout = qobject_cast<QLayout *>(object)) {
+        if (auto *outer = window.findChild<QLayout *>(holder)) {
+            QCOMPARE(layout->parent(), outer);
+        } else {
+            auto *owner = window.objectName() == holder ? &window : window.findChild<QWidget *>(holder);
+            QVERIFY(owner);
+            QCOMPARE(owner->layout(), layout);
+        }
+        QCOMPARE(layoutItems(layout), content);
+    } else {
+        auto *widget = qobject_cast<QWidget *>(object);
+        QVERIFY(widget && widget->parentWidget());
+        QCOMPARE(widget->parentWidget()->objectName(), holder);
+        QCOMPARE(shownText(widget), content);
     }
-
-    auto *parentLayout = window.findChild<QLayout *>(holder);
-    QVERIFY(parentLayout);
-    QLayoutItem *item = parentLayout->itemAt(position);
-    if (auto *form = qobject_cast<QFormLayout *>(parentLayout)) {
-        int row = -1;
-        QFormLayout::ItemRole role;
-        form->getWidgetPosition(qobject_cast<QWidget *>(object), &row, &role);
-        QCOMPARE(row, position);
-        QCOMPARE(int(role), formColumn);
-        return;
-    }
-    QVERIFY(item);
-    if (layout)
-        QCOMPARE(item->layout(), layout);
-    else
-        QCOMPARE(item->widget(), qobject_cast<QWidget *>(object));
-}
-
-void tst_MainWindow::spacers_data()
-{
-    QTest::addColumn<QString>("layoutName");
-    QTest::addColumn<int>("position");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QSizePolicy::Policy>("horizontal");
-    QTest::addColumn<QSizePolicy::Policy>("vertical");
-    QTest::addColumn<int>("itemCount");
-
-    QTest::newRow("after Connect") << QStringLiteral("horizontalLayout") << 1 << QSize(40, 20)
-                                   << QSizePolicy::Expanding << QSizePolicy::Minimum << 2;
-    QTest::newRow("after Select None") << QStringLiteral("horizontalLayout_4") << 2 << QSize(40, 20)
-                                       << QSizePolicy::Expanding << QSizePolicy::Minimum << 3;
-    QTest::newRow("after Generate") << QStringLiteral("horizontalLayout_3") << 1 << QSize(40, 20)
-                                    << QSizePolicy::Expanding << QSizePolicy::Minimum << 2;
-    QTest::newRow("below the switches") << QStringLiteral("verticalLayout") << 2 << QSize(20, 40)
-                                        << QSizePolicy::Minimum << QSizePolicy::Expanding << 3;
-    QTest::newRow("before Clear") << QStringLiteral("horizontalLayout_2") << 1 << QSize(40, 20)
-                                  << QSizePolicy::Expanding << QSizePolicy::Minimum << 3;
-}
-
-void tst_MainWindow::spacers()
-{
-    QFETCH(QString, layoutName);
-    QFETCH(int, position);
-    QFETCH(QSize, size);
-    QFETCH(QSizePolicy::Policy, horizontal);
-    QFETCH(QSizePolicy::Policy, vertical);
-    QFETCH(int, itemCount);
-
-    Tablesmith window;
-    const QLayout *layout = window.findChild<QLayout *>(layoutName);
-    QVERIFY(layout);
-    QCOMPARE(layout->count(), itemCount);
-    QSpacerItem *spacer = layout->itemAt(position)->spacerItem();
-    QVERIFY(spacer);
-    QCOMPARE(spacer->sizeHint(), size);
-    QCOMPARE(spacer->sizePolicy().horizontalPolicy(), horizontal);
-    QCOMPARE(spacer->sizePolicy().verticalPolicy(), vertical);
 }
 
 void tst_MainWindow::clear_data()
@@ -562,7 +464,6 @@ void tst_MainWindow::connectSucceeds()
     QSqlDatabase schema = QSqlDatabase::database(QStringLiteral("Connection"), false);
     QVERIFY(schema.isOpen());
     QCOMPARE(schema.databaseName(), QStringLiteral("shop_a"));
-    QCOMPARE(schema.connectOptions(), QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=10"));
     QSqlDatabase catalog = QSqlDatabase::database(QStringLiteral("InformationSchema"), false);
     QVERIFY(catalog.isOpen());
     QCOMPARE(catalog.databaseName(), QStringLiteral("information_schema"));
