@@ -12,8 +12,12 @@ QSqlDatabase openMysqlConnection(const QString &connectionName, const QString &d
     db.setUserName(settings.user);
     db.setPassword(settings.password);
     db.setPort(settings.port);
-    // A host that does not answer must not block for minutes.
-    db.setConnectOptions(QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=10"));
+    // A host that does not answer must not block for minutes, nor a server
+    // that stops answering in the middle of a run.
+    QString options = QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=10");
+    if (settings.readTimeout > 0)
+        options += QStringLiteral(";MYSQL_OPT_READ_TIMEOUT=%1;MYSQL_OPT_WRITE_TIMEOUT=%1").arg(settings.readTimeout);
+    db.setConnectOptions(options);
     db.open();
     return db;
 }

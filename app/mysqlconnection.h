@@ -12,6 +12,10 @@ struct ConnectionSettings
     QString user;
     QString password;
     int port = 3306;
+    // Seconds that one read from or write to the server may wait before the
+    // query fails; 0 waits for ever. A server that stops answering (frozen,
+    // cut off by the network) would otherwise hang the run.
+    int readTimeout = 60;
 };
 
 // Registers a QMYSQL connection under `connectionName` on `databaseName`

@@ -60,8 +60,12 @@ TableObject::TableObject(mysql::Table *table, QObject *parent)
     // query failing, so they are counted with the failed queries: a front end
     // must not report such a run as complete.
     if (table->columns().isEmpty()) {
-        // Every table has a column: the catalogue hides them from this account.
-        reportIncomplete(QStringLiteral("The catalogue lists no columns for table %1").arg(table->name()));
+        // Every table has a column: the catalogue hides them from this
+        // account, or the server went away; the field list tells which.
+        QString message = QStringLiteral("The catalogue lists no columns for table %1").arg(table->name());
+        if (record.isEmpty() && !fieldListError.isEmpty())
+            message += QStringLiteral(" (%1)").arg(fieldListError);
+        reportIncomplete(message);
     } else if (record.isEmpty()) {
         // No field list (no SELECT privilege on the table, the server gone):
         // every type falls back to text.

@@ -126,6 +126,18 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const QString &
                 return parsed;
             }
             options.connection.port = port;
+        } else if (matches(argument, QString(), QStringLiteral("--read-timeout"))) {
+            const QString value = reader.valueFor(argument, QString(), QStringLiteral("--read-timeout"));
+            if (value.isNull())
+                return missingValue(QStringLiteral("--read-timeout"));
+            bool ok = false;
+            const int seconds = value.toInt(&ok, 10);
+            if (!ok || seconds < 0) {
+                parsed.error = QStringLiteral("invalid read timeout \"%1\": give a number of seconds, 0 for none")
+                                       .arg(value);
+                return parsed;
+            }
+            options.connection.readTimeout = seconds;
         } else if (matches(argument, QStringLiteral("-u"), QStringLiteral("--user"))) {
             const QString value = reader.valueFor(argument, QStringLiteral("-u"), QStringLiteral("--user"));
             if (value.isNull())
@@ -205,6 +217,8 @@ QString usageText()
             "  -p, --password[=PASS]  password; without a value it is asked for on the\n"
             "                         terminal. MYSQL_PWD is used when neither is given\n"
             "  -D, --schema=SCHEMA    the schema to read (required)\n"
+            "      --read-timeout=S   seconds a silent server may take to answer before\n"
+            "                         the query fails (default 60, 0: wait for ever)\n"
             "      --tables=A,B,...   tables to generate (default: every base table)\n"
             "      --only=KINDS       any of dao,object,model,editor (default: all four)\n"
             "  -o, --output=DIR       directory that receives code/C++ (default: .)\n"
