@@ -13,11 +13,19 @@ Generator::Generator(mysql::Database *database, QObject *parent)
 
 TableObject *Generator::tableObject(const QString &tableName) const
 {
-    for (TableObject *object : m_tableObjects) {
-        if (object->table()->name() == tableName)
-            return object;
+    // The list only grows, so the index catches up with it; it keeps the
+    // first object of each table name, as a walk from the front finds it.
+    if (m_indexedObjects > m_tableObjects.size()) {
+        m_objectIndex.clear();
+        m_indexedObjects = 0;
     }
-    return nullptr;
+    for (; m_indexedObjects < m_tableObjects.size(); ++m_indexedObjects) {
+        TableObject *object = m_tableObjects.at(m_indexedObjects);
+        const QString &name = object->table()->name();
+        if (!m_objectIndex.contains(name))
+            m_objectIndex.insert(name, object);
+    }
+    return m_objectIndex.value(tableName, nullptr);
 }
 
 void Generator::createTableObjects()

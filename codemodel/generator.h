@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -29,4 +30,8 @@ public:
 private:
     mysql::Database *m_database;
     QList<TableObject *> m_tableObjects;
+    // Name lookups: the first object of each table name among the first
+    // m_indexedObjects objects.
+    mutable QHash<QString, TableObject *> m_objectIndex;
+    mutable qsizetype m_indexedObjects = 0;
 };

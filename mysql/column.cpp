@@ -18,4 +18,16 @@ Column::Column(const QSqlRecord &record, Table *parent)
     setObjectName(m_name);
 }
 
+Column::Column(const QString &tableName, const QString &name, const QString &dataType,
+               const QString &columnType, const QString &isNullable, Table *parent)
+    : QObject(parent)
+    , m_tableName(tableName)
+    , m_name(name)
+    , m_dataType(dataType)
+    , m_columnType(columnType)
+    , m_notNull(isNullable == QLatin1String("NO"))
+{
+    setObjectName(m_name);
+}
+
 } // namespace mysql

@@ -32,6 +32,12 @@ public:
     void setNotNull(bool notNull) { m_notNull = notNull; }
 
 private:
+    friend class SchemaCatalog;
+    // A column from the values of a schema-wide reader's row, in the same
+    // fields that the record constructor reads.
+    Column(const QString &tableName, const QString &name, const QString &dataType,
+           const QString &columnType, const QString &isNullable, Table *parent);
+
     QString m_tableName;
     QString m_name;
     QString m_dataType;

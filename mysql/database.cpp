@@ -6,6 +6,7 @@
 #include "mysql/primarykey.h"
 #include "mysql/table.h"
 
+#include <QHash>
 #include <QPlainTextEdit>
 #include <QSqlError>
 #include <QVariant>
@@ -41,11 +42,19 @@ Database::Database(const QString &schema, LogSink logSink, QObject *parent)
 
 Table *Database::table(const QString &name) const
 {
-    for (Table *table : m_tables) {
-        if (table->name() == name)
-            return table;
+    // Tables are only ever appended, so the index catches up with the list
+    // instead of being rebuilt; it keeps the first table of each name, which
+    // is what a walk from the front finds.
+    if (m_indexedTables > m_tables.size()) {
+        m_tableIndex.clear();
+        m_indexedTables = 0;
     }
-    return nullptr;
+    for (; m_indexedTables < m_tables.size(); ++m_indexedTables) {
+        Table *table = m_tables.at(m_indexedTables);
+        if (!m_tableIndex.contains(table->name()))
+            m_tableIndex.insert(table->name(), table);
+    }
+    return m_tableIndex.value(name, nullptr);
 }
 
 void Database::writeLog(const QString &line) const
@@ -136,17 +145,44 @@ void Database::createKeys()
 
 void Database::createRelationships()
 {
+    // The link of a pair (T1, T2) comes from T2's first foreign key whose
+    // referenced table has the name of T1's primary key's table. Instead of
+    // asking every table about every primary key, list for each referenced
+    // name the tables holding such a key, in table order, with that first
+    // key. Walking T1 in order and then that list meets the very same pairs
+    // in the very same order as the walk over all pairs, so every link list
+    // comes out the same.
+    struct Referrer
+    {
+        Table *table;
+        ForeignKey *key;
+    };
+    QHash<QString, QList<Referrer>> referrers;
+    for (Table *t2 : std::as_const(m_tables)) {
+        for (ForeignKey *key : t2->foreignKeys()) {
+            const Table *referenced = key->referencedTable();
+            if (!referenced)
+                continue;
+            QList<Referrer> &list = referrers[referenced->name()];
+            if (list.isEmpty() || list.constLast().table != t2)
+                list.append({t2, key});
+        }
+    }
+    if (referrers.isEmpty())
+        return;
+
     for (Table *t1 : std::as_const(m_tables)) {
         PrimaryKey *p1 = t1->primaryKey();
-        if (!p1)
+        if (!p1 || !p1->table())
             continue;
-        for (Table *t2 : std::as_const(m_tables)) {
-            ForeignKey *f = t2->foreignKeyTo(p1);
-            if (!f)
-                continue;
+        const auto found = referrers.constFind(p1->table()->name());
+        if (found == referrers.cend())
+            continue;
+        for (const Referrer &referrer : found.value()) {
+            Table *t2 = referrer.table;
             const bool sameKeySize = t2->primaryKey()
                     && p1->columns().size() == t2->primaryKey()->columns().size();
-            if (t2->foreignKeyInPrimaryKey(f) && sameKeySize) {
+            if (t2->foreignKeyInPrimaryKey(referrer.key) && sameKeySize) {
                 t2->addOneToOneTable(t1);
                 t1->addOneToOneTable(t2);
             } else {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -64,6 +65,10 @@ private:
     QString m_name;
     QStringList m_tableNames;
     QList<Table *> m_tables;
+    // Name lookups: the first table of each name among the first
+    // m_indexedTables tables.
+    mutable QHash<QString, Table *> m_tableIndex;
+    mutable qsizetype m_indexedTables = 0;
     QPlainTextEdit *m_log = nullptr;
     LogSink m_logSink;
 };

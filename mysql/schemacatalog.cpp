@@ -39,6 +39,15 @@ QString keyOf(const QString &table, const QString &constraint)
     return folded(table) + QChar(0) + folded(constraint);
 }
 
+struct ColumnRow
+{
+    QString tableName;
+    QString isNullable;
+    QString dataType;
+    QString name;
+    QString columnType;
+};
+
 struct KeyColumnRow
 {
     QString column;
@@ -78,21 +87,31 @@ void SchemaCatalog::loadTables()
     if (names.isEmpty())
         return;
 
-    QHash<QString, QList<QSqlRecord>> columnsByTable;
+    // Plain values rather than a QSqlRecord per row: a record copies the
+    // description of every field, which costs more than the values.
+    QHash<QString, QList<ColumnRow>> columnsByTable;
     QSqlQuery query = runSchemaQuery(
             QStringLiteral("select c.TABLE_NAME, c.IS_NULLABLE, c.DATA_TYPE, c.COLUMN_NAME, c.COLUMN_TYPE"
                            "  from columns c"
                            " where c.TABLE_SCHEMA = :schema"
                            " order by c.ORDINAL_POSITION"),
             m_database->name());
-    while (query.next())
-        columnsByTable[query.value(0).toString()].append(query.record());
+    while (query.next()) {
+        const QString tableName = query.value(0).toString();
+        columnsByTable[tableName].append({tableName, query.value(1).toString(), query.value(2).toString(),
+                                          query.value(3).toString(), query.value(4).toString()});
+    }
 
     for (const QString &name : names) {
         m_database->announceTable(name);
         auto *table = new Table(name, m_database, Table::Unloaded());
-        for (const QSqlRecord &record : columnsByTable.value(name))
-            table->appendColumn(new Column(record, table));
+        const auto rows = columnsByTable.constFind(name);
+        if (rows != columnsByTable.cend()) {
+            for (const ColumnRow &row : rows.value()) {
+                table->appendColumn(new Column(row.tableName, row.name, row.dataType, row.columnType,
+                                               row.isNullable, table));
+            }
+        }
         m_database->m_tables.append(table);
     }
 }

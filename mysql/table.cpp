@@ -8,6 +8,7 @@
 #include "mysql/keycolumn.h"
 #include "mysql/primarykey.h"
 
+#include <QSet>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QVariant>
@@ -16,11 +17,15 @@ namespace mysql {
 
 namespace {
 
+// A table referenced by most others has long link lists; the set answers
+// "already there?" without walking the list.
 template<typename T>
-void appendOnce(QList<T *> &list, T *item)
+void appendOnce(QList<T *> &list, QSet<const T *> &members, T *item)
 {
-    if (!list.contains(item))
-        list.append(item);
+    if (members.contains(item))
+        return;
+    members.insert(item);
+    list.append(item);
 }
 
 } // namespace
@@ -129,17 +134,17 @@ bool Table::foreignKeyInPrimaryKey(ForeignKey *key) const
 
 void Table::addOneToOneTable(Table *table)
 {
-    appendOnce(m_oneToOneTables, table);
+    appendOnce(m_oneToOneTables, m_oneToOneSet, table);
 }
 
 void Table::addReferencingTable(Table *table)
 {
-    appendOnce(m_referencingTables, table);
+    appendOnce(m_referencingTables, m_referencingSet, table);
 }
 
 void Table::addReferencedTable(Table *table)
 {
-    appendOnce(m_referencedTables, table);
+    appendOnce(m_referencedTables, m_referencedSet, table);
 }
 
 QString Table::toString() const

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 namespace mysql {
@@ -61,6 +62,10 @@ private:
     QList<Table *> m_oneToOneTables;
     QList<Table *> m_referencingTables;
     QList<Table *> m_referencedTables;
+    // The members of the three link lists, for appending each table once.
+    QSet<const Table *> m_oneToOneSet;
+    QSet<const Table *> m_referencingSet;
+    QSet<const Table *> m_referencedSet;
 };
 
 } // namespace mysql
