@@ -150,6 +150,7 @@ private slots:
     void window();
     void fieldTypesOfHostileNames_data();
     void fieldTypesOfHostileNames();
+    void controlCharactersAndCommas();
     void namesDifferingInCaseDoNotOverwrite();
     void namesDifferingInCaseInTheWindow();
 
@@ -298,6 +299,27 @@ void TestHostileNames::fieldTypesOfHostileNames()
     QVERIFY(!header.isEmpty());
     for (const QString &member : members)
         QVERIFY2(header.contains(QLatin1Char('\t') + member), qPrintable(member + QStringLiteral(" in\n") + header));
+}
+
+void TestHostileNames::controlCharactersAndCommas()
+{
+    // A line break splits the log line, but the files are written under the
+    // names as they are.
+    QTemporaryDir output;
+    const CliResult result = runCli(sharedServerArguments(QStringLiteral("rob_odd"))
+                                    + QStringList{QStringLiteral("-o"), output.path()});
+    QVERIFY2(result.exitCode == 0, qPrintable(result.describe()));
+    const QStringList tables = baseTables(QStringLiteral("rob_odd"));
+    QCOMPARE(tables.size(), 2);
+    for (const QString &table : tables) {
+        for (const QString &relative : expectedFiles(table))
+            QVERIFY2(readText(output.path() + QStringLiteral("/code/C++/") + relative).contains(classNameOf(table)),
+                     qPrintable(relative));
+    }
+    const QString header = readText(output.path() + QStringLiteral("/code/C++/object/new\nline.h"));
+    QVERIFY2(header.contains(QLatin1String("qlonglong m_tab\there;")), qPrintable(header));
+    const QStringList stray = strayEntries(output.path());
+    QVERIFY2(stray.isEmpty(), qPrintable(stray.join(QLatin1Char('\n'))));
 }
 
 void TestHostileNames::namesDifferingInCaseDoNotOverwrite()
