@@ -2,6 +2,7 @@
 """The large-schema benchmark behind bench/run (see there for the options)."""
 
 import argparse
+import json
 import math
 import os
 import platform
@@ -357,8 +358,20 @@ class Bench:
         for size in self.args.sizes:
             self.one_size(size)
         print(report_tables(self.results))
+        meta = {
+            "results": self.results, "server_version": self.server_version,
+            "build_type": build_type(self.args.build), "output_root": self.output_root,
+            "repeat": self.args.repeat, "per_table_max": self.args.per_table_max,
+            "crashes": self.crashes, "date": time.strftime("%Y-%m-%d"),
+            "commit": command_output(["git", "rev-parse", "--short", "HEAD"], cwd=TOP),
+            "dirty": bool(command_output(["git", "status", "--porcelain", "--untracked-files=no"], cwd=TOP)),
+            "machine": machine(), "kernel": platform.release(),
+            "tmp_fs": command_output(["stat", "-f", "-c", "%T", tempfile.gettempdir()]) or "?",
+        }
         if self.args.doc != "-":
-            write_doc(self, self.args.doc)
+            with open(os.path.splitext(self.args.doc)[0] + ".json", "w") as f:
+                json.dump(meta, f, indent=1)
+            write_doc(meta, self.args.doc)
             log("wrote %s" % self.args.doc)
 
 
@@ -433,14 +446,14 @@ def build_type(build):
     return "unknown"
 
 
-def plot(bench, docs):
+def plot(meta, docs, scratch):
     """Draws the two figures with gnuplot; returns their file names (empty without gnuplot)."""
     if not shutil.which("gnuplot"):
         return []
-    data = os.path.join(bench.work, "plot.dat")
+    data = os.path.join(scratch, "plot.dat")
     with open(data, "w") as f:
         f.write("# tables schema per-table dump " + " ".join(PHASES) + "\n")
-        for r in bench.results:
+        for r in meta["results"]:
             per_table = "%.4f" % r["per_table"]["wall"] if r["per_table"] else "NaN"
             phases = r["fast"]["phases"]
             f.write("%d %.4f %s %.4f %s\n" % (
@@ -479,15 +492,17 @@ plot '%(data)s' using 1:5 lw 2 title 'output-tree', \\
     return [os.path.basename(time_png), os.path.basename(phase_png)]
 
 
-def write_doc(bench, path):
-    results = bench.results
+def write_doc(meta, path):
+    results = meta["results"]
     docs = os.path.dirname(os.path.abspath(path))
     os.makedirs(docs, exist_ok=True)
-    images = plot(bench, docs)
-    model, cores, memory = machine()
-    commit = command_output(["git", "rev-parse", "--short", "HEAD"], cwd=TOP)
-    if command_output(["git", "status", "--porcelain", "--untracked-files=no"], cwd=TOP):
-        commit += " (with local changes)"
+    scratch = tempfile.mkdtemp(prefix="tablesmith-bench-plot-")
+    try:
+        images = plot(meta, docs, scratch)
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+    model, cores, memory = meta["machine"]
+    commit = meta["commit"] + (" with local changes" if meta["dirty"] else "")
     qt = command_output(["pkg-config", "--modversion", "Qt6Core"]) or "6"
     sizes = [r["size"] for r in results]
 
@@ -496,18 +511,18 @@ def write_doc(bench, path):
     add("# Benchmarks")
     add("")
     add("Written by `bench/run %s` on %s (commit %s). Run it again to refresh every figure here;"
-        % (" ".join(map(str, sizes)), time.strftime("%Y-%m-%d"), commit))
+        % (" ".join(map(str, sizes)), meta["date"], commit))
     add("only the section \"Where the time goes\" at the end is kept by hand in `bench/notes.md`.")
     add("")
     add("## Machine and server")
     add("")
-    add("- CPU: %s, %d cores; memory %.1f GiB; Linux %s" % (model, cores, memory, platform.release()))
+    add("- CPU: %s, %d cores; memory %.1f GiB; Linux %s" % (model, cores, memory, meta["kernel"]))
     add("- Server: MariaDB %s, a private instance started by `scripts/test-server` on the same"
-        " machine (default settings, 64 MB buffer pool); clients connect over TCP to 127.0.0.1." % bench.server_version)
+        " machine (default settings, 64 MB buffer pool); clients connect over TCP to 127.0.0.1." % meta["server_version"])
     add("- Client: tablesmith-cli built as %s with Qt %s; `mariadb-dump` from the same MariaDB release."
-        % (build_type(bench.args.build), qt))
+        % (meta["build_type"], qt))
     add("- Generated trees are written to %s; each measured run starts in an empty directory."
-        % ("a tmpfs (/dev/shm)" if bench.output_root.startswith("/dev/shm") else bench.output_root))
+        % ("a tmpfs (/dev/shm)" if meta["output_root"].startswith("/dev/shm") else meta["output_root"]))
     add("")
     add("## What is measured")
     add("")
@@ -525,7 +540,7 @@ def write_doc(bench, path):
     add("- peak RSS: the client's maximum resident set size (`wait4`, as `/usr/bin/time -v` reports it).")
     add("- The schema-wide reader and mariadb-dump run %d times, alternately, after one discarded warm-up "
         "run of each; the median is shown. The per-table reader runs once per size, up to %d tables."
-        % (bench.args.repeat, bench.args.per_table_max))
+        % (meta["repeat"], meta["per_table_max"]))
     add("- same files: the per-table reader's tree compared with the schema-wide reader's, byte for byte "
         "except the date in the banner.")
     add("")
@@ -594,7 +609,7 @@ def write_doc(bench, path):
     add("The figures above write to an empty directory on a tmpfs. A user regenerates into the tree of the "
         "previous run, on disk: the tool first removes the old tree and then writes every file anew. The same "
         "schema-wide run, second of two into one directory under %s (%s):" % (
-            tempfile.gettempdir(), command_output(["stat", "-f", "-c", "%T", tempfile.gettempdir()]) or "?"))
+            tempfile.gettempdir(), meta["tmp_fs"]))
     add("")
     add("| tables | wall ms | output-tree | files | client CPU ms (user + sys) |")
     add("|---|---|---|---|---|")
@@ -604,13 +619,13 @@ def write_doc(bench, path):
                                               w["phases"]["files"], ms(w["user"]), ms(w["sys"])))
     add("")
 
-    if bench.crashes:
+    if meta["crashes"]:
         add("## Server crashes")
         add("")
         add("The server crashed during these sizes; the benchmark started a new one, loaded the schema "
             "again and measured the size anew:")
         add("")
-        for size, summary in bench.crashes:
+        for size, summary in meta["crashes"]:
             add("- %d tables: %s" % (size, summary))
         add("")
 
@@ -634,7 +649,15 @@ def main():
                         default=float(os.environ.get("BENCH_PER_TABLE_LIMIT", "300")))
     parser.add_argument("--seed", type=int, default=7)
     parser.add_argument("--doc", default=os.environ.get("BENCH_DOC", os.path.join(TOP, "docs", "benchmarks.md")))
+    parser.add_argument("--report-only", action="store_true",
+                        help="write the report again from the saved figures (the .json beside it)")
     args = parser.parse_args()
+    if args.report_only:
+        with open(os.path.splitext(args.doc)[0] + ".json") as f:
+            meta = json.load(f)
+        meta["crashes"] = [tuple(c) for c in meta["crashes"]]
+        write_doc(meta, args.doc)
+        return
     args.sizes = sorted(set(args.sizes))
     bench = Bench(args)
     try:
