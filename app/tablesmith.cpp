@@ -7,7 +7,22 @@
 #include "app/tablemodel.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QSqlError>
+
+namespace {
+
+// Both actions block the window while the server answers; the cursor says so.
+class BusyCursor
+{
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+} // namespace
 
 Tablesmith::Tablesmith(QWidget *parent)
     : QWidget(parent)
@@ -30,6 +45,7 @@ Tablesmith::~Tablesmith()
 
 void Tablesmith::on_btConnect_clicked()
 {
+    const BusyCursor busy;
     const QString host = ui->serverAddress->text();
     appendLog(tr("Establishing connection to: %1").arg(host));
 
@@ -75,6 +91,7 @@ void Tablesmith::on_btConnect_clicked()
 
 void Tablesmith::on_btGenerate_clicked()
 {
+    const BusyCursor busy;
     GenerationRun run(QCoreApplication::applicationDirPath(),
                       [this](const QString &line) { ui->textLog->appendPlainText(line); });
     GenerationRun::Switches switches;
