@@ -128,5 +128,12 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
 
     m_failures += tree.failureCount();
     m_queryErrors = mysql::queryErrorCount() - queryErrorsBefore;
+    // The reader reports failed queries only to the debug output; the user
+    // must not take a partly read schema for a complete one.
+    if (m_queryErrors > 0) {
+        m_errors(QStringLiteral("Reading the schema failed: %1 catalogue queries failed, the last with \"%2\"; "
+                                "the generated code may be incomplete")
+                         .arg(QString::number(m_queryErrors), mysql::lastQueryError()));
+    }
     return m_failures == 0;
 }

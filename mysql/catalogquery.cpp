@@ -12,6 +12,17 @@ QSqlQuery catalogQuery()
     return QSqlQuery(QSqlDatabase::database(QStringLiteral("InformationSchema"), true));
 }
 
+QSqlError execCatalogQuery(QSqlQuery &query)
+{
+    if (query.exec() || query.lastError().isValid())
+        return query.lastError();
+    const QSqlError connectionError = QSqlDatabase::database(QStringLiteral("InformationSchema"), false).lastError();
+    if (connectionError.isValid())
+        return connectionError;
+    return QSqlError(QStringLiteral("The catalogue connection \"InformationSchema\" is not open"), QString(),
+                     QSqlError::ConnectionError);
+}
+
 QString schemaOf(const Table *table)
 {
     const Database *db = table->database();

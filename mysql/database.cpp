@@ -70,8 +70,7 @@ QStringList Database::queryTableNames() const
     QSqlQuery query = catalogQuery();
     query.prepare(QStringLiteral("select TABLE_NAME  from tables  where 1=1  and table_type = 'BASE TABLE'  and table_schema = :schema"));
     query.bindValue(QStringLiteral(":schema"), m_name);
-    query.exec();
-    reportQueryError(query.lastError(), QString());
+    reportQueryError(execCatalogQuery(query), QString());
 
     QStringList names;
     while (query.next()) {

@@ -41,8 +41,7 @@ void ForeignKey::loadReferencedTable()
     query.bindValue(QStringLiteral(":tableName"), table()->name());
     query.bindValue(QStringLiteral(":constraintName"), name());
     query.bindValue(QStringLiteral(":schema"), schemaOf(table()));
-    query.exec();
-    reportQueryError(query.lastError(), QString());
+    reportQueryError(execCatalogQuery(query), QString());
 
     if (query.next()) {
         const Database *db = table()->database();
@@ -68,8 +67,7 @@ void ForeignKey::loadColumns()
     query.bindValue(QStringLiteral(":tableName"), table()->name());
     query.bindValue(QStringLiteral(":constraintName"), name());
     query.bindValue(QStringLiteral(":schema"), schemaOf(table()));
-    query.exec();
-    reportQueryError(query.lastError(), QString());
+    reportQueryError(execCatalogQuery(query), QString());
 
     while (query.next()) {
         auto *keyColumn = new ForeignKeyColumn(table()->column(query.value(0).toString()), this);

@@ -37,8 +37,7 @@ void PrimaryKey::loadName()
                                  " and tc.table_name = :tableName \n"));
     query.bindValue(QStringLiteral(":schema"), schemaOf(table()));
     query.bindValue(QStringLiteral(":tableName"), table()->name());
-    query.exec();
-    reportQueryError(query.lastError(), QString());
+    reportQueryError(execCatalogQuery(query), QString());
 
     if (query.next())
         setName(query.value(1).toString());
@@ -59,8 +58,7 @@ void PrimaryKey::loadColumns()
                                  "   and tc.constraint_schema = :schema \n"));
     query.bindValue(QStringLiteral(":tableName"), table()->name());
     query.bindValue(QStringLiteral(":schema"), schemaOf(table()));
-    query.exec();
-    reportQueryError(query.lastError(), QString());
+    reportQueryError(execCatalogQuery(query), QString());
 
     while (query.next()) {
         auto *keyColumn = new KeyColumn(table()->column(query.value(0).toString()), this);

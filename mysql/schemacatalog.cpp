@@ -69,8 +69,7 @@ QSqlQuery runSchemaQuery(const QString &text, const QString &schema)
     query.setForwardOnly(true);
     query.prepare(text);
     query.bindValue(QStringLiteral(":schema"), schema);
-    query.exec();
-    reportQueryError(query.lastError(), QString());
+    reportQueryError(execCatalogQuery(query), QString());
     return query;
 }
 

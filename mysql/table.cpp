@@ -56,8 +56,7 @@ void Table::loadColumns()
     query.prepare(QStringLiteral("select c.TABLE_SCHEMA, c.TABLE_NAME, c.IS_NULLABLE, c.DATA_TYPE, c.COLUMN_NAME, c.COLUMN_TYPE, c.COLUMN_KEY from columns c where c.TABLE_SCHEMA = :schema  and c.TABLE_NAME = :tablename "));
     query.bindValue(QStringLiteral(":schema"), schemaOf(this));
     query.bindValue(QStringLiteral(":tablename"), m_name);
-    query.exec();
-    reportQueryError(query.lastError(), QStringLiteral("mysql::Table::Table(const QString&, QObject*)"));
+    reportQueryError(execCatalogQuery(query), QStringLiteral("mysql::Table::Table(const QString&, QObject*)"));
 
     while (query.next())
         appendColumn(new Column(query.record(), this));
@@ -93,8 +92,7 @@ void Table::loadForeignKeys()
                                  " and tc.table_name = :tableName \n"));
     query.bindValue(QStringLiteral(":schema"), schemaOf(this));
     query.bindValue(QStringLiteral(":tableName"), m_name);
-    query.exec();
-    reportQueryError(query.lastError(), QString());
+    reportQueryError(execCatalogQuery(query), QString());
 
     // Every foreign key of the table, so that every link can be derived.
     while (query.next())

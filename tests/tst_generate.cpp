@@ -145,6 +145,7 @@ private slots:
     void nothingTicked();
     void linksUnderCodeAreNotFollowed();
     void unwritableOutputIsReported();
+    void unreadableCatalogueIsReported();
 
 private:
     QStringList m_order;
@@ -283,6 +284,26 @@ void TestGenerate::unwritableOutputIsReported()
     // The run went on: every class still has its line.
     QCOMPARE(lines.filter(QStringLiteral("Generating ")).size(), 4);
     QVERIFY(QFileInfo(codeDirectory()).isFile());
+}
+
+void TestGenerate::unreadableCatalogueIsReported()
+{
+    Tablesmith window;
+    connectTo(window);
+    tick(window, QStringLiteral("a"));
+    // The catalogue connection can no longer be opened: every query fails.
+    QSqlDatabase catalogue = QSqlDatabase::database(QStringLiteral("InformationSchema"), false);
+    catalogue.close();
+    catalogue.setPassword(QStringLiteral("not the password"));
+    generate(window);
+
+    const QStringList lines = logLines(window);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.first().startsWith(QStringLiteral("Reading the schema failed: 1 catalogue queries failed, "
+                                                     "the last with \"")),
+             qPrintable(lines.first()));
+    QVERIFY(lines.first().contains(QStringLiteral("Access denied")));
+    QVERIFY(!lines.first().contains(QStringLiteral("not the password")));
 }
 
 QTEST_MAIN(TestGenerate)
