@@ -1,8 +1,8 @@
 #pragma once
 
 // Helpers shared by the hostile-name and fault tests: running the command
-// line, driving the window, taking snapshots of directories and making a
-// path unwritable even for root.
+// line, driving the window, reading what a run left behind, taking
+// snapshots of directories and making a path unwritable even for root.
 
 #include "app/tablesmith.h"
 #include "testserver.h"
@@ -17,10 +17,13 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
+
+#include <algorithm>
 
 #include <unistd.h>
 
@@ -65,8 +68,8 @@ inline CliResult finishCli(QProcess &process, int timeoutMs)
     }
     result.crashed = process.exitStatus() != QProcess::NormalExit;
     result.exitCode = result.crashed || result.timedOut ? -1 : process.exitCode();
-    result.out += QString::fromLocal8Bit(process.readAllStandardOutput());
-    result.err += QString::fromLocal8Bit(process.readAllStandardError());
+    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(process.readAllStandardError());
     return result;
 }
 
@@ -82,8 +85,7 @@ inline QStringList connectionArguments(int port, const QString &user, const QStr
                                        const QString &schema)
 {
     return {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-P"), QString::number(port),
-            QStringLiteral("-u"), user, QStringLiteral("--password=") + password,
-            QStringLiteral("-D"), schema};
+            QStringLiteral("-u"), user, QStringLiteral("--password=") + password, QStringLiteral("-D"), schema};
 }
 
 inline QStringList sharedServerArguments(const QString &schema)
@@ -95,6 +97,28 @@ inline QStringList sharedServerArguments(const QString &schema)
 inline QStringList lines(const QString &text)
 {
     return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+inline QStringList linesStartingWith(const QStringList &lines, const QString &prefix)
+{
+    QStringList found;
+    std::copy_if(lines.cbegin(), lines.cend(), std::back_inserter(found),
+                 [&](const QString &line) { return line.startsWith(prefix); });
+    return found;
+}
+
+// A run that lost catalogue queries must say so in its closing line, naming
+// the error.
+inline bool namesTheQueryFailure(const QString &output)
+{
+    static const QRegularExpression line(QStringLiteral("catalogue queries failed, the last with \"[^\"]+"));
+    return line.match(output).hasMatch();
+}
+
+inline QString fileText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 // The base tables of `schema` as the catalogue lists them to the test
@@ -124,25 +148,6 @@ inline QStringList baseTables(const QString &schema)
     return names;
 }
 
-// The eight files that one table's classes are written to, as
-// "directory/file name" below code/C++.
-inline QStringList expectedFiles(const QString &table)
-{
-    QString className = table;
-    if (!className.isEmpty())
-        className[0] = className.at(0).toUpper();
-    const QString lower = className.toLower();
-    const QString dao = (className + QStringLiteral("DAO")).toLower();
-    return {QStringLiteral("dao/") + dao + QStringLiteral(".h"),
-            QStringLiteral("dao/") + dao + QStringLiteral(".cpp"),
-            QStringLiteral("object/") + lower + QStringLiteral(".h"),
-            QStringLiteral("object/") + lower + QStringLiteral(".cpp"),
-            QStringLiteral("model/") + lower + QStringLiteral("model.h"),
-            QStringLiteral("model/") + lower + QStringLiteral("model.cpp"),
-            QStringLiteral("editors/") + lower + QStringLiteral("editor.h"),
-            QStringLiteral("editors/") + lower + QStringLiteral("editor.cpp")};
-}
-
 inline QString classNameOf(const QString &table)
 {
     QString className = table;
@@ -151,30 +156,41 @@ inline QString classNameOf(const QString &table)
     return className;
 }
 
-// Every entry below `root` (the root itself excluded), with its kind, and a
-// file's size and modification time, so that a later snapshot shows any
-// change.
+// The eight files that one table's classes are written to, as
+// "directory/file name" below code/C++.
+inline QStringList expectedFiles(const QString &table)
+{
+    const QString lower = table.toLower();
+    QStringList files;
+    for (const QString &stem : {QStringLiteral("dao/") + lower + QStringLiteral("dao"), QStringLiteral("object/") + lower,
+                                QStringLiteral("model/") + lower + QStringLiteral("model"),
+                                QStringLiteral("editors/") + lower + QStringLiteral("editor")})
+        files << stem + QStringLiteral(".h") << stem + QStringLiteral(".cpp");
+    return files;
+}
+
+// Every entry below `root` (the root itself and `skip` excluded) with its
+// kind, and a file's size and modification time, so that a later snapshot
+// shows any change.
 inline QMap<QString, QString> snapshot(const QString &root, const QStringList &skip = {})
 {
     QMap<QString, QString> entries;
     QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        const QString path = it.next();
-        const QString relative = QDir(root).relativeFilePath(path);
-        bool skipped = false;
-        for (const QString &prefix : skip)
-            skipped = skipped || relative == prefix || relative.startsWith(prefix + QLatin1Char('/'));
-        if (skipped)
+        const QFileInfo info(it.next());
+        const QString relative = QDir(root).relativeFilePath(info.filePath());
+        if (std::any_of(skip.cbegin(), skip.cend(), [&](const QString &prefix) {
+                return relative == prefix || relative.startsWith(prefix + QLatin1Char('/'));
+            }))
             continue;
-        const QFileInfo info(path);
-        entries.insert(relative, QStringLiteral("%1 %2 %3")
-                                         .arg(info.isSymLink() ? QStringLiteral("link")
-                                                               : info.isDir() ? QStringLiteral("dir")
-                                                                              : QStringLiteral("file"))
-                                         .arg(info.isDir() ? 0 : info.size())
-                                         // A directory's time changes with its entries, which are listed anyway.
-                                         .arg(info.isDir() ? 0 : info.lastModified().toMSecsSinceEpoch()));
+        // A directory's time changes with its entries, which are listed anyway.
+        entries.insert(relative, info.isDir() && !info.isSymLink()
+                               ? QStringLiteral("dir")
+                               : QStringLiteral("%1 %2 %3")
+                                         .arg(info.isSymLink() ? QStringLiteral("link") : QStringLiteral("file"))
+                                         .arg(info.size())
+                                         .arg(info.lastModified().toMSecsSinceEpoch()));
     }
     return entries;
 }
@@ -192,10 +208,8 @@ inline QStringList differences(const QMap<QString, QString> &before, const QMap<
 {
     QStringList changes;
     for (auto it = after.cbegin(); it != after.cend(); ++it) {
-        if (!before.contains(it.key()))
-            changes.append(QStringLiteral("new: ") + it.key());
-        else if (before.value(it.key()) != it.value())
-            changes.append(QStringLiteral("changed: ") + it.key());
+        if (before.value(it.key()) != it.value())
+            changes.append((before.contains(it.key()) ? QStringLiteral("changed: ") : QStringLiteral("new: ")) + it.key());
     }
     for (auto it = before.cbegin(); it != before.cend(); ++it) {
         if (!after.contains(it.key()))
@@ -204,41 +218,27 @@ inline QStringList differences(const QMap<QString, QString> &before, const QMap<
     return changes;
 }
 
-// Entries of a snapshot that are not part of the output tree below
-// `outputDir` (relative to the snapshot's root, empty for the root itself):
-// anything but code, code/C++, its four directories and plain files
-// directly in them.
-inline QStringList outsideTheTree(const QMap<QString, QString> &entries, const QString &outputDir)
-{
-    const QString code = outputDir.isEmpty() ? QStringLiteral("code") : outputDir + QStringLiteral("/code");
-    QSet<QString> allowedDirectories = {code, code + QStringLiteral("/C++")};
-    for (const char *directory : {"object", "dao", "model", "editors"})
-        allowedDirectories.insert(code + QStringLiteral("/C++/") + QLatin1String(directory));
-
-    QStringList outside;
-    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
-        const QString &path = it.key();
-        const bool isDirectory = it.value().startsWith(QLatin1String("dir"));
-        const bool isFile = it.value().startsWith(QLatin1String("file"));
-        const QString parent = path.section(QLatin1Char('/'), 0, -2);
-        const bool inside = (isDirectory && allowedDirectories.contains(path))
-                || (isFile && allowedDirectories.contains(parent) && parent.count(QLatin1Char('/')) == code.count(QLatin1Char('/')) + 2);
-        // Directories on the way to the output directory are the test's own.
-        const bool onTheWay = isDirectory && (outputDir == path || outputDir.startsWith(path + QLatin1Char('/')));
-        if (!inside && !onTheWay)
-            outside.append(path);
-    }
-    return outside;
-}
-
-// Entries below root/code that do not belong to an output tree.
+// Entries below root/code that do not belong to an output tree: anything
+// but code/C++, its four directories and plain files directly in them.
 inline QStringList strayEntries(const QString &root)
 {
-    QMap<QString, QString> tree = snapshot(root);
-    tree.removeIf([](const auto &entry) {
-        return entry.key() != QLatin1String("code") && !entry.key().startsWith(QLatin1String("code/"));
-    });
-    return outsideTheTree(tree, QString());
+    QSet<QString> directories = {QStringLiteral("code"), QStringLiteral("code/C++")};
+    for (const char *directory : {"object", "dao", "model", "editors"})
+        directories.insert(QStringLiteral("code/C++/") + QLatin1String(directory));
+    QStringList stray;
+    const QMap<QString, QString> entries = snapshot(root);
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        const QString &path = it.key();
+        if (path != QLatin1String("code") && !path.startsWith(QLatin1String("code/")))
+            continue;
+        const QString parent = path.section(QLatin1Char('/'), 0, -2);
+        const bool inside = it.value() == QLatin1String("dir")
+                ? directories.contains(path)
+                : it.value().startsWith(QLatin1String("file")) && directories.contains(parent) && parent.count(QLatin1Char('/')) == 2;
+        if (!inside)
+            stray.append(path);
+    }
+    return stray;
 }
 
 // Makes a file or directory unwritable, for root too: the immutable
