@@ -154,14 +154,7 @@ QString DAOGen::insertObjectMethod() const
             + columnList(QStringLiteral(":%1"), QStringLiteral(", :%1")) + QStringLiteral(") \"");
     text += QStringLiteral("\t\tquery.prepare(%1 \n %2);").arg(columnClause, valueClause);
     text += bindLines();
-    text += QStringLiteral("\n\t\tquery.exec();\n");
-    text += QStringLiteral("\t\tdb->commit();\n");
-    text += QStringLiteral("\t\treturn true;\n");
-    text += QStringLiteral("\t}catch(SqlException &ex){\n");
-    text += QStringLiteral("\t\tdb->rollback();\n");
-    text += QStringLiteral("\t\treturn false;\n");
-    text += QStringLiteral("\t") + blockEnd();
-    text += blockEnd();
+    text += writingMethodEnd();
     return text;
 }
 
@@ -180,12 +173,35 @@ QString DAOGen::updateObjectMethod() const
             + QStringLiteral(" where id = :id \"");
     text += QStringLiteral("\t\tquery.prepare(%1);").arg(statement);
     text += bindLines();
-    text += QStringLiteral("\n\t\tquery.exec();\n");
+    text += writingMethodEnd();
+    return text;
+}
+
+QString DAOGen::writingMethodEnd() const
+{
+    QString text = QStringLiteral("\n\t\tquery.exec();\n");
     text += QStringLiteral("\t\tdb->commit();\n");
     text += QStringLiteral("\t\treturn true;\n");
     text += QStringLiteral("\t}catch(SqlException &ex){\n");
     text += QStringLiteral("\t\tdb->rollback();\n");
     text += QStringLiteral("\t\treturn false;\n");
+    text += QStringLiteral("\t") + blockEnd();
+    text += blockEnd();
+    return text;
+}
+
+QString DAOGen::listMethodEnd() const
+{
+    QString text = QStringLiteral("\t\tquery.exec();\n");
+    text += QStringLiteral("\t\twhile(query.next()){ \n");
+    text += QStringLiteral("\t\t\tlist.append(new %1(query.record(), this));\n").arg(m_table->className());
+    text += QStringLiteral("\t\t} \n");
+    text += QStringLiteral("\t\treturn list;\n");
+    text += QStringLiteral("\t}catch(SqlException &ex){\n");
+    text += QStringLiteral("\t\tqDeleteAll(list);\n");
+    // Hand back an empty list, not one of deleted objects.
+    text += QStringLiteral("\t\tlist.clear();\n");
+    text += QStringLiteral("\t\treturn list;\n");
     text += QStringLiteral("\t") + blockEnd();
     text += blockEnd();
     return text;
@@ -243,18 +259,7 @@ QString DAOGen::getAllMethod() const
             + columnList(QStringLiteral("%1"), QStringLiteral(", %1"))
             + QStringLiteral(" from %1 \"").arg(objectName());
     text += QStringLiteral("\t\tquery.prepare(%1);\n").arg(statement);
-    text += QStringLiteral("\t\tquery.exec();\n");
-    text += QStringLiteral("\t\twhile(query.next()){ \n");
-    text += QStringLiteral("\t\t\tlist.append(new %1(query.record(), this));\n").arg(className);
-    text += QStringLiteral("\t\t} \n");
-    text += QStringLiteral("\t\treturn list;\n");
-    text += QStringLiteral("\t}catch(SqlException &ex){\n");
-    text += QStringLiteral("\t\tqDeleteAll(list);\n");
-    // Hand back an empty list, not one of deleted objects.
-    text += QStringLiteral("\t\tlist.clear();\n");
-    text += QStringLiteral("\t\treturn list;\n");
-    text += QStringLiteral("\t") + blockEnd();
-    text += blockEnd();
+    text += listMethodEnd();
     return text;
 }
 
@@ -278,16 +283,6 @@ QString DAOGen::getByMatchMethod() const
     text += QStringLiteral("\t\tQString sqlQuery = QString(%1).arg(ColumnObject);\n").arg(statement);
     text += QStringLiteral("\t\tquery.prepare(sqlQuery);\n");
     text += QStringLiteral("\t\tquery.bindValue(\":value\", value);\n");
-    text += QStringLiteral("\t\tquery.exec();\n");
-    text += QStringLiteral("\t\twhile(query.next()){ \n");
-    text += QStringLiteral("\t\t\tlist.append(new %1(query.record(), this));\n").arg(className);
-    text += QStringLiteral("\t\t} \n");
-    text += QStringLiteral("\t\treturn list;\n");
-    text += QStringLiteral("\t}catch(SqlException &ex){\n");
-    text += QStringLiteral("\t\tqDeleteAll(list);\n");
-    text += QStringLiteral("\t\tlist.clear();\n");
-    text += QStringLiteral("\t\treturn list;\n");
-    text += QStringLiteral("\t") + blockEnd();
-    text += blockEnd();
+    text += listMethodEnd();
     return text;
 }

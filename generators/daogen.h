@@ -39,4 +39,8 @@ private:
     // `first` fills it, every later one as `later` fills it.
     QString columnList(const QString &first, const QString &later) const;
     QString bindLines() const;
+    // The shared ends of the generated methods: execute, commit or roll back
+    // (insert, update); execute and collect the rows (all, by match).
+    QString writingMethodEnd() const;
+    QString listMethodEnd() const;
 };
