@@ -1,0 +1,274 @@
+#include "support.h"
+
+#include <QCoreApplication>
+#include <QDirIterator>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <unistd.h>
+
+namespace TestServer {
+
+const Settings &settings()
+{
+    static const Settings settings = [] {
+        Settings s;
+        for (const QString &line : readText(qEnvironmentVariable("TABLESMITH_TEST_ENV")).split(QLatin1Char('\n'))) {
+            const QString value = line.section(QLatin1Char('='), 1);
+            if (line.startsWith(QLatin1String("TEST_PORT=")))
+                s.port = value.toInt();
+            else if (line.startsWith(QLatin1String("TEST_SOCKET=")))
+                s.socket = value;
+            else if (line.startsWith(QLatin1String("TEST_USER=")))
+                s.user = value;
+            else if (line.startsWith(QLatin1String("TEST_PASSWORD=")))
+                s.password = value;
+        }
+        if (s.port == 0)
+            qFatal("the test server is not running (TABLESMITH_TEST_ENV)");
+        return s;
+    }();
+    return settings;
+}
+
+static QSqlDatabase addConnection(const QString &name, const QString &database, const QString &user,
+                                  const QString &password)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
+    db.setHostName(QStringLiteral("127.0.0.1"));
+    db.setPort(settings().port);
+    db.setUserName(user);
+    db.setPassword(password);
+    db.setDatabaseName(database);
+    return db;
+}
+
+bool openConnections(const QString &schema, const QString &user, const QString &password)
+{
+    closeConnections();
+    const bool schemaOpen = addConnection(QStringLiteral("Connection"), schema, user, password).open();
+    return addConnection(QStringLiteral("InformationSchema"), QStringLiteral("information_schema"), user, password)
+                   .open()
+            && schemaOpen;
+}
+
+void closeConnections()
+{
+    QSqlDatabase::removeDatabase(QStringLiteral("Connection"));
+    QSqlDatabase::removeDatabase(QStringLiteral("InformationSchema"));
+}
+
+QString exec(const QString &sql)
+{
+    const QString name = QStringLiteral("TestServerAdmin");
+    QString error;
+    {
+        QSqlDatabase db = addConnection(name, QString(), settings().user, settings().password);
+        QSqlQuery query(db);
+        if (!db.open())
+            error = db.lastError().text();
+        else if (!query.exec(sql))
+            error = query.lastError().text();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return error;
+}
+
+} // namespace TestServer
+
+QString CliResult::describe() const
+{
+    return QStringLiteral("exit %1\n--- stdout:\n%2--- stderr:\n%3").arg(exitCode).arg(out.right(3000), err.right(3000));
+}
+
+QStringList serverArguments(const QString &schema, const QString &user, const QString &password, int port)
+{
+    return {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-P"), QString::number(port),
+            QStringLiteral("-u"), user, QStringLiteral("--password=") + password, QStringLiteral("-D"), schema};
+}
+
+CliResult runCli(const QStringList &arguments, const CliOptions &options)
+{
+    QProcess process;
+    process.setChildProcessModifier([] { ::setsid(); });
+    process.setProcessEnvironment(options.environment);
+    process.setWorkingDirectory(options.workingDirectory);
+    if (options.mergeChannels)
+        process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(qEnvironmentVariable("TABLESMITH_CLI"), arguments);
+    process.write(options.input);
+    process.closeWriteChannel();
+    CliResult result;
+    if (!process.waitForFinished(options.timeoutMs)) {
+        process.kill();
+        process.waitForFinished(5000);
+    } else if (process.exitStatus() == QProcess::NormalExit) {
+        result.exitCode = process.exitCode();
+    }
+    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    if (!options.mergeChannels)
+        result.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return result;
+}
+
+void fillForm(Tablesmith &window, const QString &schema, const QString &user, const QString &password,
+              const QString &host, const QString &port)
+{
+    child<QLineEdit>(window, "serverAddress")->setText(host);
+    child<QLineEdit>(window, "schema")->setText(schema);
+    child<QLineEdit>(window, "userName")->setText(user);
+    child<QLineEdit>(window, "password")->setText(password);
+    child<QLineEdit>(window, "port")->setText(port);
+}
+
+void click(Tablesmith &window, const char *button)
+{
+    QTest::mouseClick(child<QPushButton>(window, button), Qt::LeftButton);
+}
+
+QStringList logLines(const Tablesmith &window)
+{
+    return child<QPlainTextEdit>(window, "textLog")->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QString windowRoot()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+namespace {
+MessageCapture *g_capture = nullptr;
+QPlainTextEdit *g_pane = nullptr;
+QtMessageHandler g_previous = nullptr;
+
+void capture(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtDebugMsg && g_pane)
+        g_pane->appendPlainText(message);
+    else if (type == QtDebugMsg || type == QtWarningMsg)
+        g_capture->messages.append(message);
+    else
+        g_previous(type, context, message);
+}
+} // namespace
+
+MessageCapture::MessageCapture(QPlainTextEdit *pane)
+{
+    g_capture = this;
+    g_pane = pane;
+    g_previous = qInstallMessageHandler(capture);
+}
+
+MessageCapture::~MessageCapture()
+{
+    qInstallMessageHandler(g_previous);
+    g_capture = nullptr;
+    g_pane = nullptr;
+}
+
+QString readText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+void writeText(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+QString masked(QString text, const QString &root)
+{
+    static const QRegularExpression date(QStringLiteral("(Generated by Tablesmith on )\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d"));
+    return text.replace(root, QStringLiteral("<out>")).replace(date, QStringLiteral("\\1DD/MM/YYYY hh:mm:ss"));
+}
+
+QString describeTree(const QString &root)
+{
+    QStringList paths;
+    QDirIterator it(root + QStringLiteral("/code"), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths.append(it.next());
+    paths.sort();
+    QString text;
+    for (const QString &path : std::as_const(paths)) {
+        const QFileInfo info(path);
+        // Names may hold line breaks and tabs; the heading stays one line.
+        const QString name = QDir(root).relativeFilePath(path).replace(QLatin1Char('\n'), QLatin1String("\\n"))
+                                     .replace(QLatin1Char('\t'), QLatin1String("\\t"));
+        if (info.isSymLink())
+            text += QStringLiteral("== link %1\n").arg(name);
+        else if (info.isDir())
+            text += QStringLiteral("== dir %1\n").arg(name);
+        else
+            text += QStringLiteral("== file %1\n%2\n").arg(name, readText(path));
+    }
+    return masked(text, root);
+}
+
+QString firstDifference(const QString &actual, const QString &expected)
+{
+    if (actual == expected)
+        return QString();
+    const QStringList a = actual.split(QLatin1Char('\n'));
+    const QStringList e = expected.split(QLatin1Char('\n'));
+    qsizetype line = 0;
+    while (line < a.size() && line < e.size() && a.at(line) == e.at(line))
+        ++line;
+    return QStringLiteral("first difference in line %1:\n  actual:   %2\n  expected: %3")
+            .arg(line + 1)
+            .arg(line < a.size() ? a.at(line) : QStringLiteral("<end>"), line < e.size() ? e.at(line) : QStringLiteral("<end>"));
+}
+
+QString goldenDifference(const QString &name, const QString &actual)
+{
+    const QString path = qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + QStringLiteral("/tests/golden/") + name
+            + QStringLiteral(".golden");
+    if (qEnvironmentVariableIntValue("TABLESMITH_UPDATE_GOLDEN")) {
+        writeText(path, actual.toUtf8());
+        return QString();
+    }
+    if (!QFileInfo::exists(path))
+        return QStringLiteral("no golden file %1 (TABLESMITH_UPDATE_GOLDEN=1 writes it)").arg(path);
+    const QString difference = firstDifference(actual, readText(path));
+    return difference.isEmpty() ? difference : name + QStringLiteral(".golden: ") + difference;
+}
+
+Unwritable::Unwritable(const QString &path)
+    : m_path(path)
+    , m_works(QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0)
+{
+}
+
+Unwritable::~Unwritable()
+{
+    if (m_works)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path});
+}
+
+void setTraps(const QString &root, const QString &outside)
+{
+    QDir().mkpath(root + QStringLiteral("/code/C++/dao"));
+    QDir().mkpath(outside + QStringLiteral("/linked-dir"));
+    writeText(root + QStringLiteral("/code/C++/dao/stale.h"), "from an earlier run\n");
+    writeText(outside + QStringLiteral("/linked-dir/precious.txt"), "keep me\n");
+    writeText(outside + QStringLiteral("/precious-file.txt"), "keep me too\n");
+    QFile::link(outside + QStringLiteral("/linked-dir"), root + QStringLiteral("/code/C++/linked-dir"));
+    QFile::link(outside + QStringLiteral("/precious-file.txt"), root + QStringLiteral("/code/linked-file"));
+}
+
+bool outsideIntact(const QString &outside)
+{
+    return readText(outside + QStringLiteral("/linked-dir/precious.txt")) == QLatin1String("keep me\n")
+            && readText(outside + QStringLiteral("/precious-file.txt")) == QLatin1String("keep me too\n")
+            && QDir(outside + QStringLiteral("/linked-dir")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size() == 1;
+}

@@ -1,0 +1,122 @@
+#pragma once
+
+// What the tests share: the private test server, the command line and the
+// window driven as a user does, output trees written out as text, and golden
+// files.
+
+#include "app/tablesmith.h"
+
+#include <QDir>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTest>
+
+QT_BEGIN_NAMESPACE
+class QPlainTextEdit;
+QT_END_NAMESPACE
+
+namespace TestServer {
+
+// The server CTest starts for the tests (scripts/test-server); its details
+// come from the file named by TABLESMITH_TEST_ENV.
+struct Settings
+{
+    int port = 0;
+    QString socket;
+    QString user;
+    QString password;
+};
+const Settings &settings();
+
+// Registers and opens "Connection" on `schema` and "InformationSchema", as
+// Connect does; returns whether both opened.
+bool openConnections(const QString &schema, const QString &user = settings().user,
+                     const QString &password = settings().password);
+void closeConnections();
+// Runs one statement as the test account; returns the error, empty on success.
+QString exec(const QString &sql);
+
+} // namespace TestServer
+
+struct CliResult
+{
+    int exitCode = -1; // -1: crashed or timed out
+    QString out;
+    QString err;
+    QString describe() const;
+};
+
+struct CliOptions
+{
+    QString workingDirectory;
+    QByteArray input;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    bool mergeChannels = false; // stderr into out, in the order written
+    int timeoutMs = 120000;
+};
+
+// -h 127.0.0.1 -P <port> -u <user> --password=<password> -D <schema>
+QStringList serverArguments(const QString &schema, const QString &user = TestServer::settings().user,
+                            const QString &password = TestServer::settings().password,
+                            int port = TestServer::settings().port);
+// Runs tablesmith-cli without a controlling terminal.
+CliResult runCli(const QStringList &arguments, const CliOptions &options = {});
+
+// The window.
+template<typename T = QWidget>
+T *child(const QWidget &window, const char *name)
+{
+    T *widget = window.findChild<T *>(QLatin1String(name));
+    if (!widget)
+        qFatal("no child %s", name);
+    return widget;
+}
+void fillForm(Tablesmith &window, const QString &schema, const QString &user = TestServer::settings().user,
+              const QString &password = TestServer::settings().password, const QString &host = QStringLiteral("127.0.0.1"),
+              const QString &port = QString::number(TestServer::settings().port));
+void click(Tablesmith &window, const char *button);
+QStringList logLines(const Tablesmith &window);
+QString windowRoot(); // the window writes its tree here
+
+// Collects the debug and warning messages while it lives; with a log pane,
+// debug messages go into the pane instead, in order with its own lines.
+class MessageCapture
+{
+public:
+    explicit MessageCapture(QPlainTextEdit *pane = nullptr);
+    ~MessageCapture();
+    QStringList messages;
+};
+
+// Every entry below `root`/code as text: directories, links, and files with
+// their contents, in path order; `root` itself reads "<out>" and banner
+// dates "DD/MM/YYYY hh:mm:ss".
+QString describeTree(const QString &root);
+QString masked(QString text, const QString &root);
+QString readText(const QString &path);
+void writeText(const QString &path, const QByteArray &bytes);
+
+// Compares `actual` with tests/golden/<name>.golden and returns the first
+// difference, empty when none. With TABLESMITH_UPDATE_GOLDEN=1 the golden
+// file is rewritten instead (review the change with git diff).
+QString goldenDifference(const QString &name, const QString &actual);
+QString firstDifference(const QString &actual, const QString &expected);
+
+// Makes a path unwritable even for root (chattr +i) while it lives.
+class Unwritable
+{
+public:
+    explicit Unwritable(const QString &path);
+    ~Unwritable();
+    bool works() const { return m_works; }
+
+private:
+    QString m_path;
+    bool m_works = false;
+};
+
+// Output-tree traps: a stale file and links to a directory and a file
+// outside `root`/code, kept in `outside`. outsideIntact() says whether the
+// run left the link targets alone.
+void setTraps(const QString &root, const QString &outside);
+bool outsideIntact(const QString &outside);
