@@ -200,6 +200,8 @@ QString describeTree(const QString &root)
         paths.append(it.next());
     paths.sort();
     QString text;
+    if (QFileInfo(root + QStringLiteral("/code")).isFile())
+        text += QStringLiteral("== file code\n%1\n").arg(readText(root + QStringLiteral("/code")));
     for (const QString &path : std::as_const(paths)) {
         const QFileInfo info(path);
         // Names may hold line breaks and tabs; the heading stays one line.
