@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -18,18 +19,9 @@ namespace TestServer {
 const Settings &settings()
 {
     static const Settings settings = [] {
-        Settings s;
-        for (const QString &line : readText(qEnvironmentVariable("TABLESMITH_TEST_ENV")).split(QLatin1Char('\n'))) {
-            const QString value = line.section(QLatin1Char('='), 1);
-            if (line.startsWith(QLatin1String("TEST_PORT=")))
-                s.port = value.toInt();
-            else if (line.startsWith(QLatin1String("TEST_SOCKET=")))
-                s.socket = value;
-            else if (line.startsWith(QLatin1String("TEST_USER=")))
-                s.user = value;
-            else if (line.startsWith(QLatin1String("TEST_PASSWORD=")))
-                s.password = value;
-        }
+        const QSettings env(qEnvironmentVariable("TABLESMITH_TEST_ENV"), QSettings::IniFormat);
+        const Settings s{env.value("TEST_PORT").toInt(), env.value("TEST_SOCKET").toString(),
+                         env.value("TEST_USER").toString(), env.value("TEST_PASSWORD").toString()};
         if (s.port == 0)
             qFatal("the test server is not running (TABLESMITH_TEST_ENV)");
         return s;
@@ -105,7 +97,7 @@ CliResult runCli(const QStringList &arguments, const CliOptions &options)
     process.write(options.input);
     process.closeWriteChannel();
     CliResult result;
-    if (!process.waitForFinished(options.timeoutMs)) {
+    if (!process.waitForFinished(120000)) {
         process.kill();
         process.waitForFinished(5000);
     } else if (process.exitStatus() == QProcess::NormalExit) {
@@ -243,34 +235,4 @@ QString goldenDifference(const QString &name, const QString &actual)
         return QStringLiteral("no golden file %1 (TABLESMITH_UPDATE_GOLDEN=1 writes it)").arg(path);
     const QString difference = firstDifference(actual, readText(path));
     return difference.isEmpty() ? difference : name + QStringLiteral(".golden: ") + difference;
-}
-
-Unwritable::Unwritable(const QString &path)
-    : m_path(path)
-    , m_works(QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0)
-{
-}
-
-Unwritable::~Unwritable()
-{
-    if (m_works)
-        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path});
-}
-
-void setTraps(const QString &root, const QString &outside)
-{
-    QDir().mkpath(root + QStringLiteral("/code/C++/dao"));
-    QDir().mkpath(outside + QStringLiteral("/linked-dir"));
-    writeText(root + QStringLiteral("/code/C++/dao/stale.h"), "from an earlier run\n");
-    writeText(outside + QStringLiteral("/linked-dir/precious.txt"), "keep me\n");
-    writeText(outside + QStringLiteral("/precious-file.txt"), "keep me too\n");
-    QFile::link(outside + QStringLiteral("/linked-dir"), root + QStringLiteral("/code/C++/linked-dir"));
-    QFile::link(outside + QStringLiteral("/precious-file.txt"), root + QStringLiteral("/code/linked-file"));
-}
-
-bool outsideIntact(const QString &outside)
-{
-    return readText(outside + QStringLiteral("/linked-dir/precious.txt")) == QLatin1String("keep me\n")
-            && readText(outside + QStringLiteral("/precious-file.txt")) == QLatin1String("keep me too\n")
-            && QDir(outside + QStringLiteral("/linked-dir")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size() == 1;
 }

@@ -52,7 +52,6 @@ struct CliOptions
     QByteArray input;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     bool mergeChannels = false; // stderr into out, in the order written
-    int timeoutMs = 120000;
 };
 
 // -h 127.0.0.1 -P <port> -u <user> --password=<password> -D <schema>
@@ -101,22 +100,3 @@ void writeText(const QString &path, const QByteArray &bytes);
 // file is rewritten instead (review the change with git diff).
 QString goldenDifference(const QString &name, const QString &actual);
 QString firstDifference(const QString &actual, const QString &expected);
-
-// Makes a path unwritable even for root (chattr +i) while it lives.
-class Unwritable
-{
-public:
-    explicit Unwritable(const QString &path);
-    ~Unwritable();
-    bool works() const { return m_works; }
-
-private:
-    QString m_path;
-    bool m_works = false;
-};
-
-// Output-tree traps: a stale file and links to a directory and a file
-// outside `root`/code, kept in `outside`. outsideIntact() says whether the
-// run left the link targets alone.
-void setTraps(const QString &root, const QString &outside);
-bool outsideIntact(const QString &outside);

@@ -1,5 +1,5 @@
-// The server goes away while the tool works: stopped between Connect and
-// Generate, killed or frozen at fixed points of a run. Each row starts a
+// The server goes away while the command line works: stopped, killed or
+// frozen at fixed points of a run. Each row starts a
 // MariaDB server of its own (scripts/test-server), never the shared one.
 // Nothing may crash or hang; a run that lost part of the schema must say so
 // and exit non-zero, and may exit 0 only with the complete output.
@@ -7,7 +7,6 @@
 #include "support.h"
 
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -109,11 +108,8 @@ class TestFaults : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { QDir(windowRoot() + QStringLiteral("/code")).removeRecursively(); }
     void commandLineRun_data();
     void commandLineRun();
-    void windowRun_data();
-    void windowRun();
 };
 
 void TestFaults::commandLineRun_data()
@@ -187,55 +183,6 @@ void TestFaults::commandLineRun()
         QVERIFY2(process.exitCode() == 1 && namesTheQueryFailure(err), qPrintable(describe));
     }
     QVERIFY(onlyOutputTree(output.path()));
-}
-
-void TestFaults::windowRun_data()
-{
-    QTest::addColumn<int>("signal");
-    QTest::addColumn<int>("atPrimaryKey"); // 0: between Connect and Generate
-    QTest::addColumn<int>("editors");
-    // Nothing can be read: no class may be claimed to be generated.
-    QTest::newRow("stopped between Connect and Generate") << int(SIGTERM) << 0 << 0;
-    // The run goes on to the end with what it had read.
-    QTest::newRow("killed during the run") << int(SIGKILL) << 10 << bigSchemaTables;
-}
-
-void TestFaults::windowRun()
-{
-    QFETCH(int, signal);
-    QFETCH(int, atPrimaryKey);
-    QFETCH(int, editors);
-    PrivateServer server;
-    QVERIFY(server.start());
-    Tablesmith window;
-    const QStringList arguments = server.arguments();
-    fillForm(window, QStringLiteral("rob_big"), arguments.at(5), TestServer::settings().password,
-             QStringLiteral("127.0.0.1"), arguments.at(3));
-    click(window, "btConnect");
-    click(window, "btSelectAll");
-    // The log pane is written during the run: the server goes the moment
-    // the wanted primary key is announced.
-    auto *log = child<QPlainTextEdit>(window, "textLog");
-    bool killed = atPrimaryKey == 0 && server.kill(signal);
-    connect(log, &QPlainTextEdit::textChanged, log, [&] {
-        if (!killed && logLines(window).filter(QStringLiteral("Creating Primary key for table: ")).size() == atPrimaryKey)
-            killed = server.kill(signal);
-    });
-    QElapsedTimer clock;
-    clock.start();
-    click(window, "btGenerate");
-    QVERIFY(killed);
-    QVERIFY2(clock.elapsed() < 60000, "Generate hung on a server gone away");
-    const QStringList lines = logLines(window);
-    QVERIFY2(namesTheQueryFailure(lines.join(QLatin1Char('\n'))), qPrintable(lines.join(QLatin1Char('\n'))));
-    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^Generating Editor class"))).size(), editors);
-    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^Generating "))).size(), 4 * editors);
-    QVERIFY(onlyOutputTree(windowRoot()));
-    // Connecting again tells the user at once.
-    clock.restart();
-    click(window, "btConnect");
-    QVERIFY(clock.elapsed() < 30000 && !child(window, "groupBox")->isEnabled());
-    QVERIFY2(logLines(window).constLast().contains(QLatin1String("Can't connect")), qPrintable(logLines(window).constLast()));
 }
 
 QTEST_MAIN(TestFaults)

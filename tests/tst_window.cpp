@@ -13,33 +13,10 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSqlDatabase>
+#include <QTcpServer>
 #include <QtTest>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace {
-
-// A socket on 127.0.0.1 that listens but never accepts: the handshake
-// completes and no server ever greets, like a host that hangs.
-struct SilentListener
-{
-    SilentListener()
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof(address);
-        if (::bind(fd, reinterpret_cast<sockaddr *>(&address), length) == 0 && ::listen(fd, 8) == 0
-            && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
-            port = ntohs(address.sin_port);
-    }
-    ~SilentListener() { ::close(fd); }
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    int port = 0;
-};
 
 QString itemName(QLayoutItem *item)
 {
@@ -90,19 +67,6 @@ QStringList listed(const QAbstractItemModel *model)
     return names;
 }
 
-// Names a child the moment it is added, which for a Tablesmith is before
-// its constructor sets up the form.
-class NamingParent : public QWidget
-{
-protected:
-    void childEvent(QChildEvent *event) override
-    {
-        if (event->added() && event->child()->objectName().isEmpty())
-            event->child()->setObjectName(QStringLiteral("namedBeforeSetup"));
-        QWidget::childEvent(event);
-    }
-};
-
 } // namespace
 
 class TestWindow : public QObject
@@ -135,9 +99,6 @@ void TestWindow::form()
     const QString difference = goldenDifference(QStringLiteral("window-form"), text);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
     QVERIFY(!child<QListView>(window, "listViewSource")->model());
-
-    NamingParent parent;
-    QCOMPARE((new Tablesmith(&parent))->objectName(), QStringLiteral("namedBeforeSetup"));
 }
 
 void TestWindow::connectTo_data()
@@ -178,9 +139,12 @@ void TestWindow::connectTo()
     QFETCH(QString, outcome);
     QFETCH(QStringList, tables);
     const bool connects = outcome.startsWith(QLatin1String("Connected to: "));
-    SilentListener silent;
+    // Listens, but the window blocks the event loop that would accept: no
+    // server ever greets, like a host that hangs.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
     if (port == QLatin1String("silent"))
-        port = QString::number(silent.port);
+        port = QString::number(silent.serverPort());
 
     MessageCapture capture;
     Tablesmith window;
@@ -226,7 +190,7 @@ void TestWindow::connectTo()
     // a silent host is given up after the connect timeout.
     QVERIFY2(capture.messages.filter(QStringLiteral("still in use")).isEmpty(), qPrintable(capture.messages.join('\n')));
     QVERIFY(capture.messages.filter(password).isEmpty() && lines.filter(password).isEmpty());
-    QVERIFY2(elapsed < 60000 && (port != QString::number(silent.port) || elapsed >= 9000), qPrintable(QString::number(elapsed)));
+    QVERIFY2(elapsed < 60000 && (port != QString::number(silent.serverPort()) || elapsed >= 9000), qPrintable(QString::number(elapsed)));
 }
 
 QTEST_MAIN(TestWindow)
