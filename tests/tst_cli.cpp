@@ -1,5 +1,5 @@
-// tablesmith-cli: how its arguments are read, its exit status and messages
-// when a run cannot start, and where its password may come from. What a run
+// tablesmith-cli: how its arguments are read, where its password may come
+// from, and its exit status and messages when a run cannot start. What a run
 // writes is in tst_golden.
 
 #include "support.h"
@@ -16,10 +16,8 @@ class TestCli : public QObject
 private slots:
     void parse_data();
     void parse();
-    void refused_data();
-    void refused();
-    void passwordSources_data();
-    void passwordSources();
+    void runs_data();
+    void runs();
 };
 
 void TestCli::parse_data()
@@ -80,77 +78,62 @@ void TestCli::parse()
              expected);
 }
 
-void TestCli::refused_data()
+void TestCli::runs_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("environmentPassword"); // MYSQL_PWD
+    QTest::addColumn<QByteArray>("input"); // what a password prompt reads
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("says");
+    QTest::addColumn<QString>("says"); // on standard error
     const TestServer::Settings &s = TestServer::settings();
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "";
-    QTest::newRow("bad argument") << QStringList{"--nonsense"} << 2
+    const QStringList noPassword{"-h", "127.0.0.1", "-P", QString::number(s.port), "-u", s.user, "-D", "shop_b"};
+    const QByteArray right = (s.password + "\n").toUtf8();
+    QTest::newRow("help") << QStringList{"--help"} << "" << QByteArray() << 0 << "";
+    QTest::newRow("bad argument") << QStringList{"--nonsense"} << "" << QByteArray() << 2
                                   << "tablesmith-cli: unknown argument \"--nonsense\"\nTry 'tablesmith-cli --help'";
-    QTest::newRow("unknown table") << serverArguments("shop_a") + QStringList{"--tables=customer,nosuch"} << 2
-                                   << "schema \"shop_a\" has no table \"nosuch\"";
-    QTest::newRow("a view is not a table") << serverArguments("shop_a") + QStringList{"--tables=customer_names"} << 2
-                                           << "has no table \"customer_names\"";
-    QTest::newRow("wrong password") << serverArguments("shop_a", s.user, "wrong-password") << 1
-                                    << "cannot connect to schema \"shop_a\" on 127.0.0.1: Access denied";
-    QTest::newRow("unknown schema") << serverArguments("no_such_schema") << 1 << "cannot connect to schema";
-    QTest::newRow("nobody listens") << serverArguments("shop_a", "x", "y", 1) << 1 << "cannot connect";
-    QTest::newRow("only USAGE") << serverArguments("rob_secret", "rob_usage", "rob-pw") << 1
+    QTest::newRow("unknown table") << serverArguments("shop_a") + QStringList{"--tables=customer,nosuch"} << ""
+                                   << QByteArray() << 2 << "schema \"shop_a\" has no table \"nosuch\"";
+    QTest::newRow("a view is not a table") << serverArguments("shop_a") + QStringList{"--tables=customer_names"} << ""
+                                           << QByteArray() << 2 << "has no table \"customer_names\"";
+    QTest::newRow("unknown schema") << serverArguments("no_such_schema") << "" << QByteArray() << 1
+                                    << "cannot connect to schema";
+    QTest::newRow("nobody listens") << serverArguments("shop_a", "x", "y", 1) << "" << QByteArray() << 1
+                                    << "cannot connect";
+    QTest::newRow("only USAGE") << serverArguments("rob_secret", "rob_usage", "rob-pw") << "" << QByteArray() << 1
                                 << "Access denied for user 'rob_usage'";
-    QTest::newRow("grants on another schema") << serverArguments("rob_secret", "rob_other", "rob-pw") << 1
-                                              << "Access denied for user 'rob_other'";
+    QTest::newRow("grants on another schema") << serverArguments("rob_secret", "rob_other", "rob-pw") << ""
+                                              << QByteArray() << 1 << "Access denied for user 'rob_other'";
+    QTest::newRow("MYSQL_PWD") << noPassword << s.password << QByteArray() << 0 << "";
+    QTest::newRow("prompted") << noPassword + QStringList{"-p"} << "" << right << 0 << "";
+    QTest::newRow("prompt wins over MYSQL_PWD") << noPassword + QStringList{"--password"} << "wrong-pass" << right << 0
+                                                << "";
+    QTest::newRow("wrong, given") << noPassword + QStringList{"-pSecretWrong1"} << "" << QByteArray() << 1
+                                  << "cannot connect to schema \"shop_b\" on 127.0.0.1: Access denied";
+    QTest::newRow("wrong, prompted") << noPassword + QStringList{"-p"} << "" << QByteArray("SecretWrong2\n") << 1
+                                     << "Access denied";
+    QTest::newRow("nothing to read") << noPassword + QStringList{"-p"} << "" << QByteArray() << 2
+                                     << "no password could be read";
 }
 
-void TestCli::refused()
+void TestCli::runs()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    QFETCH(QString, says);
-    QTemporaryDir dir;
-    const CliResult result = runCli(arguments + QStringList{"-o", dir.path()});
-    QVERIFY2(result.err.contains(says) && result.exitCode == exitCode, qPrintable(result.describe()));
-    // Nothing is written before the run can start.
-    QVERIFY(!QFileInfo::exists(dir.filePath("code")));
-}
-
-void TestCli::passwordSources_data()
-{
-    QTest::addColumn<QStringList>("passwordArguments");
-    QTest::addColumn<QString>("environmentPassword");
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<int>("exitCode");
-    const QString right = TestServer::settings().password;
-    QTest::newRow("MYSQL_PWD") << QStringList{} << right << QByteArray() << 0;
-    QTest::newRow("prompted") << QStringList{"-p"} << QString() << (right + "\n").toUtf8() << 0;
-    QTest::newRow("prompt wins over MYSQL_PWD") << QStringList{"--password"} << "wrong-pass" << (right + "\n").toUtf8() << 0;
-    QTest::newRow("wrong, given") << QStringList{"-pSecretWrong1"} << QString() << QByteArray() << 1;
-    QTest::newRow("wrong, prompted") << QStringList{"-p"} << QString() << QByteArray("SecretWrong2\n") << 1;
-    QTest::newRow("nothing to read") << QStringList{"-p"} << QString() << QByteArray() << 2;
-}
-
-void TestCli::passwordSources()
-{
-    QFETCH(QStringList, passwordArguments);
     QFETCH(QString, environmentPassword);
     QFETCH(QByteArray, input);
     QFETCH(int, exitCode);
-    const TestServer::Settings &s = TestServer::settings();
+    QFETCH(QString, says);
     CliOptions options;
     options.input = input;
     options.environment.remove(QStringLiteral("MYSQL_PWD"));
     if (!environmentPassword.isEmpty())
         options.environment.insert(QStringLiteral("MYSQL_PWD"), environmentPassword);
     QTemporaryDir dir;
-    const CliResult result = runCli(QStringList{"-h", "127.0.0.1", "-P", QString::number(s.port), "-u", s.user, "-D",
-                                                "shop_b", "-o", dir.path(), "--verbose"}
-                                            + passwordArguments,
-                                    options);
-    QCOMPARE(result.exitCode, exitCode);
+    const CliResult result = runCli(arguments + QStringList{"-o", dir.path(), "--verbose"}, options);
+    QVERIFY2(result.err.contains(says) && result.exitCode == exitCode, qPrintable(result.describe()));
+    // Nothing is written before the run can start.
+    QCOMPARE(QFileInfo::exists(dir.filePath("code")), exitCode == 0 && !arguments.contains("--help"));
     // No password, right or wrong, is ever printed, not even in verbose mode.
-    for (const QString &secret : {s.password, QStringLiteral("SecretWrong1"), QStringLiteral("SecretWrong2"),
-                                  QStringLiteral("wrong-pass")})
+    for (const QString &secret : {TestServer::settings().password, QStringLiteral("SecretWrong"), QStringLiteral("wrong-pass")})
         QVERIFY2(!(result.out + result.err).contains(secret), qPrintable(result.describe()));
 }
 
