@@ -1,5 +1,7 @@
 #include "support.h"
 
+#include "app/mysqlconnection.h"
+
 #include <QCoreApplication>
 #include <QDirIterator>
 #include <QLineEdit>
@@ -8,9 +10,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <unistd.h>
 
@@ -29,47 +28,22 @@ const Settings &settings()
     return settings;
 }
 
-static QSqlDatabase addConnection(const QString &name, const QString &database, const QString &user,
-                                  const QString &password)
-{
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
-    db.setHostName(QStringLiteral("127.0.0.1"));
-    db.setPort(settings().port);
-    db.setUserName(user);
-    db.setPassword(password);
-    db.setDatabaseName(database);
-    return db;
-}
-
 bool openConnections(const QString &schema, const QString &user, const QString &password)
 {
-    closeConnections();
-    const bool schemaOpen = addConnection(QStringLiteral("Connection"), schema, user, password).open();
-    return addConnection(QStringLiteral("InformationSchema"), QStringLiteral("information_schema"), user, password)
-                   .open()
+    ConnectionSettings connection;
+    connection.host = QStringLiteral("127.0.0.1");
+    connection.port = settings().port;
+    connection.user = user;
+    connection.password = password;
+    const bool schemaOpen = openMysqlConnection(schemaConnectionName(), schema, connection).isOpen();
+    return openMysqlConnection(catalogConnectionName(), QStringLiteral("information_schema"), connection).isOpen()
             && schemaOpen;
 }
 
 void closeConnections()
 {
-    QSqlDatabase::removeDatabase(QStringLiteral("Connection"));
-    QSqlDatabase::removeDatabase(QStringLiteral("InformationSchema"));
-}
-
-QString exec(const QString &sql)
-{
-    const QString name = QStringLiteral("TestServerAdmin");
-    QString error;
-    {
-        QSqlDatabase db = addConnection(name, QString(), settings().user, settings().password);
-        QSqlQuery query(db);
-        if (!db.open())
-            error = db.lastError().text();
-        else if (!query.exec(sql))
-            error = query.lastError().text();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return error;
+    QSqlDatabase::removeDatabase(schemaConnectionName());
+    QSqlDatabase::removeDatabase(catalogConnectionName());
 }
 
 } // namespace TestServer

@@ -33,8 +33,6 @@ const Settings &settings();
 bool openConnections(const QString &schema, const QString &user = settings().user,
                      const QString &password = settings().password);
 void closeConnections();
-// Runs one statement as the test account; returns the error, empty on success.
-QString exec(const QString &sql);
 
 } // namespace TestServer
 
