@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -16,8 +17,6 @@
 #include <csignal>
 
 namespace {
-
-const int bigSchemaTables = 150;
 
 class PrivateServer
 {
@@ -27,8 +26,7 @@ public:
         const QString sql = qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + QStringLiteral("/tests/fixtures/private/rob_big.sql");
         if (script({QStringLiteral("start"), directory(), sql}) != 0)
             return false;
-        static const QRegularExpression port(QStringLiteral("TEST_PORT=(\\d+)"));
-        m_port = port.match(readText(directory() + QStringLiteral("/env"))).captured(1).toInt();
+        m_port = QSettings(directory() + QStringLiteral("/env"), QSettings::IniFormat).value("TEST_PORT").toInt();
         m_pid = readText(directory() + QStringLiteral("/mariadbd.pid")).trimmed().toInt();
         return m_port > 0 && m_pid > 0;
     }
@@ -63,13 +61,9 @@ private:
     // temporary-table files in its tmpdir, under the shared server's queries.
     int script(const QStringList &arguments)
     {
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("TMPDIR"), m_base.path());
-        process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start(qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + QStringLiteral("/scripts/test-server"), arguments);
-        return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        return QProcess::execute(QStringLiteral("env"), QStringList{QStringLiteral("TMPDIR=") + m_base.path(),
+                                                                    qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + QStringLiteral("/scripts/test-server")}
+                                         + arguments);
     }
 
     QTemporaryDir m_base;

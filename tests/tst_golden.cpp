@@ -232,11 +232,9 @@ QString windowRun()
                 model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole);
         }
     }
-    const QStringList chosen = kinds.split(QLatin1Char(','));
-    child<QCheckBox>(window, "chkDao")->setChecked(chosen.contains(QLatin1String("dao")));
-    child<QCheckBox>(window, "chkObject")->setChecked(chosen.contains(QLatin1String("object")));
-    child<QCheckBox>(window, "chkModel")->setChecked(chosen.contains(QLatin1String("model")));
-    child<QCheckBox>(window, "chkCustomEditor")->setChecked(chosen.contains(QLatin1String("editor")));
+    for (const auto &[box, kind] : {std::pair{"chkDao", "dao"}, {"chkObject", "object"}, {"chkModel", "model"},
+                                    {"chkCustomEditor", "editor"}})
+        child<QCheckBox>(window, box)->setChecked(kinds.split(QLatin1Char(',')).contains(QLatin1String(kind)));
     {
         const MessageCapture debugIntoLog(child<QPlainTextEdit>(window, "textLog"));
         click(window, "btGenerate");

@@ -48,7 +48,7 @@ void describe(const QObject *object, int depth, QString *text)
         } else if (auto *widget = qobject_cast<const QWidget *>(child)) {
             for (const char *property : {"title", "text", "checked", "readOnly", "echoMode"}) {
                 const QVariant value = widget->property(property);
-                if (value.isValid() && value != QVariant(false) && !(value.toString().isEmpty() && value.typeId() == QMetaType::QString))
+                if (!value.toString().isEmpty() && value.toString() != QLatin1String("false"))
                     line += QStringLiteral(" %1=\"%2\"").arg(QLatin1String(property), value.toString());
             }
             if (!widget->isEnabled())
