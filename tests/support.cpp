@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 
@@ -93,19 +92,9 @@ void fillForm(Tablesmith &window, const QString &schema, const QString &user, co
     child<QLineEdit>(window, "port")->setText(port);
 }
 
-void click(Tablesmith &window, const char *button)
-{
-    QTest::mouseClick(child<QPushButton>(window, button), Qt::LeftButton);
-}
-
 QStringList logLines(const Tablesmith &window)
 {
     return child<QPlainTextEdit>(window, "textLog")->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-QString windowRoot()
-{
-    return QCoreApplication::applicationDirPath();
 }
 
 namespace {

@@ -6,14 +6,12 @@
 
 #include "app/tablesmith.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QPlainTextEdit>
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QTest>
-
-QT_BEGIN_NAMESPACE
-class QPlainTextEdit;
-QT_END_NAMESPACE
 
 namespace TestServer {
 
@@ -22,9 +20,7 @@ namespace TestServer {
 struct Settings
 {
     int port = 0;
-    QString socket;
-    QString user;
-    QString password;
+    QString socket, user, password;
 };
 const Settings &settings();
 
@@ -71,9 +67,9 @@ T *child(const QWidget &window, const char *name)
 void fillForm(Tablesmith &window, const QString &schema, const QString &user = TestServer::settings().user,
               const QString &password = TestServer::settings().password, const QString &host = QStringLiteral("127.0.0.1"),
               const QString &port = QString::number(TestServer::settings().port));
-void click(Tablesmith &window, const char *button);
+inline void click(Tablesmith &window, const char *button) { QTest::mouseClick(child(window, button), Qt::LeftButton); }
 QStringList logLines(const Tablesmith &window);
-QString windowRoot(); // the window writes its tree here
+inline QString windowRoot() { return QCoreApplication::applicationDirPath(); } // the window writes its tree here
 
 // Collects the debug and warning messages while it lives; with a log pane,
 // debug messages go into the pane instead, in order with its own lines.

@@ -24,12 +24,14 @@ class TestTableModel : public QObject
 {
     Q_OBJECT
 
+public:
+    ~TestTableModel() override { qDeleteAll(m_items); }
+
 private slots:
-    void cleanup() { fill({}); }
     void indexes();
     void selectAllAndNone_data();
     void selectAllAndNone();
-    void refillAndHeader();
+    void refill();
 
 private:
     void fill(const QStringList &names)
@@ -48,21 +50,21 @@ void TestTableModel::indexes()
 {
     fill({QStringLiteral("customer"), QStringLiteral("invoice")});
     m_items.at(1)->setChecked(true);
-    QCOMPARE(m_model.rowCount(), 2);
-    QCOMPARE(m_model.columnCount(), 1);
-    // Names and check states; not selectable, not editable: the check box is
+    // Names and check states, not selectable, not editable: the check box is
     // the only interaction. Other columns, rows past the end and invalid
-    // indexes have nothing.
+    // indexes have nothing; the header has one title.
     const QList<QModelIndex> indexes{m_model.index(0, 0), m_model.index(1, 0), m_model.rawIndex(0, 1),
                                      m_model.rawIndex(2, 0), QModelIndex()};
-    QVariantList shown;
+    QVariantList shown{m_model.rowCount(), m_model.columnCount(), m_model.headerData(0, Qt::Horizontal),
+                       m_model.headerData(0, Qt::Vertical), m_model.headerData(1, Qt::Horizontal)};
     for (const QModelIndex &index : indexes)
         shown << m_model.data(index) << m_model.data(index, Qt::CheckStateRole) << int(m_model.flags(index))
               << m_model.data(index, Qt::EditRole);
     const int item = Qt::ItemIsUserCheckable | Qt::ItemIsEnabled;
-    QCOMPARE(shown, (QVariantList{"customer", int(Qt::Unchecked), item, QVariant(), "invoice", int(Qt::Checked), item,
-                                  QVariant(), QVariant(), QVariant(), 0, QVariant(), QVariant(), QVariant(), 0, QVariant(),
-                                  QVariant(), QVariant(), 0, QVariant()}));
+    const QVariant none;
+    QCOMPARE(shown, (QVariantList{2, 1, "Name", none, none, "customer", int(Qt::Unchecked), item, none, "invoice",
+                                  int(Qt::Checked), item, none, none, none, 0, none, none, none, 0, none, none, none, 0,
+                                  none}));
     // Every set of the check state flips it, whatever value comes along
     // (here the current one), and announces the one index; nothing else sets.
     QSignalSpy changed(&m_model, &QAbstractItemModel::dataChanged);
@@ -111,7 +113,7 @@ void TestTableModel::selectAllAndNone()
     }
 }
 
-void TestTableModel::refillAndHeader()
+void TestTableModel::refill()
 {
     fill({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
     QAbstractItemModelTester tester(&m_model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -122,17 +124,11 @@ void TestTableModel::refillAndHeader()
     m_model.beginRefill();
     fill({QStringLiteral("x")});
     m_model.endRefill();
+    // Views hear of the old rows before they go and of the new ones after.
     QCOMPARE(rowsWhenAboutToReset, 3);
     QCOMPARE(reset.count(), 1);
-    // Indexes kept across the refill no longer point at rows that are gone.
     QVERIFY(!lastRow.isValid());
     QCOMPARE(m_model.index(0, 0).data().toString(), QStringLiteral("x"));
-    disconnect(&m_model, nullptr, this, nullptr);
-
-    const QVariantList headers{m_model.headerData(0, Qt::Horizontal), m_model.headerData(0, Qt::Vertical),
-                               m_model.headerData(0, Qt::Horizontal, Qt::EditRole),
-                               m_model.headerData(1, Qt::Horizontal)};
-    QCOMPARE(headers, (QVariantList{QStringLiteral("Name"), QVariant(), QVariant(), QVariant()}));
 }
 
 QTEST_MAIN(TestTableModel)

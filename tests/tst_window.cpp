@@ -59,14 +59,6 @@ void describe(const QObject *object, int depth, QString *text)
     }
 }
 
-QStringList listed(const QAbstractItemModel *model)
-{
-    QStringList names;
-    for (int row = 0; row < model->rowCount(); ++row)
-        names.append(model->index(row, 0).data().toString());
-    return names;
-}
-
 } // namespace
 
 class TestWindow : public QObject
@@ -176,12 +168,11 @@ void TestWindow::connectTo()
     QCOMPARE(child<QListView>(window, "listViewSource")->model(), model);
     QCOMPARE(reset.count(), 1);
     QVERIFY(!view.currentIndex().isValid());
-    const QStringList names = listed(model);
-    QCOMPARE(names, connects ? QSqlDatabase::database(QStringLiteral("Connection")).tables(QSql::Tables) : QStringList());
-    QCOMPARE(QSet<QString>(names.cbegin(), names.cend()), QSet<QString>(tables.cbegin(), tables.cend()));
     QVERIFY(model->checkedTables().isEmpty());
     click(window, "btSelectAll");
-    QCOMPARE(model->checkedTables(), names);
+    const QStringList names = model->checkedTables();
+    QCOMPARE(names, connects ? QSqlDatabase::database(QStringLiteral("Connection")).tables(QSql::Tables) : QStringList());
+    QCOMPARE(QSet<QString>(names.cbegin(), names.cend()), QSet<QString>(tables.cbegin(), tables.cend()));
     click(window, "btSelectNone");
     QVERIFY(model->checkedTables().isEmpty());
     QCOMPARE(QSqlDatabase::database(QStringLiteral("InformationSchema"), false).isOpen(), connects);
