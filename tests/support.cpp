@@ -47,11 +47,6 @@ void closeConnections()
 
 } // namespace TestServer
 
-QString CliResult::describe() const
-{
-    return QStringLiteral("exit %1\n--- stdout:\n%2--- stderr:\n%3").arg(exitCode).arg(out.right(3000), err.right(3000));
-}
-
 QStringList serverArguments(const QString &schema, const QString &user, const QString &password, int port)
 {
     return {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-P"), QString::number(port),

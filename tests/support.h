@@ -37,7 +37,7 @@ struct CliResult
     int exitCode = -1; // -1: crashed or timed out
     QString out;
     QString err;
-    QString describe() const;
+    QString describe() const { return QStringLiteral("exit %1\n--- stdout:\n%2--- stderr:\n%3").arg(QString::number(exitCode), out, err); }
 };
 
 struct CliOptions
