@@ -1,8 +1,16 @@
 #include "app/directorytree.h"
 
+#include "generators/genfunctions.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
 
 bool removeDirectoryTree(const QString &path)
 {
@@ -45,5 +53,83 @@ bool removeDirectoryTree(const QString &path, QString *failedPath)
         return true;
     if (failedPath)
         *failedPath = dir.absolutePath();
+    return false;
+}
+
+QStringList foreignEntries(const QString &code, int limit, int *count)
+{
+    QStringList found;
+    int total = 0;
+    const auto foreign = [&](const QString &path) {
+        if (found.size() < limit)
+            found.append(path);
+        ++total;
+    };
+    const auto entries = [](const QString &path) {
+        return QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                        QDir::Name);
+    };
+    const auto isFolder = [](const QFileInfo &info) { return info.isDir() && !info.isSymLink(); };
+    const QFileInfo codeInfo(code);
+    if (codeInfo.isSymLink() || (codeInfo.exists() && !codeInfo.isDir())) {
+        foreign(code);
+    } else if (codeInfo.exists()) {
+        for (const QFileInfo &cpp : entries(code)) {
+            if (cpp.fileName() != QLatin1String("C++") || !isFolder(cpp)) {
+                foreign(cpp.filePath());
+                continue;
+            }
+            for (const QFileInfo &folder : entries(cpp.filePath())) {
+                static const QStringList generated{QStringLiteral("object"), QStringLiteral("dao"),
+                                                   QStringLiteral("model"), QStringLiteral("editors")};
+                if (!generated.contains(folder.fileName()) || !isFolder(folder)) {
+                    foreign(folder.filePath());
+                    continue;
+                }
+                for (const QFileInfo &file : entries(folder.filePath())) {
+                    QFile text(file.filePath());
+                    const bool own = file.isFile() && !file.isSymLink() && text.open(QIODevice::ReadOnly)
+                            && text.readLine(200).trimmed() == GenFunctions::bannerFirstLine().toLatin1();
+                    if (!own)
+                        foreign(file.filePath());
+                }
+            }
+        }
+    }
+    if (count)
+        *count = total;
+    return found;
+}
+
+bool replacePath(const QString &replacement, const QString &target, QString *oldTree, QString *error)
+{
+    const QByteArray from = QFile::encodeName(replacement);
+    const QByteArray to = QFile::encodeName(target);
+    oldTree->clear();
+    const QFileInfo targetInfo(target);
+    if (!targetInfo.exists() && !targetInfo.isSymLink()) {
+        if (::rename(from.constData(), to.constData()) == 0)
+            return true;
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    // One step: the old tree takes the replacement's name.
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
+        *oldTree = replacement;
+        return true;
+    }
+    // File systems without the exchange: two steps, with a moment in which
+    // neither tree is in place.
+    const QString aside = replacement + QStringLiteral("-old");
+    if (::rename(to.constData(), QFile::encodeName(aside).constData()) != 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    *oldTree = aside;
+    if (::rename(from.constData(), to.constData()) == 0)
+        return true;
+    *error = QString::fromLocal8Bit(std::strerror(errno));
+    ::rename(QFile::encodeName(aside).constData(), to.constData());
+    oldTree->clear();
     return false;
 }

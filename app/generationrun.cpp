@@ -5,6 +5,7 @@
 #include "codemodel/tableobject.h"
 #include "generators/daogen.h"
 #include "generators/editorgen.h"
+#include "generators/genfunctions.h"
 #include "generators/modelgen.h"
 #include "generators/objectgen.h"
 #include "generators/outputtree.h"
@@ -12,10 +13,19 @@
 #include "mysql/schemacatalog.h"
 #include "mysql/table.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSet>
+
+#include <cerrno>
+#include <csignal>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -47,38 +57,24 @@ GenerationRun::GenerationRun(const QString &root, mysql::LogSink log, mysql::Log
 {
 }
 
-void GenerationRun::prepareOutputTree()
-{
-    const QString codePath = m_root + QStringLiteral("/code");
-    const QFileInfo code(codePath);
-    if (code.exists() || code.isSymLink()) {
-        QString failedPath;
-        if (!removeDirectoryTree(codePath, &failedPath)) {
-            ++m_failures;
-            m_errors(QStringLiteral("Cannot remove the old output tree completely: %1").arg(failedPath));
-        }
-    }
-
-    const QDir root(m_root);
-    for (const char *directory : outputDirectories) {
-        const QString path = QString::fromLatin1(directory);
-        if (!root.mkpath(path)) {
-            ++m_failures;
-            m_errors(QStringLiteral("Cannot create directory: %1").arg(root.filePath(path)));
-        }
-    }
-}
-
 bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
 {
     m_failures = 0;
+    m_outcome = Outcome::Completed;
+    m_differences.clear();
     m_timings = Timings();
     const int queryErrorsBefore = mysql::queryErrorCount();
     QElapsedTimer clock;
     clock.start();
     const auto lap = [&clock] { return clock.restart(); };
 
-    prepareOutputTree();
+    if (m_mode == Mode::Write) {
+        removeLeftovers();
+        if (!oldTreeMayGo()) {
+            m_outcome = Outcome::Refused;
+            return false;
+        }
+    }
     const QSet<QString> chosen(chosenTables.cbegin(), chosenTables.cend());
     m_timings.outputTree = lap();
 
@@ -100,16 +96,32 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
 
     OutputTree tree(m_root);
     tree.setFailureHandler(m_errors);
-
+    tree.setInMemory(m_mode == Mode::Check);
+    QString staging;
+    const auto interrupted = [&] {
+        if (!m_interrupted || !m_interrupted())
+            return false;
+        removeDirectoryTree(staging);
+        m_outcome = Outcome::Interrupted;
+        return true;
+    };
     {
         Generator generator(&database, nullptr);
         generator.createTableObjects();
         generator.createRelations();
         m_timings.codeModel = lap();
 
+        if (m_mode == Mode::Write) {
+            staging = createStaging();
+            tree.setCodeDirectory(staging);
+            if (m_keepUnchanged)
+                tree.setPreviousCode(m_root + QStringLiteral("/code"));
+        }
         for (TableObject *table : generator.tableObjects()) {
             if (!chosen.contains(table->table()->name()))
                 continue;
+            if (interrupted())
+                return false;
             if (m_switches.dao)
                 generate<DAOGen>(table, &generator, tree, m_log,
                                  QStringLiteral("Generating DAO class for table: %1"));
@@ -125,8 +137,14 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
         }
         m_timings.files = lap();
     } // the code model goes before the schema it points into
-
     m_failures += tree.failureCount();
+    if (m_mode == Mode::Check)
+        compareWithDisk(tree.texts());
+    else if (interrupted())
+        return false;
+    else
+        putInPlace(staging);
+
     m_queryErrors = mysql::queryErrorCount() - queryErrorsBefore;
     // The reader reports failed queries only to the debug output; the user
     // must not take a partly read schema for a complete one.
@@ -136,4 +154,112 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
                          .arg(QString::number(m_queryErrors), mysql::lastQueryError()));
     }
     return m_failures == 0;
+}
+
+bool GenerationRun::oldTreeMayGo()
+{
+    int count = 0;
+    const QString code = m_root + QStringLiteral("/code");
+    const QStringList foreign = foreignEntries(code, foreignPathsShown, &count);
+    if (foreign.isEmpty())
+        return true;
+    m_errors(QStringLiteral("The output tree %1 holds %2 that Tablesmith did not write:")
+                     .arg(code, count == 1 ? QStringLiteral("1 entry") : QStringLiteral("%1 entries").arg(count)));
+    for (const QString &path : foreign)
+        m_errors(QStringLiteral("  ") + path);
+    if (count > foreign.size())
+        m_errors(QStringLiteral("  and %1 more").arg(count - foreign.size()));
+    if (m_foreignEntriesHandler && m_foreignEntriesHandler(foreign, count))
+        return true;
+    m_errors(QStringLiteral("Nothing was removed or written."));
+    return false;
+}
+
+void GenerationRun::removeLeftovers() const
+{
+    // Folders of runs that were killed before they could clean up, or whose
+    // old tree could not be removed; a run of another process that is still
+    // going keeps its own.
+    static const QRegularExpression leftover(QStringLiteral("^\\.tablesmith-(\\d+)-"));
+    const QFileInfoList entries = QDir(m_root).entryInfoList({QStringLiteral(".tablesmith-*")},
+                                                             QDir::AllEntries | QDir::Hidden | QDir::System);
+    for (const QFileInfo &entry : entries) {
+        const QRegularExpressionMatch match = leftover.match(entry.fileName());
+        const pid_t owner = pid_t(match.captured(1).toLongLong());
+        const bool ownerGone = owner == QCoreApplication::applicationPid() || (::kill(owner, 0) != 0 && errno == ESRCH);
+        if (match.hasMatch() && ownerGone)
+            removeDirectoryTree(entry.filePath());
+    }
+}
+
+QString GenerationRun::createStaging()
+{
+    // Beside "code", on the same file system, so that it can take code's
+    // place in one step; made with the usual permissions, not a private
+    // temporary folder's.
+    QString path;
+    for (int attempt = 0; attempt < 100 && path.isEmpty(); ++attempt) {
+        const QString candidate = QStringLiteral("%1/.tablesmith-%2-%3")
+                                          .arg(m_root, QString::number(QCoreApplication::applicationPid()),
+                                               QString::number(QRandomGenerator::global()->generate(), 36));
+        if (::mkdir(QFile::encodeName(candidate).constData(), 0777) == 0)
+            path = candidate;
+        else if (errno != EEXIST)
+            break;
+    }
+    if (!path.isEmpty() && m_stagingObserver)
+        m_stagingObserver(path);
+    for (const char *directory : outputDirectories) {
+        const QString relative = QString::fromLatin1(directory);
+        if (path.isEmpty() || !QDir(path).mkpath(relative.mid(int(qstrlen("code/"))))) {
+            ++m_failures;
+            m_errors(QStringLiteral("Cannot create directory: %1").arg(QDir(m_root).filePath(relative)));
+        }
+    }
+    return path;
+}
+
+void GenerationRun::putInPlace(const QString &staging)
+{
+    // Without a new tree the old one stays as it is.
+    if (staging.isEmpty())
+        return;
+    QString oldTree;
+    QString error;
+    if (!replacePath(staging, m_root + QStringLiteral("/code"), &oldTree, &error)) {
+        ++m_failures;
+        m_errors(QStringLiteral("Cannot put the new output tree in place of %1/code: %2").arg(m_root, error));
+        removeDirectoryTree(staging);
+        return;
+    }
+    QString failedPath;
+    if (!oldTree.isEmpty() && !removeDirectoryTree(oldTree, &failedPath)) {
+        ++m_failures;
+        m_errors(QStringLiteral("Cannot remove the old output tree completely: %1").arg(failedPath));
+    }
+}
+
+void GenerationRun::compareWithDisk(const QMap<QString, QString> &texts)
+{
+    QSet<QString> onDisk;
+    QDirIterator it(m_root + QStringLiteral("/code"), QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        onDisk.insert(QDir(m_root).relativeFilePath(it.next()));
+    for (auto text = texts.cbegin(); text != texts.cend(); ++text) {
+        QFile file(m_root + QLatin1Char('/') + text.key());
+        if (!onDisk.contains(text.key()))
+            m_differences.append(QStringLiteral("new: ") + text.key());
+        else if (!file.open(QIODevice::ReadOnly | QIODevice::Text)
+                 || GenFunctions::withoutBannerDate(QString::fromUtf8(file.readAll()))
+                         != GenFunctions::withoutBannerDate(text.value()))
+            m_differences.append(QStringLiteral("changed: ") + text.key());
+    }
+    QStringList stale;
+    for (const QString &path : std::as_const(onDisk)) {
+        if (!texts.contains(path))
+            stale.append(QStringLiteral("stale: ") + path);
+    }
+    stale.sort();
+    m_differences += stale;
 }

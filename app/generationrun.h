@@ -5,9 +5,12 @@
 #include <QString>
 #include <QStringList>
 
-// One Generate: wipe and recreate the output tree, read the whole schema,
-// build the code model and write the chosen generators' files for every
-// chosen table. The window and the command line both run it.
+#include <functional>
+
+// One Generate: read the whole schema, build the code model and write the
+// chosen generators' files for every chosen table into a new output tree,
+// which replaces the old one only when it is complete. The window and the
+// command line both run it.
 class GenerationRun
 {
 public:
@@ -16,6 +19,19 @@ public:
     enum class CatalogReader {
         PerTable,
         SchemaWide
+    };
+
+    // Write: build the new tree and put it in place. Check: generate in
+    // memory and compare with the tree on disk, writing nothing.
+    enum class Mode {
+        Write,
+        Check
+    };
+
+    enum class Outcome {
+        Completed,
+        Refused, // the old tree holds what the run did not write
+        Interrupted
     };
 
     // Milliseconds spent in each phase of the last run.
@@ -37,6 +53,10 @@ public:
         bool editor = true;
     };
 
+    // Asked, with the paths found, whether an old tree holding what the run
+    // did not write may go all the same.
+    using ForeignEntriesHandler = std::function<bool(const QStringList &paths, int count)>;
+
     // `root` is the directory that receives "code". Progress lines go to
     // `log`; lines about what could not be written go to `errors`, or to
     // `log` as well when no error sink is given.
@@ -44,26 +64,55 @@ public:
 
     void setSwitches(const Switches &switches) { m_switches = switches; }
     void setCatalogReader(CatalogReader reader) { m_reader = reader; }
+    void setMode(Mode mode) { m_mode = mode; }
+    // Keep files whose new text differs only in the banner's date, with
+    // their modification time.
+    void setKeepUnchanged(bool keep) { m_keepUnchanged = keep; }
+    // Without a handler an old tree with foreign entries is left alone.
+    void setForeignEntriesHandler(ForeignEntriesHandler handler) { m_foreignEntriesHandler = std::move(handler); }
+    // Asked between files; when it says yes the new tree is dropped and the
+    // old one stays.
+    void setInterruptCheck(std::function<bool()> check) { m_interrupted = std::move(check); }
+    // Told the folder the new tree is written to, once it exists.
+    void setStagingObserver(std::function<void(const QString &path)> observer) { m_stagingObserver = std::move(observer); }
 
     // Runs the whole job for `schema`, writing files for the tables named in
     // `chosenTables`. Returns false when anything could not be written.
     bool run(const QString &schema, const QStringList &chosenTables);
 
+    Outcome outcome() const { return m_outcome; }
     // Files and directories that could not be written or removed.
     int failureCount() const { return m_failures; }
     // Catalogue queries that failed while the schema was read.
     int queryErrorCount() const { return m_queryErrors; }
+    // In check mode: one line per file that is new, changed or stale, as
+    // "new: code/C++/dao/xdao.h".
+    const QStringList &differences() const { return m_differences; }
     const Timings &timings() const { return m_timings; }
 
+    // How many foreign paths are named before "and N more".
+    static constexpr int foreignPathsShown = 10;
+
 private:
-    void prepareOutputTree();
+    bool oldTreeMayGo();
+    void removeLeftovers() const;
+    QString createStaging();
+    void putInPlace(const QString &staging);
+    void compareWithDisk(const QMap<QString, QString> &texts);
 
     QString m_root;
     mysql::LogSink m_log;
     mysql::LogSink m_errors;
     Switches m_switches;
     CatalogReader m_reader = CatalogReader::PerTable;
+    Mode m_mode = Mode::Write;
+    bool m_keepUnchanged = false;
+    ForeignEntriesHandler m_foreignEntriesHandler;
+    std::function<bool()> m_interrupted;
+    std::function<void(const QString &)> m_stagingObserver;
+    Outcome m_outcome = Outcome::Completed;
     int m_failures = 0;
     int m_queryErrors = 0;
+    QStringList m_differences;
     Timings m_timings;
 };

@@ -17,6 +17,8 @@ QSqlDatabase openMysqlConnection(const QString &connectionName, const QString &d
     QString options = QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=10");
     if (settings.readTimeout > 0)
         options += QStringLiteral(";MYSQL_OPT_READ_TIMEOUT=%1;MYSQL_OPT_WRITE_TIMEOUT=%1").arg(settings.readTimeout);
+    if (!settings.socket.isEmpty())
+        options += QStringLiteral(";UNIX_SOCKET=") + settings.socket;
     db.setConnectOptions(options);
     db.open();
     return db;

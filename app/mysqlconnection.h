@@ -12,6 +12,9 @@ struct ConnectionSettings
     QString user;
     QString password;
     int port = 3306;
+    // The server's unix socket, for host "localhost"; empty: the client's
+    // default (or MYSQL_UNIX_PORT).
+    QString socket;
     // Seconds that one read from or write to the server may wait before the
     // query fails; 0 waits for ever. A server that stops answering (frozen,
     // cut off by the network) would otherwise hang the run.

@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSqlError>
 
 namespace {
@@ -100,10 +102,26 @@ void Tablesmith::on_btGenerate_clicked()
     switches.model = ui->chkModel->isChecked();
     switches.editor = ui->chkCustomEditor->isChecked();
     run.setSwitches(switches);
+    run.setForeignEntriesHandler([this](const QStringList &, int count) { return confirmRemoval(count); });
     run.run(ui->schema->text(), m_tableModel->checkedTables());
 }
 
 void Tablesmith::appendLog(const QString &line)
 {
     ui->textLog->appendPlainText(line);
+}
+
+bool Tablesmith::confirmRemoval(int count)
+{
+    QMessageBox box(QMessageBox::Warning, tr("Tablesmith"),
+                    tr("The output folder holds %n entries that Tablesmith did not write (see the log).", "", count),
+                    QMessageBox::NoButton, this);
+    box.setInformativeText(tr("Remove them with the old output tree, or cancel and keep everything as it is?"));
+    QPushButton *remove = box.addButton(tr("Remove them"), QMessageBox::DestructiveRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Cancel);
+    QGuiApplication::restoreOverrideCursor();
+    box.exec();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    return box.clickedButton() == remove;
 }

@@ -29,6 +29,9 @@ private slots:
 
 private:
     void appendLog(const QString &line);
+    // Asks whether an old output tree holding `count` entries the tool did
+    // not write may be removed all the same.
+    bool confirmRemoval(int count);
 
     Ui::Tablesmith *ui;
     QSqlDatabase m_connection;

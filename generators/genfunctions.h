@@ -11,6 +11,11 @@ public:
     GenFunctions() = default;
 
     QString fileBanner() const;
+    // The banner's first line, by which a generated file is known.
+    static QString bannerFirstLine();
+    // `text` with the banner's date and time blanked out: two runs over the
+    // same schema then give equal texts.
+    static QString withoutBannerDate(const QString &text);
     QString includeGuardBegin(const QString &name) const;
     QString includeGuardEnd(const QString &name) const;
     QString includeSystem(const QString &path) const;

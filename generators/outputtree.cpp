@@ -1,9 +1,13 @@
 #include "generators/outputtree.h"
 
+#include "generators/genfunctions.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
+
+#include <unistd.h>
 
 OutputTree::OutputTree(const QString &root)
     : m_root(root)
@@ -39,7 +43,18 @@ bool OutputTree::writeFile(const QString &directory, const QString &fileName,
     if (m_written.contains(cleanPath))
         return fail(path, QStringLiteral("another table's file of the same name was written in this run"));
 
-    QFile file(path);
+    const QString relativePath = directory + QLatin1Char('/') + fileName;
+    if (m_inMemory) {
+        m_written.insert(cleanPath);
+        m_texts.insert(relativePath, text);
+        return true;
+    }
+    const QString target = writePath(relativePath);
+    if (takeOverPrevious(relativePath, text, target)) {
+        m_written.insert(cleanPath);
+        return true;
+    }
+    QFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return fail(path, file.errorString());
     {
@@ -54,4 +69,28 @@ bool OutputTree::writeFile(const QString &directory, const QString &fileName,
         return fail(path, file.errorString());
     m_written.insert(cleanPath);
     return true;
+}
+
+QString OutputTree::writePath(const QString &relativePath) const
+{
+    const QLatin1String code("code/");
+    if (!m_codeDirectory.isEmpty() && relativePath.startsWith(code))
+        return m_codeDirectory + QLatin1Char('/') + relativePath.mid(code.size());
+    return m_root + QLatin1Char('/') + relativePath;
+}
+
+bool OutputTree::takeOverPrevious(const QString &relativePath, const QString &text, const QString &target) const
+{
+    if (m_previousCode.isEmpty() || !relativePath.startsWith(QLatin1String("code/")))
+        return false;
+    const QString previous = m_previousCode + relativePath.mid(4);
+    const QFileInfo info(previous);
+    QFile file(previous);
+    if (!info.isFile() || info.isSymLink() || !file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    if (GenFunctions::withoutBannerDate(QString::fromUtf8(file.readAll())) != GenFunctions::withoutBannerDate(text))
+        return false;
+    // A second name for the same file keeps its content and its time; the
+    // earlier tree is removed after the new one is in place.
+    return ::link(QFile::encodeName(previous).constData(), QFile::encodeName(target).constData()) == 0;
 }

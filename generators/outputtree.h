@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QSet>
 #include <QString>
 
@@ -21,6 +22,16 @@ public:
 
     // Called with one line per file that could not be written.
     void setFailureHandler(FailureHandler handler) { m_onFailure = std::move(handler); }
+    // Files of root/code go to `path` instead, a folder that replaces code
+    // once the run is complete; failure lines still name root/code.
+    void setCodeDirectory(const QString &path) { m_codeDirectory = path; }
+    // A file of `path` (an earlier root/code) whose text differs from the new
+    // one only in the banner's date is taken over, content and time, instead
+    // of being written anew.
+    void setPreviousCode(const QString &path) { m_previousCode = path; }
+    // Keeps the texts, by path relative to the root, and writes nothing.
+    void setInMemory(bool inMemory) { m_inMemory = inMemory; }
+    const QMap<QString, QString> &texts() const { return m_texts; }
 
     // Writes `text` to root/directory/fileName in text mode, replacing an
     // existing file. `directory` is relative to the root, such as
@@ -34,8 +45,16 @@ public:
 
 private:
     bool fail(const QString &path, const QString &reason) const;
+    // Where `relativePath` (below the root) is written, and where its
+    // earlier version lies, if kept.
+    QString writePath(const QString &relativePath) const;
+    bool takeOverPrevious(const QString &relativePath, const QString &text, const QString &target) const;
 
     QString m_root;
+    QString m_codeDirectory;
+    QString m_previousCode;
+    bool m_inMemory = false;
+    mutable QMap<QString, QString> m_texts;
     FailureHandler m_onFailure;
     mutable int m_failures = 0;
     mutable QSet<QString> m_written;

@@ -8,6 +8,7 @@
 
 #include "support.h"
 
+#include "generators/genfunctions.h"
 #include "mysql/column.h"
 #include "mysql/database.h"
 #include "mysql/foreignkey.h"
@@ -21,11 +22,13 @@
 #include <QDateTime>
 #include <QDirIterator>
 #include <QListView>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 using namespace mysql;
@@ -116,22 +119,22 @@ bool bannerDatesAreNow(const QString &root)
     return true;
 }
 
-// What a run finds below `root` before it starts: an old tree with a stale
-// file and links to a directory and a file outside it, and the row's
-// obstacle in the way of the output tree.
+// What a run finds below `root` before it starts: an old tree with a file
+// an earlier run wrote for a table that is gone, and the row's obstacle in
+// the way of the output tree.
 class OldTree
 {
 public:
     OldTree(const QString &root, const QString &obstacle)
+        : m_root(root)
     {
         const QString code = root + QStringLiteral("/code");
         const QString linked = m_outside.filePath(QStringLiteral("linked-dir"));
+        const QByteArray generated = GenFunctions::bannerFirstLine().toLatin1() + "\nfrom an earlier run\n";
         QDir().mkpath(code + QStringLiteral("/C++/dao"));
         QDir().mkpath(linked);
-        writeText(code + QStringLiteral("/C++/dao/stale.h"), "from an earlier run\n");
+        writeText(code + QStringLiteral("/C++/dao/stale.h"), generated);
         writeText(linked + QStringLiteral("/precious.txt"), "keep me\n");
-        QFile::link(linked, code + QStringLiteral("/C++/linked-dir"));
-        QFile::link(linked + QStringLiteral("/precious.txt"), code + QStringLiteral("/linked-file"));
         if (obstacle.startsWith(QLatin1String("code is")) || obstacle.startsWith(QLatin1String("output")))
             QDir(code).removeRecursively();
         if (obstacle == QLatin1String("code is a file"))
@@ -141,7 +144,7 @@ public:
         else if (obstacle.startsWith(QLatin1String("output")))
             m_immutable = root;
         else if (obstacle == QLatin1String("old file immutable"))
-            writeText(m_immutable = code + QStringLiteral("/C++/dao/itemdao.h"), "old text\n");
+            writeText(m_immutable = code + QStringLiteral("/C++/dao/itemdao.h"), generated);
         else if (obstacle == QLatin1String("old directory immutable"))
             QDir().mkpath(m_immutable = code + QStringLiteral("/C++/model"));
         // chattr +i stops every writer, root included, where chmod does not.
@@ -149,10 +152,11 @@ public:
             QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_immutable});
     }
     ~OldTree() { release(); }
+    // The immutable entry may have moved with the old tree.
     void release()
     {
         if (!m_immutable.isEmpty())
-            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_immutable});
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-R"), QStringLiteral("-i"), m_root});
         m_immutable.clear();
     }
     // The run left the targets of the links alone.
@@ -165,6 +169,7 @@ public:
 
 private:
     QTemporaryDir m_outside;
+    QString m_root;
     QString m_immutable;
 };
 
@@ -199,8 +204,10 @@ QString cliRun(const QString &reader)
     const CliResult result = runCli(arguments, options);
     old.release();
     // Nothing but the output tree may change.
+    // An old tree that could not be removed stays beside the new one.
     const auto entries = [](const QString &path) {
-        return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)
+                .filter(QRegularExpression(QStringLiteral("^(?!\\.tablesmith-)")));
     };
     if (!old.outsideIntact() || entries(dir.path()).size() != 1 || entries(root).size() > 1
         || entries(root).value(0, QStringLiteral("code")) != QLatin1String("code"))
@@ -236,6 +243,12 @@ QString windowRun()
                                     {"chkCustomEditor", "editor"}})
         child<QCheckBox>(window, box)->setChecked(kinds.split(QLatin1Char(',')).contains(QLatin1String(kind)));
     {
+        // An old tree with foreign entries is kept, as on the command line
+        // without --force.
+        QTimer::singleShot(0, [] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                box->button(QMessageBox::Cancel)->click();
+        });
         const MessageCapture debugIntoLog(child<QPlainTextEdit>(window, "textLog"));
         click(window, "btGenerate");
     }
@@ -246,6 +259,8 @@ QString windowRun()
         text.prepend(QStringLiteral("the run touched the targets of links in its tree\n"));
     QFile::remove(windowRoot() + QStringLiteral("/code"));
     QDir(windowRoot() + QStringLiteral("/code")).removeRecursively();
+    for (const QString &leftover : QDir(windowRoot()).entryList({QStringLiteral(".tablesmith-*")}, QDir::Dirs | QDir::Hidden))
+        QDir(windowRoot() + QLatin1Char('/') + leftover).removeRecursively();
     return masked(text, windowRoot());
 }
 

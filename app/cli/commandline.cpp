@@ -101,6 +101,12 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const QString &
             options.verbose = true;
         } else if (argument == QLatin1String("--timings")) {
             options.timings = true;
+        } else if (argument == QLatin1String("--force")) {
+            options.force = true;
+        } else if (argument == QLatin1String("--check")) {
+            options.check = true;
+        } else if (argument == QLatin1String("--keep-unchanged")) {
+            options.keepUnchanged = true;
         } else if (argument == QLatin1String("-p") || argument == QLatin1String("--password")) {
             // Without a value the password is asked for, never taken from
             // the next argument, as the mysql client does.
@@ -138,6 +144,11 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const QString &
                 return parsed;
             }
             options.connection.readTimeout = seconds;
+        } else if (matches(argument, QStringLiteral("-S"), QStringLiteral("--socket"))) {
+            const QString value = reader.valueFor(argument, QStringLiteral("-S"), QStringLiteral("--socket"));
+            if (value.isNull())
+                return missingValue(QStringLiteral("--socket"));
+            options.connection.socket = value;
         } else if (matches(argument, QStringLiteral("-u"), QStringLiteral("--user"))) {
             const QString value = reader.valueFor(argument, QStringLiteral("-u"), QStringLiteral("--user"));
             if (value.isNull())
@@ -208,11 +219,13 @@ QString usageText()
             "\n"
             "Reads the tables, columns and keys of a MySQL/MariaDB schema and writes the\n"
             "entity, DAO, model and editor classes of the chosen tables to DIR/code/C++.\n"
-            "The directory DIR/code is removed and written anew on every run.\n"
+            "The new tree is written beside DIR/code and replaces it only when complete;\n"
+            "a DIR/code holding anything Tablesmith did not write is left alone.\n"
             "\n"
             "Options:\n"
             "  -h, --host=HOST        server host (default localhost: the unix socket)\n"
             "  -P, --port=PORT        server port (default 3306)\n"
+            "  -S, --socket=PATH      the server's unix socket, for host localhost\n"
             "  -u, --user=USER        account name\n"
             "  -p, --password[=PASS]  password; without a value it is asked for on the\n"
             "                         terminal. MYSQL_PWD is used when neither is given\n"
@@ -222,6 +235,11 @@ QString usageText()
             "      --tables=A,B,...   tables to generate (default: every base table)\n"
             "      --only=KINDS       any of dao,object,model,editor (default: all four)\n"
             "  -o, --output=DIR       directory that receives code/C++ (default: .)\n"
+            "      --force            also remove what DIR/code holds besides generated files\n"
+            "      --keep-unchanged   keep files (and their times) whose text changes only\n"
+            "                         in the banner's date\n"
+            "      --check            write nothing: list the files of DIR/code that are\n"
+            "                         new, changed or stale against the schema; exit 1 if any\n"
             "      --catalog=READER   schema: a few schema-wide catalogue queries (default)\n"
             "                         per-table: the catalogue queries table by table\n"
             "  -v, --verbose          also print the developer lines of the schema reader\n"
@@ -229,6 +247,7 @@ QString usageText()
             "      --version          print the version and exit\n"
             "      --help             print this help and exit\n"
             "\n"
-            "Exit status: 0 success, 1 connection, catalogue or write failure,\n"
-            "2 bad arguments or unknown table.\n");
+            "Exit status: 0 success (with --check: up to date), 1 connection, catalogue\n"
+            "or write failure, an old tree with foreign files, or (--check) differences,\n"
+            "2 bad arguments or unknown table, 130/143 interrupted (DIR/code unchanged).\n");
 }

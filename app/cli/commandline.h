@@ -18,6 +18,12 @@ struct CommandLineOptions
     GenerationRun::CatalogReader catalogReader = GenerationRun::CatalogReader::SchemaWide;
     QString outputDirectory = QStringLiteral(".");
     bool verbose = false;
+    // Remove what the old tree holds besides generated files.
+    bool force = false;
+    // Compare with the tree on disk instead of writing.
+    bool check = false;
+    // Keep files whose text changes only in the banner's date.
+    bool keepUnchanged = false;
     // Print how long each phase took, on standard error.
     bool timings = false;
     bool showHelp = false;

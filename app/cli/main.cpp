@@ -1,4 +1,5 @@
 #include "app/cli/commandline.h"
+#include "app/cli/interruption.h"
 #include "app/cli/passwordprompt.h"
 #include "app/generationrun.h"
 #include "app/mysqlconnection.h"
@@ -103,15 +104,30 @@ int main(int argc, char **argv)
     }
 
     const QDir output(options.outputDirectory);
-    if (!output.exists() && !QDir().mkpath(output.absolutePath()))
+    const QString code = output.absoluteFilePath(QStringLiteral("code"));
+    if (!options.check && !output.exists() && !QDir().mkpath(output.absolutePath()))
         return fail(Failure, QStringLiteral("cannot create the output directory %1").arg(output.absolutePath()));
+    Interruption::install(QStringLiteral("Interrupted: %1 is unchanged").arg(code));
 
     GenerationRun run(output.absolutePath(),
                       [](const QString &line) { printLine(stdout, line); },
                       [](const QString &line) { printLine(stderr, line); });
     run.setSwitches(options.switches);
     run.setCatalogReader(options.catalogReader);
+    run.setMode(options.check ? GenerationRun::Mode::Check : GenerationRun::Mode::Write);
+    run.setKeepUnchanged(options.keepUnchanged);
+    run.setForeignEntriesHandler([&options](const QStringList &, int) { return options.force; });
+    run.setStagingObserver([](const QString &) { Interruption::deferFromNowOn(); });
+    run.setInterruptCheck(&Interruption::requested);
     run.run(settings.schema, chosen);
+
+    if (run.outcome() == GenerationRun::Outcome::Interrupted) {
+        printLine(stderr, QStringLiteral("Interrupted: %1 is unchanged").arg(code));
+        return Interruption::exitStatus();
+    }
+    if (run.outcome() == GenerationRun::Outcome::Refused)
+        return fail(Failure, QStringLiteral("%1 holds files Tablesmith did not write; nothing was removed or "
+                                            "written (--force removes them)").arg(code));
 
     if (options.timings) {
         const GenerationRun::Timings &t = run.timings();
@@ -131,6 +147,15 @@ int main(int argc, char **argv)
         status = fail(Failure, QStringLiteral("%1 files or directories could not be written below %2")
                                        .arg(run.failureCount())
                                        .arg(output.absolutePath()));
+    }
+    if (options.check) {
+        for (const QString &difference : run.differences())
+            printLine(stdout, difference);
+        if (!run.differences().isEmpty())
+            status = fail(Failure, QStringLiteral("%1 differs from the schema in %2 files")
+                                           .arg(code, QString::number(run.differences().size())));
+        else
+            printLine(stderr, QStringLiteral("tablesmith-cli: %1 is up to date").arg(code));
     }
     return status;
 }
