@@ -23,21 +23,23 @@ private slots:
 void TestCli::parse_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    // host|port|user|password|schema|tables|kinds|output|reader|read timeout|verbose, or the error
+    // host|port|user|password|schema|tables|kinds|output|reader|read timeout|socket|flags (verbose,
+    // force, check, keep unchanged), or the error
     QTest::addColumn<QString>("expected");
     const QString all = QStringLiteral("dao,object,model,editor");
-    QTest::newRow("defaults") << QStringList{"-D", "s"} << "localhost|3306|||s||" + all + "|.|schema|60|0";
+    QTest::newRow("defaults") << QStringList{"-D", "s"} << "localhost|3306|||s||" + all + "|.|schema|60||";
     QTest::newRow("short, separate") << QStringList{"-h", "db", "-P", "3307", "-u", "me", "-D", "s", "-o", "out", "-v"}
-                                     << "db|3307|me||s||" + all + "|out|schema|60|1";
-    QTest::newRow("short, attached") << QStringList{"-hdb", "-P3307", "-ume", "-psecret", "-Ds", "-oout"}
-                                     << "db|3307|me|secret|s||" + all + "|out|schema|60|0";
+                                     << "db|3307|me||s||" + all + "|out|schema|60||v";
+    QTest::newRow("short, attached") << QStringList{"-hdb", "-P3307", "-ume", "-psecret", "-Ds", "-oout", "-S/s"}
+                                     << "db|3307|me|secret|s||" + all + "|out|schema|60|/s|";
     QTest::newRow("long with =") << QStringList{"--host=db", "--port=1", "--user=me", "--password=pw", "--schema=s",
                                                 "--tables=a,b", "--only=model", "--output=o", "--catalog=per-table",
-                                                "--read-timeout=5", "--verbose"}
-                                 << "db|1|me|pw|s|a,b|model|o|per-table|5|1";
+                                                "--read-timeout=5", "--verbose", "--socket=/t", "--force", "--check",
+                                                "--keep-unchanged"}
+                                 << "db|1|me|pw|s|a,b|model|o|per-table|5|/t|vfck";
     QTest::newRow("long, separate") << QStringList{"--host", "db", "--database", "s", "--tables", "a, b,,c",
-                                                   "--catalog", "schema", "--only", "editor,dao"}
-                                    << "db|3306|||s|a,b,c|dao,editor|.|schema|60|0";
+                                                   "--catalog", "schema", "--only", "editor,dao", "--socket", "/u"}
+                                    << "db|3306|||s|a,b,c|dao,editor|.|schema|60|/u|";
     QTest::newRow("no schema") << QStringList{"-u", "me"} << "no schema given: use -D SCHEMA";
     QTest::newRow("unknown option") << QStringList{"-D", "s", "--frobnicate"} << "unknown argument \"--frobnicate\"";
     QTest::newRow("stray word") << QStringList{"-D", "s", "extra"} << "unknown argument \"extra\"";
@@ -69,7 +71,9 @@ void TestCli::parse()
                                         o.connection.password, o.connection.schema, o.tables.join(QLatin1Char(',')),
                                         kinds.join(QLatin1Char(',')), o.outputDirectory,
                                         o.catalogReader == GenerationRun::CatalogReader::PerTable ? "per-table" : "schema",
-                                        QString::number(o.connection.readTimeout), QString::number(o.verbose)}
+                                        QString::number(o.connection.readTimeout), o.connection.socket,
+                                        QString(o.verbose ? "v" : "") + (o.force ? "f" : "") + (o.check ? "c" : "")
+                                                + (o.keepUnchanged ? "k" : "")}
                                     .join(QLatin1Char('|'));
     QCOMPARE(!parsed.error.isEmpty() ? parsed.error
                      : o.showHelp    ? QStringLiteral("help")
@@ -104,6 +108,11 @@ void TestCli::runs_data()
     QTest::newRow("grants on another schema") << serverArguments("rob_secret", "rob_other", "rob-pw") << ""
                                               << QByteArray() << 1 << "Access denied for user 'rob_other'";
     QTest::newRow("MYSQL_PWD") << noPassword << s.password << QByteArray() << 0 << "";
+    QStringList local = serverArguments("shop_b");
+    local[1] = QStringLiteral("localhost");
+    QTest::newRow("socket") << QStringList{"-S", s.socket} + local << "" << QByteArray() << 0 << "";
+    QTest::newRow("no such socket") << QStringList{"--socket=/nonexistent"} + local << "" << QByteArray() << 1
+                                    << "cannot connect";
     QTest::newRow("prompted") << noPassword + QStringList{"-p"} << "" << right << 0 << "";
     QTest::newRow("prompt wins over MYSQL_PWD") << noPassword + QStringList{"--password"} << "wrong-pass" << right << 0
                                                 << "";

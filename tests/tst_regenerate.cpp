@@ -1,0 +1,173 @@
+// Generating again over an existing tree: what the tool did not write goes
+// only with the user's consent, --check compares without writing, and
+// --keep-unchanged keeps the files whose text did not change.
+
+#include "support.h"
+
+#include <QDirIterator>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+QMap<QString, qint64> modificationTimes(const QString &root)
+{
+    QMap<QString, qint64> times;
+    QDirIterator it(root + QStringLiteral("/code"), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        times.insert(QDir(root).relativeFilePath(path), it.fileInfo().lastModified().toMSecsSinceEpoch());
+    }
+    return times;
+}
+
+// Runs tablesmith-cli on scratch_regen into `root`.
+CliResult generate(const QString &root, const QStringList &options = {})
+{
+    return runCli(serverArguments(QStringLiteral("scratch_regen")) + options + QStringList{QStringLiteral("-o"), root});
+}
+
+} // namespace
+
+class TestRegenerate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { QDir(windowRoot() + QStringLiteral("/code")).removeRecursively(); }
+    void foreignEntries_data();
+    void foreignEntries();
+    void check_data();
+    void check();
+};
+
+void TestRegenerate::foreignEntries_data()
+{
+    QTest::addColumn<QString>("entry"); // below code
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("removed");
+    for (const char *entry : {"C++/dao/notes.txt", "important", "C++/model/linked"}) {
+        QTest::addRow("%s, command line", entry) << entry << "command line" << false;
+        QTest::addRow("%s, --force", entry) << entry << "--force" << true;
+        QTest::addRow("%s, window, remove", entry) << entry << "Remove them" << true;
+        QTest::addRow("%s, window, cancel", entry) << entry << "Cancel" << false;
+    }
+}
+
+void TestRegenerate::foreignEntries()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, how);
+    QFETCH(bool, removed);
+    const bool window = how == QLatin1String("Remove them") || how == QLatin1String("Cancel");
+    QTemporaryDir dir;
+    QTemporaryDir outside;
+    const QString root = window ? windowRoot() : dir.path();
+    QCOMPARE(runCli(serverArguments(QStringLiteral("shop_b")) + QStringList{"-o", root}).exitCode, 0);
+    const QString clean = describeTree(root);
+    // A user's file, a folder of the user's, a link to somewhere else.
+    const QString path = root + QStringLiteral("/code/") + entry;
+    writeText(outside.filePath(QStringLiteral("precious.txt")), "keep me\n");
+    if (entry.endsWith(QLatin1String("linked")))
+        QFile::link(outside.path(), path);
+    else if (entry.endsWith(QLatin1String(".txt")))
+        writeText(path, "my notes\n");
+    else
+        QVERIFY(QDir().mkpath(path + QStringLiteral("/sub")));
+    const QString before = describeTree(root);
+
+    QString said;
+    if (window) {
+        Tablesmith window;
+        fillForm(window, QStringLiteral("shop_b"));
+        click(window, "btConnect");
+        click(window, "btSelectAll");
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            for (QAbstractButton *button : box ? box->buttons() : QList<QAbstractButton *>()) {
+                if (button->text() == how)
+                    button->click();
+            }
+        });
+        click(window, "btGenerate");
+        said = logLines(window).join(QLatin1Char('\n'));
+    } else {
+        const CliResult result = runCli(serverArguments(QStringLiteral("shop_b"))
+                                        + QStringList{"-o", root, how == QLatin1String("--force") ? "--force" : "-v"});
+        QVERIFY2(result.exitCode == (removed ? 0 : 1), qPrintable(result.describe()));
+        said = result.out + result.err;
+    }
+    QVERIFY2(said.contains(QStringLiteral("\n  ") + path + QLatin1Char('\n')), qPrintable(said));
+    QCOMPARE(describeTree(root), removed ? clean : before);
+    QCOMPARE(readText(outside.filePath(QStringLiteral("precious.txt"))), QStringLiteral("keep me\n"));
+}
+
+void TestRegenerate::check_data()
+{
+    QTest::addColumn<QString>("change"); // SQL, or a file to edit by hand
+    QTest::addColumn<QStringList>("differences");
+    QTest::newRow("up to date") << "" << QStringList();
+    QTest::newRow("added column") << "ALTER TABLE a ADD COLUMN extra INT"
+                                  << QStringList{"changed: code/C++/dao/adao.cpp", "changed: code/C++/editors/aeditor.cpp",
+                                                 "changed: code/C++/model/amodel.cpp", "changed: code/C++/model/amodel.h",
+                                                 "changed: code/C++/object/a.cpp", "changed: code/C++/object/a.h"};
+    QTest::newRow("dropped table") << "DROP TABLE b"
+                                   << QStringList{"stale: code/C++/dao/bdao.cpp", "stale: code/C++/dao/bdao.h",
+                                                  "stale: code/C++/editors/beditor.cpp", "stale: code/C++/editors/beditor.h",
+                                                  "stale: code/C++/model/bmodel.cpp", "stale: code/C++/model/bmodel.h",
+                                                  "stale: code/C++/object/b.cpp", "stale: code/C++/object/b.h"};
+    QTest::newRow("new table") << "CREATE TABLE c (id INT PRIMARY KEY)"
+                               << QStringList{"new: code/C++/dao/cdao.cpp", "new: code/C++/dao/cdao.h",
+                                              "new: code/C++/editors/ceditor.cpp", "new: code/C++/editors/ceditor.h",
+                                              "new: code/C++/model/cmodel.cpp", "new: code/C++/model/cmodel.h",
+                                              "new: code/C++/object/c.cpp", "new: code/C++/object/c.h"};
+    QTest::newRow("hand edit") << "code/C++/object/b.h" << QStringList{"changed: code/C++/object/b.h"};
+}
+
+void TestRegenerate::check()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, differences);
+    QVERIFY(TestServer::openConnections(QString()));
+    QSqlQuery sql(QSqlDatabase::database(QStringLiteral("Connection")));
+    for (const char *statement : {"DROP DATABASE IF EXISTS scratch_regen", "CREATE DATABASE scratch_regen",
+                                  "CREATE TABLE scratch_regen.a (id INT PRIMARY KEY, name VARCHAR(20))",
+                                  "CREATE TABLE scratch_regen.b (id INT PRIMARY KEY, qty INT)", "USE scratch_regen"})
+        QVERIFY2(sql.exec(QLatin1String(statement)), statement);
+    QTemporaryDir root;
+    QCOMPARE(generate(root.path()).exitCode, 0);
+    // As if the tree had been written long ago: the banner's date differs.
+    static const QRegularExpression date(QStringLiteral("(Generated by Tablesmith on )[^\n]+"));
+    for (const QString &file : modificationTimes(root.path()).keys())
+        writeText(root.filePath(file), readText(root.filePath(file)).replace(date, "\\101/01/2000 00:00:00").toUtf8());
+    if (change.startsWith(QLatin1String("code/")))
+        writeText(root.filePath(change), readText(root.filePath(change)).toUtf8() + "// mine\n");
+    else if (!change.isEmpty())
+        QVERIFY(sql.exec(change));
+    const QString tree = describeTree(root.path());
+    const QMap<QString, qint64> times = modificationTimes(root.path());
+
+    // Writes nothing, lists every difference, and says so in its status.
+    const CliResult checked = generate(root.path(), {QStringLiteral("--check")});
+    QCOMPARE(checked.exitCode, differences.isEmpty() ? 0 : 1);
+    QCOMPARE(checked.out.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^(new|changed|stale): "))),
+             differences);
+    QCOMPARE(describeTree(root.path()), tree);
+    QCOMPARE(modificationTimes(root.path()), times);
+
+    // Afterwards only what differed has a new time, and the tree is up to date.
+    QCOMPARE(generate(root.path(), {QStringLiteral("--keep-unchanged")}).exitCode, 0);
+    const QMap<QString, qint64> after = modificationTimes(root.path());
+    for (auto it = after.cbegin(); it != after.cend(); ++it)
+        QVERIFY2((times.value(it.key()) == it.value()) == !differences.join(QLatin1Char('\n')).contains(it.key()),
+                 qPrintable(it.key()));
+    QCOMPARE(generate(root.path(), {QStringLiteral("--check")}).exitCode, 0);
+    QVERIFY(sql.exec(QStringLiteral("DROP DATABASE scratch_regen")));
+}
+
+QTEST_MAIN(TestRegenerate)
+#include "tst_regenerate.moc"
