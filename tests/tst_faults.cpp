@@ -89,7 +89,6 @@ class TestFaults : public QObject
 private slots:
     void commandLineRun_data();
     void commandLineRun();
-    void killedOrInterrupted();
 };
 
 void TestFaults::commandLineRun_data()
@@ -164,58 +163,6 @@ void TestFaults::commandLineRun()
                  qPrintable(describe));
     }
     QVERIFY(onlyOutputTree(output.path()));
-}
-
-void TestFaults::killedOrInterrupted()
-{
-    PrivateServer server;
-    QVERIFY(server.start());
-    QTemporaryDir dir;
-    const QStringList arguments = server.arguments() + QStringList{QStringLiteral("-o"), dir.path()};
-    // The old tree holds the DAO classes only, the new one all four kinds.
-    const auto writeOldTree = [&] { return runCli(arguments + QStringList{QStringLiteral("--only=dao")}).exitCode == 0; };
-    QCOMPARE(runCli(arguments).exitCode, 0);
-    const QString newTree = describeTree(dir.path());
-    QVERIFY(writeOldTree());
-    const QString oldTree = describeTree(dir.path());
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(runCli(arguments).exitCode, 0);
-    const qint64 runTime = clock.elapsed();
-    QVERIFY(writeOldTree());
-
-    // Killed at points spread over a whole run (the last ones after its
-    // end), it leaves one tree or the other, whole.
-    for (int point = 1; point <= 8; ++point) {
-        QProcess process;
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.start(qEnvironmentVariable("TABLESMITH_CLI"), arguments);
-        QThread::msleep(runTime * point / 7);
-        process.kill();
-        process.waitForFinished();
-        const QString tree = describeTree(dir.path());
-        QVERIFY2(tree == oldTree || tree == newTree, qPrintable(QStringLiteral("killed after %1 ms").arg(runTime * point / 7)));
-        qInfo("killed after %lld ms: %s tree", runTime * point / 7, tree == newTree ? "new" : "old");
-        if (tree == newTree)
-            QVERIFY(writeOldTree());
-    }
-    // Interrupted while the schema is read or while files are written, it
-    // says so and leaves the old tree.
-    for (const auto &[trigger, signal] : {std::pair{"Getting information", SIGINT}, {"Generating ", SIGINT},
-                                          {"Generating ", SIGTERM}}) {
-        QProcess process;
-        process.start(qEnvironmentVariable("TABLESMITH_CLI"), arguments);
-        while (process.waitForReadyRead(10000) && !process.peek(1 << 20).contains(trigger)) {
-        }
-        ::kill(pid_t(process.processId()), signal);
-        QVERIFY(process.waitForFinished(30000));
-        QCOMPARE(process.exitCode(), 128 + signal);
-        QVERIFY(process.readAllStandardError().contains("Interrupted: " + QFile::encodeName(dir.path()) + "/code is unchanged\n"));
-        QCOMPARE(describeTree(dir.path()), oldTree);
-    }
-    // The next run clears away what the killed ones left.
-    QCOMPARE(runCli(arguments).exitCode, 0);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"code"});
 }
 
 QTEST_MAIN(TestFaults)

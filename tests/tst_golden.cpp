@@ -289,7 +289,7 @@ void TestGolden::schemas_data()
     QStringList schemas;
     {
         QSqlQuery query(QStringLiteral("select schema_name from schemata where schema_name not in "
-                                       "('information_schema', 'mysql', 'performance_schema', 'sys', 'test') and schema_name not like 'scratch%' "
+                                       "('information_schema', 'mysql', 'performance_schema', 'sys', 'test') and schema_name not regexp '^(scratch|big)_' "
                                        "order by schema_name"),
                         QSqlDatabase::database(QStringLiteral("InformationSchema")));
         while (query.next())
