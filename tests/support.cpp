@@ -3,12 +3,15 @@
 #include "app/mysqlconnection.h"
 
 #include <QCoreApplication>
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -90,6 +93,17 @@ void fillForm(Tablesmith &window, const QString &schema, const QString &user, co
 QStringList logLines(const Tablesmith &window)
 {
     return child<QPlainTextEdit>(window, "textLog")->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void answerNextDialog(const QString &button)
+{
+    QTimer::singleShot(0, [button] {
+        const QWidget *dialog = QApplication::activeModalWidget();
+        for (QAbstractButton *candidate : dialog ? dialog->findChildren<QAbstractButton *>() : QList<QAbstractButton *>()) {
+            if (candidate->text().remove(QLatin1Char('&')) == button)
+                candidate->click();
+        }
+    });
 }
 
 namespace {

@@ -69,6 +69,8 @@ void fillForm(Tablesmith &window, const QString &schema, const QString &user = T
               const QString &port = QString::number(TestServer::settings().port));
 inline void click(Tablesmith &window, const char *button) { QTest::mouseClick(child(window, button), Qt::LeftButton); }
 QStringList logLines(const Tablesmith &window);
+// The next dialog the window opens is answered with the button of that text.
+void answerNextDialog(const QString &button);
 inline QString windowRoot() { return QCoreApplication::applicationDirPath(); } // the window writes its tree here
 
 // Collects the debug and warning messages while it lives; with a log pane,

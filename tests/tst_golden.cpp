@@ -22,13 +22,11 @@
 #include <QDateTime>
 #include <QDirIterator>
 #include <QListView>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 using namespace mysql;
@@ -245,10 +243,7 @@ QString windowRun()
     {
         // An old tree with foreign entries is kept, as on the command line
         // without --force.
-        QTimer::singleShot(0, [] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-                box->button(QMessageBox::Cancel)->click();
-        });
+        answerNextDialog(QStringLiteral("Cancel"));
         const MessageCapture debugIntoLog(child<QPlainTextEdit>(window, "textLog"));
         click(window, "btGenerate");
     }

@@ -7,12 +7,9 @@
 
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QThread>
 #include <QtTest>
 
@@ -93,13 +90,7 @@ void TestRegenerate::foreignEntries()
         fillForm(window, QStringLiteral("shop_b"));
         click(window, "btConnect");
         click(window, "btSelectAll");
-        QTimer::singleShot(0, [&] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            for (QAbstractButton *button : box ? box->buttons() : QList<QAbstractButton *>()) {
-                if (button->text() == how)
-                    button->click();
-            }
-        });
+        answerNextDialog(how);
         click(window, "btGenerate");
         said = logLines(window).join(QLatin1Char('\n'));
     } else {
