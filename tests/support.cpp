@@ -6,12 +6,15 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTimer>
+
+#include <csignal>
 
 #include <unistd.h>
 
@@ -77,6 +80,35 @@ CliResult runCli(const QStringList &arguments, const CliOptions &options)
     result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
     if (!options.mergeChannels)
         result.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return result;
+}
+
+CliResult runCliUntil(const QStringList &arguments, const QString &trigger, int occurrence,
+                      const std::function<void(qint64 pid)> &act)
+{
+    QProcess process;
+    process.start(qEnvironmentVariable("TABLESMITH_CLI"), arguments);
+    QByteArray out;
+    bool acted = false;
+    QElapsedTimer clock;
+    clock.start();
+    while (process.state() != QProcess::NotRunning && clock.elapsed() < 120000) {
+        process.waitForReadyRead(10);
+        out += process.readAllStandardOutput();
+        if (!acted && QString::fromLocal8Bit(out).count(QLatin1Char('\n') + trigger) >= occurrence) {
+            acted = true;
+            ::kill(pid_t(process.processId()), SIGSTOP);
+            act(process.processId());
+            ::kill(pid_t(process.processId()), SIGCONT);
+        }
+    }
+    CliResult result;
+    if (process.state() == QProcess::NotRunning && process.exitStatus() == QProcess::NormalExit)
+        result.exitCode = process.exitCode();
+    process.kill();
+    process.waitForFinished();
+    result.out = QString::fromLocal8Bit(out + process.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(process.readAllStandardError());
     return result;
 }
 

@@ -54,6 +54,11 @@ QStringList serverArguments(const QString &schema, const QString &user = TestSer
                             int port = TestServer::settings().port);
 // Runs tablesmith-cli without a controlling terminal.
 CliResult runCli(const QStringList &arguments, const CliOptions &options = {});
+// Runs tablesmith-cli; when the `occurrence`-th line starting with `trigger`
+// appears on its output, calls `act` with its process id, the command line
+// frozen meanwhile so that whatever `act` does lands at that very point.
+CliResult runCliUntil(const QStringList &arguments, const QString &trigger, int occurrence,
+                      const std::function<void(qint64 pid)> &act);
 
 // The window.
 template<typename T = QWidget>

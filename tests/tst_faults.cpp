@@ -6,7 +6,6 @@
 
 #include "support.h"
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -130,37 +129,19 @@ void TestFaults::commandLineRun()
     QTemporaryDir reference;
     if (!mustFail)
         QCOMPARE(runCli(arguments + QStringList{reference.path()}).exitCode, 0);
-
-    // The command line is frozen at the trigger line while the fault is
-    // applied, so that it lands at that very point of the run.
     QTemporaryDir output;
-    QProcess process;
-    process.start(qEnvironmentVariable("TABLESMITH_CLI"), arguments + QStringList{output.path()});
-    QByteArray out;
     bool applied = false;
-    QElapsedTimer clock;
-    clock.start();
-    while (process.state() != QProcess::NotRunning && clock.elapsed() < 120000) {
-        process.waitForReadyRead(10);
-        out += process.readAllStandardOutput();
-        if (!applied && QString::fromLocal8Bit(out).count(QLatin1Char('\n') + trigger) >= occurrence) {
-            ::kill(pid_t(process.processId()), SIGSTOP);
-            applied = server.kill(signal);
-            ::kill(pid_t(process.processId()), SIGCONT);
-        }
-    }
-    QVERIFY2(process.state() == QProcess::NotRunning && process.exitStatus() == QProcess::NormalExit, "hung or crashed");
-    out += process.readAllStandardOutput();
-    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
-    const QString describe = QStringLiteral("exit %1\n%2\n%3").arg(QString::number(process.exitCode()), out, err);
-    QVERIFY(applied);
-    if (process.exitCode() == 0) {
+    const CliResult result = runCliUntil(arguments + QStringList{output.path()}, trigger, occurrence,
+                                         [&](qint64) { applied = server.kill(signal); });
+    QVERIFY2(applied && result.exitCode >= 0, qPrintable(result.describe()));
+    if (result.exitCode == 0) {
         // Only a run that got everything may say so.
-        QVERIFY2(!mustFail && err.isEmpty(), qPrintable(describe));
+        QVERIFY2(!mustFail && result.err.isEmpty(), qPrintable(result.describe()));
         QCOMPARE(describeTree(output.path()), describeTree(reference.path()));
     } else {
-        QVERIFY2(process.exitCode() == 1 && err.contains(QRegularExpression(QStringLiteral("catalogue queries failed, the last with \"[^\"]+"))),
-                 qPrintable(describe));
+        QVERIFY2(result.exitCode == 1 && result.err.contains(QRegularExpression(
+                         QStringLiteral("catalogue queries failed, the last with \"[^\"]+"))),
+                 qPrintable(result.describe()));
     }
     QVERIFY(onlyOutputTree(output.path()));
 }

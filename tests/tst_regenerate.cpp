@@ -54,7 +54,7 @@ void TestRegenerate::foreignEntries_data()
     QTest::addColumn<QString>("entry"); // below code
     QTest::addColumn<QString>("how");
     QTest::addColumn<bool>("removed");
-    for (const char *entry : {"C++/dao/notes.txt", "important", "C++/model/linked"}) {
+    for (const char *entry : {"C++/dao/notes.txt", "important", "C++/model/linked", ""}) {
         QTest::addRow("%s, command line", entry) << entry << "command line" << false;
         QTest::addRow("%s, --force", entry) << entry << "--force" << true;
         QTest::addRow("%s, window, remove", entry) << entry << "Remove them" << true;
@@ -73,10 +73,13 @@ void TestRegenerate::foreignEntries()
     const QString root = window ? windowRoot() : dir.path();
     QCOMPARE(runCli(serverArguments(QStringLiteral("shop_b")) + QStringList{"-o", root}).exitCode, 0);
     const QString clean = describeTree(root);
-    // A user's file, a folder of the user's, a link to somewhere else.
-    const QString path = root + QStringLiteral("/code/") + entry;
+    // A user's file, a folder of the user's, a link to somewhere else, or
+    // code itself a link.
+    const QString path = root + QStringLiteral("/code") + (entry.isEmpty() ? QString() : QLatin1Char('/') + entry);
     writeText(outside.filePath(QStringLiteral("precious.txt")), "keep me\n");
-    if (entry.endsWith(QLatin1String("linked")))
+    if (entry.isEmpty())
+        QDir(path).removeRecursively();
+    if (entry.endsWith(QLatin1String("linked")) || entry.isEmpty())
         QFile::link(outside.path(), path);
     else if (entry.endsWith(QLatin1String(".txt")))
         writeText(path, "my notes\n");
@@ -202,14 +205,10 @@ void TestRegenerate::killedOrInterrupted()
     // says so and leaves the old tree.
     for (const auto &[trigger, signal] : {std::pair{"Getting information", SIGINT}, {"Generating ", SIGINT},
                                           {"Generating ", SIGTERM}}) {
-        QProcess process;
-        process.start(qEnvironmentVariable("TABLESMITH_CLI"), arguments);
-        while (process.waitForReadyRead(10000) && !process.peek(1 << 20).contains(trigger)) {
-        }
-        ::kill(pid_t(process.processId()), signal);
-        QVERIFY(process.waitForFinished(30000));
-        QCOMPARE(process.exitCode(), 128 + signal);
-        QVERIFY(process.readAllStandardError().contains("Interrupted: " + QFile::encodeName(dir.path()) + "/code is unchanged\n"));
+        const CliResult result = runCliUntil(arguments, QString::fromLatin1(trigger), 1,
+                                             [signal = signal](qint64 pid) { ::kill(pid_t(pid), signal); });
+        QCOMPARE(result.exitCode, 128 + signal);
+        QVERIFY(result.err.contains(QStringLiteral("Interrupted: %1/code is unchanged\n").arg(dir.path())));
         QCOMPARE(describeTree(dir.path()), oldTree);
     }
     // The next run clears away what the killed ones left.

@@ -1,10 +1,12 @@
 // The window: its form as a user first sees it (tests/golden/window-form.golden)
-// and Connect against the test server; what Generate writes is in tst_golden.
+// and Connect against the test server, with the table check list it fills;
+// what Generate writes is in tst_golden.
 
 #include "support.h"
 
 #include "app/tablemodel.h"
 
+#include <QAbstractItemModelTester>
 #include <QElapsedTimer>
 #include <QFormLayout>
 #include <QLayout>
@@ -149,6 +151,7 @@ void TestWindow::connectTo()
     view.setModel(model);
     view.setCurrentIndex(model->index(2, 0));
     QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     click(window, "btClear");
     QVERIFY(logLines(window).isEmpty());
 
@@ -169,12 +172,25 @@ void TestWindow::connectTo()
     QCOMPARE(reset.count(), 1);
     QVERIFY(!view.currentIndex().isValid());
     QVERIFY(model->checkedTables().isEmpty());
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
     click(window, "btSelectAll");
     const QStringList names = model->checkedTables();
     QCOMPARE(names, connects ? QSqlDatabase::database(QStringLiteral("Connection")).tables(QSql::Tables) : QStringList());
     QCOMPARE(QSet<QString>(names.cbegin(), names.cend()), QSet<QString>(tables.cbegin(), tables.cend()));
     click(window, "btSelectNone");
     QVERIFY(model->checkedTables().isEmpty());
+    // Each announces the whole range once; no rows, nothing (an empty range
+    // is an invalid one).
+    QCOMPARE(changed.count(), names.isEmpty() ? 0 : 2);
+    if (!names.isEmpty()) {
+        QCOMPARE(changed.at(1).at(1).value<QModelIndex>(), model->index(int(names.size()) - 1, 0));
+        // Only the check box is offered, and a set of the check state flips
+        // it, whatever value comes along.
+        QCOMPARE(model->flags(model->index(0, 0)), Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+        QVERIFY(model->setData(model->index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
+        QCOMPARE(model->checkedTables(), names.mid(0, 1));
+    }
+    QCOMPARE(model->headerData(0, Qt::Horizontal), QVariant(QStringLiteral("Name")));
     QCOMPARE(QSqlDatabase::database(QStringLiteral("InformationSchema"), false).isOpen(), connects);
 
     // Old registrations are dropped cleanly, no password is ever shown, and
