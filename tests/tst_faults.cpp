@@ -22,8 +22,14 @@ class PrivateServer
 public:
     bool start()
     {
-        const QString sql = qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + QStringLiteral("/tests/fixtures/private/rob_big.sql");
-        if (script({QStringLiteral("start"), directory(), sql}) != 0)
+        // Twenty tables in a chain of foreign keys: more than the rows below need.
+        QString sql = QStringLiteral("CREATE DATABASE rob_chain;\nUSE rob_chain;\nCREATE TABLE t0 (id INT PRIMARY KEY);\n");
+        for (int i = 1; i < 20; ++i)
+            sql += QStringLiteral("CREATE TABLE t%1 (id INT PRIMARY KEY, name VARCHAR(40), price DOUBLE, parent_id INT, "
+                                  "FOREIGN KEY (parent_id) REFERENCES t%2 (id));\n")
+                           .arg(QString::number(i), QString::number(i - 1));
+        writeText(m_base.filePath(QStringLiteral("chain.sql")), sql.toUtf8());
+        if (script({QStringLiteral("start"), directory(), m_base.filePath(QStringLiteral("chain.sql"))}) != 0)
             return false;
         m_port = QSettings(directory() + QStringLiteral("/env"), QSettings::IniFormat).value("TEST_PORT").toInt();
         m_pid = readText(directory() + QStringLiteral("/mariadbd.pid")).trimmed().toInt();
@@ -51,7 +57,7 @@ public:
     }
     QStringList arguments() const
     {
-        return serverArguments(QStringLiteral("rob_big"), TestServer::settings().user, TestServer::settings().password, m_port);
+        return serverArguments(QStringLiteral("rob_chain"), TestServer::settings().user, TestServer::settings().password, m_port);
     }
 
 private:
