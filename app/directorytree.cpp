@@ -30,6 +30,13 @@ bool removeDirectoryTree(const QString &path, QString *failedPath)
         return false;
     }
 
+    if (info.exists() && !info.isDir()) {
+        if (QFile::remove(path))
+            return true;
+        if (failedPath)
+            *failedPath = path;
+        return false;
+    }
     QDir dir(path);
     if (!dir.exists())
         return true;
@@ -56,6 +63,13 @@ bool removeDirectoryTree(const QString &path, QString *failedPath)
     return false;
 }
 
+const QStringList &generatedFolders()
+{
+    static const QStringList folders{QStringLiteral("object"), QStringLiteral("dao"), QStringLiteral("model"),
+                                     QStringLiteral("editors")};
+    return folders;
+}
+
 QStringList foreignEntries(const QString &code, int limit, int *count)
 {
     QStringList found;
@@ -69,9 +83,10 @@ QStringList foreignEntries(const QString &code, int limit, int *count)
         return QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                                         QDir::Name);
     };
-    const auto isFolder = [](const QFileInfo &info) { return info.isDir() && !info.isSymLink(); };
+    // A folder that cannot be listed may hold anything.
+    const auto isFolder = [](const QFileInfo &info) { return info.isDir() && !info.isSymLink() && info.isReadable(); };
     const QFileInfo codeInfo(code);
-    if (codeInfo.isSymLink() || (codeInfo.exists() && !codeInfo.isDir())) {
+    if (codeInfo.isSymLink() || (codeInfo.exists() && !isFolder(codeInfo))) {
         foreign(code);
     } else if (codeInfo.exists()) {
         for (const QFileInfo &cpp : entries(code)) {
@@ -80,9 +95,7 @@ QStringList foreignEntries(const QString &code, int limit, int *count)
                 continue;
             }
             for (const QFileInfo &folder : entries(cpp.filePath())) {
-                static const QStringList generated{QStringLiteral("object"), QStringLiteral("dao"),
-                                                   QStringLiteral("model"), QStringLiteral("editors")};
-                if (!generated.contains(folder.fileName()) || !isFolder(folder)) {
+                if (!generatedFolders().contains(folder.fileName()) || !isFolder(folder)) {
                     foreign(folder.filePath());
                     continue;
                 }
@@ -117,6 +130,10 @@ bool replacePath(const QString &replacement, const QString &target, QString *old
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) == 0) {
         *oldTree = replacement;
         return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
     }
     // File systems without the exchange: two steps, with a moment in which
     // neither tree is in place.

@@ -12,6 +12,9 @@ bool removeDirectoryTree(const QString &path);
 // removed.
 bool removeDirectoryTree(const QString &path, QString *failedPath);
 
+// The folders below code/C++ that a run writes, in the order it creates them.
+const QStringList &generatedFolders();
+
 // What lies in an output tree `code` that a generation run did not write:
 // anything but the folders C++, C++/object, C++/dao, C++/model, C++/editors
 // and the generated files in the last four (files whose first line is the

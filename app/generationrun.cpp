@@ -23,18 +23,12 @@
 #include <QSet>
 
 #include <cerrno>
+#include <cstring>
 #include <csignal>
 
 #include <sys/stat.h>
 
 namespace {
-
-const char *const outputDirectories[] = {
-    "code/C++/object",
-    "code/C++/dao",
-    "code/C++/model",
-    "code/C++/editors",
-};
 
 // Creates one generator, writes both of its files and logs its line.
 template<typename Gen>
@@ -68,9 +62,10 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
     clock.start();
     const auto lap = [&clock] { return clock.restart(); };
 
+    bool foreignAllowed = false;
     if (m_mode == Mode::Write) {
         removeLeftovers();
-        if (!oldTreeMayGo()) {
+        if (!oldTreeMayGo(&foreignAllowed)) {
             m_outcome = Outcome::Refused;
             return false;
         }
@@ -101,7 +96,8 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
     const auto interrupted = [&] {
         if (!m_interrupted || !m_interrupted())
             return false;
-        removeDirectoryTree(staging);
+        if (!staging.isEmpty())
+            removeDirectoryTree(staging);
         m_outcome = Outcome::Interrupted;
         return true;
     };
@@ -115,10 +111,11 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
             staging = createStaging();
             tree.setCodeDirectory(staging);
             if (m_keepUnchanged)
-                tree.setPreviousCode(m_root + QStringLiteral("/code"));
+                tree.setPreviousCode(code());
         }
+        const bool canWrite = m_mode == Mode::Check || !staging.isEmpty();
         for (TableObject *table : generator.tableObjects()) {
-            if (!chosen.contains(table->table()->name()))
+            if (!canWrite || !chosen.contains(table->table()->name()))
                 continue;
             if (interrupted())
                 return false;
@@ -138,12 +135,22 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
         m_timings.files = lap();
     } // the code model goes before the schema it points into
     m_failures += tree.failureCount();
-    if (m_mode == Mode::Check)
+    if (m_mode == Mode::Check) {
         compareWithDisk(tree.texts());
-    else if (interrupted())
+    } else if (interrupted()) {
         return false;
-    else
+    } else if (tree.writeErrorCount() > 0) {
+        // A tree with gaps must not replace a whole one.
+        removeDirectoryTree(staging);
+        m_errors(QStringLiteral("The new output tree is incomplete: %1 was left as it was.").arg(code()));
+    } else if (!foreignAllowed && !oldTreeMayGo(&foreignAllowed)) {
+        // Something was put into the old tree while the run went on.
+        removeDirectoryTree(staging);
+        m_outcome = Outcome::Refused;
+        return false;
+    } else {
         putInPlace(staging);
+    }
 
     m_queryErrors = mysql::queryErrorCount() - queryErrorsBefore;
     // The reader reports failed queries only to the debug output; the user
@@ -156,23 +163,22 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
     return m_failures == 0;
 }
 
-bool GenerationRun::oldTreeMayGo()
+bool GenerationRun::oldTreeMayGo(bool *foreignAllowed)
 {
     int count = 0;
-    const QString code = m_root + QStringLiteral("/code");
-    const QStringList foreign = foreignEntries(code, foreignPathsShown, &count);
+    const QStringList foreign = foreignEntries(code(), foreignPathsShown, &count);
     if (foreign.isEmpty())
         return true;
     m_errors(QStringLiteral("The output tree %1 holds %2 that Tablesmith did not write:")
-                     .arg(code, count == 1 ? QStringLiteral("1 entry") : QStringLiteral("%1 entries").arg(count)));
+                     .arg(code(), count == 1 ? QStringLiteral("1 entry") : QStringLiteral("%1 entries").arg(count)));
     for (const QString &path : foreign)
         m_errors(QStringLiteral("  ") + path);
     if (count > foreign.size())
         m_errors(QStringLiteral("  and %1 more").arg(count - foreign.size()));
-    if (m_foreignEntriesHandler && m_foreignEntriesHandler(foreign, count))
-        return true;
-    m_errors(QStringLiteral("Nothing was removed or written."));
-    return false;
+    *foreignAllowed = m_foreignEntriesHandler && m_foreignEntriesHandler(foreign, count);
+    if (!*foreignAllowed)
+        m_errors(QStringLiteral("Nothing was removed or written."));
+    return *foreignAllowed;
 }
 
 void GenerationRun::removeLeftovers() const
@@ -185,9 +191,10 @@ void GenerationRun::removeLeftovers() const
                                                              QDir::AllEntries | QDir::Hidden | QDir::System);
     for (const QFileInfo &entry : entries) {
         const QRegularExpressionMatch match = leftover.match(entry.fileName());
+        if (!match.hasMatch())
+            continue;
         const pid_t owner = pid_t(match.captured(1).toLongLong());
-        const bool ownerGone = owner == QCoreApplication::applicationPid() || (::kill(owner, 0) != 0 && errno == ESRCH);
-        if (match.hasMatch() && ownerGone)
+        if (owner == QCoreApplication::applicationPid() || (::kill(owner, 0) != 0 && errno == ESRCH))
             removeDirectoryTree(entry.filePath());
     }
 }
@@ -195,26 +202,34 @@ void GenerationRun::removeLeftovers() const
 QString GenerationRun::createStaging()
 {
     // Beside "code", on the same file system, so that it can take code's
-    // place in one step; made with the usual permissions, not a private
-    // temporary folder's.
+    // place in one step; with the old code's permissions, or the usual ones.
     QString path;
-    for (int attempt = 0; attempt < 100 && path.isEmpty(); ++attempt) {
+    QString error;
+    for (int attempt = 0; attempt < 100 && path.isEmpty() && error.isEmpty(); ++attempt) {
         const QString candidate = QStringLiteral("%1/.tablesmith-%2-%3")
                                           .arg(m_root, QString::number(QCoreApplication::applicationPid()),
                                                QString::number(QRandomGenerator::global()->generate(), 36));
         if (::mkdir(QFile::encodeName(candidate).constData(), 0777) == 0)
             path = candidate;
         else if (errno != EEXIST)
-            break;
+            error = QString::fromLocal8Bit(std::strerror(errno));
     }
-    if (!path.isEmpty() && m_stagingObserver)
-        m_stagingObserver(path);
-    for (const char *directory : outputDirectories) {
-        const QString relative = QString::fromLatin1(directory);
-        if (path.isEmpty() || !QDir(path).mkpath(relative.mid(int(qstrlen("code/"))))) {
-            ++m_failures;
-            m_errors(QStringLiteral("Cannot create directory: %1").arg(QDir(m_root).filePath(relative)));
+    const QFileInfo old(code());
+    if (!path.isEmpty() && old.isDir() && !old.isSymLink())
+        QFile::setPermissions(path, old.permissions());
+    for (const QString &folder : generatedFolders()) {
+        if (!path.isEmpty() && !QDir(path).mkpath(QStringLiteral("C++/") + folder)) {
+            error = QStringLiteral("cannot create C++/%1 in it").arg(folder);
+            removeDirectoryTree(path);
+            path.clear();
         }
+    }
+    if (path.isEmpty()) {
+        ++m_failures;
+        m_errors(QStringLiteral("Cannot create the new output tree beside %1 (%2): nothing was written.")
+                         .arg(code(), error.isEmpty() ? QStringLiteral("no free name") : error));
+    } else if (m_stagingObserver) {
+        m_stagingObserver(path);
     }
     return path;
 }
@@ -226,9 +241,9 @@ void GenerationRun::putInPlace(const QString &staging)
         return;
     QString oldTree;
     QString error;
-    if (!replacePath(staging, m_root + QStringLiteral("/code"), &oldTree, &error)) {
+    if (!replacePath(staging, code(), &oldTree, &error)) {
         ++m_failures;
-        m_errors(QStringLiteral("Cannot put the new output tree in place of %1/code: %2").arg(m_root, error));
+        m_errors(QStringLiteral("Cannot put the new output tree in place of %1: %2").arg(code(), error));
         removeDirectoryTree(staging);
         return;
     }
@@ -242,7 +257,7 @@ void GenerationRun::putInPlace(const QString &staging)
 void GenerationRun::compareWithDisk(const QMap<QString, QString> &texts)
 {
     QSet<QString> onDisk;
-    QDirIterator it(m_root + QStringLiteral("/code"), QDir::Files | QDir::Hidden | QDir::System,
+    QDirIterator it(code(), QDir::Files | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
     while (it.hasNext())
         onDisk.insert(QDir(m_root).relativeFilePath(it.next()));
@@ -250,7 +265,7 @@ void GenerationRun::compareWithDisk(const QMap<QString, QString> &texts)
         QFile file(m_root + QLatin1Char('/') + text.key());
         if (!onDisk.contains(text.key()))
             m_differences.append(QStringLiteral("new: ") + text.key());
-        else if (!file.open(QIODevice::ReadOnly | QIODevice::Text)
+        else if (!file.open(QIODevice::ReadOnly)
                  || GenFunctions::withoutBannerDate(QString::fromUtf8(file.readAll()))
                          != GenFunctions::withoutBannerDate(text.value()))
             m_differences.append(QStringLiteral("changed: ") + text.key());

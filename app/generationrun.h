@@ -94,7 +94,10 @@ public:
     static constexpr int foreignPathsShown = 10;
 
 private:
-    bool oldTreeMayGo();
+    QString code() const { return m_root + QStringLiteral("/code"); }
+    // Whether the old tree holds only what a run wrote, or the handler lets
+    // the rest go (then `foreignAllowed`).
+    bool oldTreeMayGo(bool *foreignAllowed);
     void removeLeftovers() const;
     QString createStaging();
     void putInPlace(const QString &staging);

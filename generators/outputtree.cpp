@@ -22,6 +22,12 @@ bool OutputTree::fail(const QString &path, const QString &reason) const
     return false;
 }
 
+bool OutputTree::writeError(const QString &path, const QString &reason) const
+{
+    ++m_writeErrors;
+    return fail(path, reason);
+}
+
 bool OutputTree::writeFile(const QString &directory, const QString &fileName,
                            const QString &text) const
 {
@@ -56,26 +62,25 @@ bool OutputTree::writeFile(const QString &directory, const QString &fileName,
     }
     QFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return fail(path, file.errorString());
+        return writeError(path, file.errorString());
     {
         QTextStream stream(&file);
         stream << text;
         stream.flush();
         if (stream.status() != QTextStream::Ok)
-            return fail(path, file.errorString());
+            return writeError(path, file.errorString());
     }
     file.close();
     if (file.error() != QFileDevice::NoError)
-        return fail(path, file.errorString());
+        return writeError(path, file.errorString());
     m_written.insert(cleanPath);
     return true;
 }
 
 QString OutputTree::writePath(const QString &relativePath) const
 {
-    const QLatin1String code("code/");
-    if (!m_codeDirectory.isEmpty() && relativePath.startsWith(code))
-        return m_codeDirectory + QLatin1Char('/') + relativePath.mid(code.size());
+    if (!m_codeDirectory.isEmpty() && relativePath.startsWith(QLatin1String("code/")))
+        return m_codeDirectory + relativePath.mid(int(qstrlen("code")));
     return m_root + QLatin1Char('/') + relativePath;
 }
 
@@ -83,12 +88,16 @@ bool OutputTree::takeOverPrevious(const QString &relativePath, const QString &te
 {
     if (m_previousCode.isEmpty() || !relativePath.startsWith(QLatin1String("code/")))
         return false;
-    const QString previous = m_previousCode + relativePath.mid(4);
+    const QString previous = m_previousCode + relativePath.mid(int(qstrlen("code")));
+    // Only a file of the old tree itself: no link on the way leads elsewhere.
     const QFileInfo info(previous);
-    QFile file(previous);
-    if (!info.isFile() || info.isSymLink() || !file.open(QIODevice::ReadOnly | QIODevice::Text))
+    const QFileInfo code(m_previousCode);
+    if (!info.isFile() || info.isSymLink() || code.isSymLink()
+        || info.canonicalFilePath() != code.canonicalFilePath() + relativePath.mid(int(qstrlen("code"))))
         return false;
-    if (GenFunctions::withoutBannerDate(QString::fromUtf8(file.readAll())) != GenFunctions::withoutBannerDate(text))
+    QFile file(previous);
+    if (!file.open(QIODevice::ReadOnly)
+        || GenFunctions::withoutBannerDate(QString::fromUtf8(file.readAll())) != GenFunctions::withoutBannerDate(text))
         return false;
     // A second name for the same file keeps its content and its time; the
     // earlier tree is removed after the new one is in place.

@@ -42,9 +42,13 @@ public:
     bool writeFile(const QString &directory, const QString &fileName, const QString &text) const;
 
     int failureCount() const { return m_failures; }
+    // Of those, the files the file system would not take (as opposed to
+    // names refused): a tree with such a gap is incomplete.
+    int writeErrorCount() const { return m_writeErrors; }
 
 private:
     bool fail(const QString &path, const QString &reason) const;
+    bool writeError(const QString &path, const QString &reason) const;
     // Where `relativePath` (below the root) is written, and where its
     // earlier version lies, if kept.
     QString writePath(const QString &relativePath) const;
@@ -57,5 +61,6 @@ private:
     mutable QMap<QString, QString> m_texts;
     FailureHandler m_onFailure;
     mutable int m_failures = 0;
+    mutable int m_writeErrors = 0;
     mutable QSet<QString> m_written;
 };

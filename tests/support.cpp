@@ -103,8 +103,9 @@ CliResult runCliUntil(const QStringList &arguments, const QString &trigger, int 
         }
     }
     CliResult result;
-    if (process.state() == QProcess::NotRunning && process.exitStatus() == QProcess::NormalExit)
-        result.exitCode = process.exitCode();
+    // Ended by a signal: the status a shell shows, 128 + the signal.
+    if (process.state() == QProcess::NotRunning)
+        result.exitCode = process.exitCode() + (process.exitStatus() == QProcess::CrashExit ? 128 : 0);
     process.kill();
     process.waitForFinished();
     result.out = QString::fromLocal8Bit(out + process.readAllStandardOutput());

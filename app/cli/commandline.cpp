@@ -148,6 +148,11 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const QString &
             const QString value = reader.valueFor(argument, QStringLiteral("-S"), QStringLiteral("--socket"));
             if (value.isNull())
                 return missingValue(QStringLiteral("--socket"));
+            // The driver takes it inside a list of options separated by ';'.
+            if (value.contains(QLatin1Char(';'))) {
+                parsed.error = QStringLiteral("invalid socket path \"%1\": it may not hold ';'").arg(value);
+                return parsed;
+            }
             options.connection.socket = value;
         } else if (matches(argument, QStringLiteral("-u"), QStringLiteral("--user"))) {
             const QString value = reader.valueFor(argument, QStringLiteral("-u"), QStringLiteral("--user"));

@@ -20,7 +20,8 @@ void onSignal(int signal)
         return;
     ssize_t written = ::write(STDERR_FILENO, g_message, g_messageLength);
     (void)written;
-    ::_exit(128 + signal);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
 }
 
 } // namespace
@@ -49,9 +50,11 @@ bool requested()
     return g_signal != 0;
 }
 
-int exitStatus()
+void endBySignal()
 {
-    return 128 + g_signal;
+    ::signal(g_signal, SIG_DFL);
+    ::raise(g_signal);
+    ::_exit(128 + g_signal);
 }
 
 } // namespace Interruption

@@ -13,7 +13,8 @@ void install(const QString &message);
 // The run has begun writing its new tree.
 void deferFromNowOn();
 bool requested();
-// The exit status for the signal received: 128 + its number.
-int exitStatus();
+// Ends the process by the signal received, so that a calling shell sees an
+// interrupted command (status 130 or 143) and stops too.
+[[noreturn]] void endBySignal();
 
 } // namespace Interruption

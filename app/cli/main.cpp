@@ -107,7 +107,8 @@ int main(int argc, char **argv)
     const QString code = output.absoluteFilePath(QStringLiteral("code"));
     if (!options.check && !output.exists() && !QDir().mkpath(output.absolutePath()))
         return fail(Failure, QStringLiteral("cannot create the output directory %1").arg(output.absolutePath()));
-    Interruption::install(QStringLiteral("Interrupted: %1 is unchanged").arg(code));
+    const QString interrupted = QStringLiteral("Interrupted: %1 is unchanged").arg(code);
+    Interruption::install(interrupted);
 
     GenerationRun run(output.absolutePath(),
                       [](const QString &line) { printLine(stdout, line); },
@@ -122,8 +123,8 @@ int main(int argc, char **argv)
     run.run(settings.schema, chosen);
 
     if (run.outcome() == GenerationRun::Outcome::Interrupted) {
-        printLine(stderr, QStringLiteral("Interrupted: %1 is unchanged").arg(code));
-        return Interruption::exitStatus();
+        printLine(stderr, interrupted);
+        Interruption::endBySignal();
     }
     if (run.outcome() == GenerationRun::Outcome::Refused)
         return fail(Failure, QStringLiteral("%1 holds files Tablesmith did not write; nothing was removed or "
