@@ -163,14 +163,17 @@ bool immutableWorks()
             && QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), dir.path()}) == 0;
 }
 
-QString cliRun(const QString &reader)
+// One row of the schemas table.
+struct Row
 {
-    QFETCH(QString, schema);
-    QFETCH(QString, user);
-    QFETCH(QString, password);
-    QFETCH(QStringList, tables);
-    QFETCH(QString, kinds);
-    QFETCH(QString, obstacle);
+    QString schema, user, password;
+    QStringList tables; // empty: all
+    QString kinds, obstacle;
+};
+
+QString cliRun(const Row &row, const QString &reader)
+{
+    const auto &[schema, user, password, tables, kinds, obstacle] = row;
     QTemporaryDir dir;
     const QString root = dir.filePath(QStringLiteral("out"));
     OldTree old(root, obstacle);
@@ -200,14 +203,9 @@ QString cliRun(const QString &reader)
             .arg(masked(result.out, root), QString::number(result.exitCode), describeTree(root));
 }
 
-QString windowRun()
+QString windowRun(const Row &row)
 {
-    QFETCH(QString, schema);
-    QFETCH(QString, user);
-    QFETCH(QString, password);
-    QFETCH(QStringList, tables);
-    QFETCH(QString, kinds);
-    QFETCH(QString, obstacle);
+    const auto &[schema, user, password, tables, kinds, obstacle] = row;
     OldTree old(windowRoot(), obstacle);
     Tablesmith window;
     fillForm(window, schema, user, password);
@@ -295,15 +293,18 @@ void TestGolden::schemas()
     QFETCH(QString, schema);
     QFETCH(QString, user);
     QFETCH(QString, password);
+    QFETCH(QStringList, tables);
+    QFETCH(QString, kinds);
     QFETCH(QString, obstacle);
+    const Row row{schema, user, password, tables, kinds, obstacle};
     if (obstacle.endsWith(QLatin1String("immutable")) && !immutableWorks())
         QSKIP("chattr +i does not work here");
     const QString model = loadModel(schema, user, password, false);
     QString difference = firstDifference(loadModel(schema, user, password, true), model);
     QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("schema-wide reader: ") + difference));
 
-    const QString run = cliRun(QStringLiteral("per-table"));
-    difference = firstDifference(cliRun(QStringLiteral("schema")), run);
+    const QString run = cliRun(row, QStringLiteral("per-table"));
+    difference = firstDifference(cliRun(row, QStringLiteral("schema")), run);
     QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("schema-wide reader: ") + difference));
     difference = goldenDifference(QString::fromLatin1(QTest::currentDataTag()),
                                   QStringLiteral("== model\n") + model + run);
@@ -315,7 +316,7 @@ void TestGolden::schemas()
     // The window's output directory is its own: it cannot be made immutable.
     if (obstacle == QLatin1String("output directory immutable"))
         return;
-    difference = firstDifference(windowRun(), QString(run).remove(cliOnly));
+    difference = firstDifference(windowRun(row), QString(run).remove(cliOnly));
     QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("window: ") + difference));
 }
 
