@@ -8,7 +8,11 @@
 
 #include "support.h"
 
+#include "codemodel/generator.h"
+#include "codemodel/relation.h"
+#include "codemodel/tableobject.h"
 #include "generators/genfunctions.h"
+#include "mysql/diagnostics.h"
 #include "mysql/column.h"
 #include "mysql/database.h"
 #include "mysql/foreignkey.h"
@@ -98,6 +102,15 @@ QString loadModel(const QString &schema, const QString &user, const QString &pas
         schemaWide ? catalog.createKeys() : db.createKeys();
         db.createRelationships();
         text = modelText(db);
+        // The code model's relations, by kind: 1 one-to-one, 2 one-to-many, 3 many-to-one.
+        Generator generator(&db, nullptr);
+        generator.createTableObjects();
+        generator.createRelations();
+        for (const TableObject *table : generator.tableObjects()) {
+            for (const Relation *relation : table->relations())
+                text += QStringLiteral("relation %1 -> %2: %3\n")
+                                .arg(table->table()->name(), relation->targetTableName(), QString::number(relation->type()));
+        }
     }
     TestServer::closeConnections();
     return text;
@@ -338,6 +351,20 @@ void TestGolden::readerEdgeCases()
              QStringLiteral("  column k int(11) int not null\n  column tk int(11) int\n  not null: k\n"
                             "  primary key PRIMARY: <null>@1\n  foreign key fk_r_t -> t: k->k@1\n"
                             "  one-to-one: \n  referencing: \n  referenced: t\n"));
+
+    // A catalogue connection that cannot be opened: the query fails, and
+    // says why.
+    QVERIFY(!TestServer::openConnections(QStringLiteral("rd_basic"), TestServer::settings().user, QStringLiteral("wrong")));
+    const int failedBefore = queryErrorCount();
+    {
+        MessageCapture capture;
+        Database unreadable(QStringLiteral("rd_basic"), nullptr);
+        unreadable.loadTables();
+        QVERIFY(unreadable.tables().isEmpty());
+        QCOMPARE(capture.messages.filter(QStringLiteral("  - in ->  ")).filter(QStringLiteral("Access denied")).size(), 1);
+    }
+    QCOMPARE(queryErrorCount(), failedBefore + 1);
+    QVERIFY(TestServer::openConnections(QStringLiteral("rd_basic")));
 
     // A filter list loads the base tables it names as written, in the
     // server's order, a name listed twice twice.
