@@ -1,6 +1,7 @@
 #include "app/generationrun.h"
 
 #include "app/directorytree.h"
+#include "codemodel/conventionreport.h"
 #include "codemodel/generator.h"
 #include "codemodel/tableobject.h"
 #include "generators/daogen.h"
@@ -105,6 +106,13 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
         Generator generator(&database, nullptr);
         generator.createTableObjects();
         generator.createRelations();
+        QList<TableObject *> chosenObjects;
+        for (TableObject *table : generator.tableObjects()) {
+            if (chosen.contains(table->table()->name()))
+                chosenObjects.append(table);
+        }
+        for (const QString &note : conventionNotes(chosenObjects, m_switches.object))
+            m_errors(note);
         m_timings.codeModel = lap();
 
         if (m_mode == Mode::Write) {
@@ -114,8 +122,8 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
                 tree.setPreviousCode(code());
         }
         const bool canWrite = m_mode == Mode::Check || !staging.isEmpty();
-        for (TableObject *table : generator.tableObjects()) {
-            if (!canWrite || !chosen.contains(table->table()->name()))
+        for (TableObject *table : std::as_const(chosenObjects)) {
+            if (!canWrite)
                 continue;
             if (interrupted())
                 return false;

@@ -1,14 +1,32 @@
 #include "codemodel/columnobject.h"
 
+#include "codemodel/identifiers.h"
 #include "mysql/column.h"
+
+#include <QSet>
 
 ColumnObject::ColumnObject(mysql::Column *column, const QString &className, int type,
                            QObject *parent)
     : QObject(parent)
     , m_column(column)
     , m_className(className)
-    , m_type(mapType(type))
+    , m_cppName(identifiers::cppName(column->name(), QStringLiteral("_")))
+    , m_type(isBinary(column->dataType()) ? int(QMetaType::QByteArray) : mapType(type))
 {
+}
+
+bool ColumnObject::isBinary(const QString &dataType)
+{
+    // The driver reports these as bytes, as it does json or text with a
+    // binary collation; only these hold data that text would corrupt.
+    static const QSet<QString> binaryTypes = {
+        QStringLiteral("tinyblob"), QStringLiteral("blob"), QStringLiteral("mediumblob"),
+        QStringLiteral("longblob"), QStringLiteral("binary"), QStringLiteral("varbinary"),
+        QStringLiteral("geometry"), QStringLiteral("point"), QStringLiteral("linestring"),
+        QStringLiteral("polygon"), QStringLiteral("multipoint"), QStringLiteral("multilinestring"),
+        QStringLiteral("multipolygon"), QStringLiteral("geometrycollection"),
+    };
+    return binaryTypes.contains(dataType.toLower());
 }
 
 int ColumnObject::mapType(int type)
@@ -44,26 +62,38 @@ const QString &ColumnObject::name() const
 
 QString ColumnObject::memberName() const
 {
-    return QStringLiteral("m_") + name();
+    return QStringLiteral("m_") + m_cppName;
 }
 
 QString ColumnObject::setterName() const
 {
-    QString setter = QStringLiteral("set%1").arg(name());
-    if (setter.size() > 3)
-        setter[3] = setter.at(3).toUpper();
-    return setter;
+    return QStringLiteral("set") + identifiers::upperFirst(m_cppName);
+}
+
+QString ColumnObject::sqlName() const
+{
+    return identifiers::sqlName(name());
+}
+
+QString ColumnObject::placeholder() const
+{
+    return QStringLiteral(":") + m_cppName;
+}
+
+QString ColumnObject::label() const
+{
+    return identifiers::literalText(identifiers::upperFirst(name()));
 }
 
 QString ColumnObject::propertyLine() const
 {
     return QStringLiteral("\tQ_PROPERTY(QVariant %1\n\t\tREAD %2\n\t\tWRITE %3)")
-            .arg(name(), name(), setterName());
+            .arg(m_cppName, m_cppName, setterName());
 }
 
 QString ColumnObject::getterDeclaration() const
 {
-    return QStringLiteral("QVariant ") + name() + QStringLiteral("() const;");
+    return QStringLiteral("QVariant ") + m_cppName + QStringLiteral("() const;");
 }
 
 QString ColumnObject::setterDeclaration() const
@@ -84,7 +114,7 @@ QString ColumnObject::setterCall(const QString &value) const
 QString ColumnObject::getterDefinition() const
 {
     return QStringLiteral("QVariant %1::%2() const\n{\n\treturn %3;\n}\n")
-            .arg(m_className, name(), memberName());
+            .arg(m_className, m_cppName, memberName());
 }
 
 QString ColumnObject::setterDefinition() const
@@ -96,6 +126,8 @@ QString ColumnObject::setterDefinition() const
 
 QString ColumnObject::conversion() const
 {
+    if (m_type == QMetaType::QByteArray)
+        return QStringLiteral("toByteArray()");
     if (name().startsWith(QLatin1String("id")))
         return QStringLiteral("toLongLong()");
     switch (m_type) {

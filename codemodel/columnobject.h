@@ -16,17 +16,28 @@ class ColumnObject : public QObject
 
 public:
     // `type` is the type the driver reports (a QMetaType id); it is mapped to
-    // one of LongLong, Double, QDateTime or QString.
+    // one of LongLong, Double, QDateTime or QString, or QByteArray for a
+    // column of binary data.
     ColumnObject(mysql::Column *column, const QString &className, int type, QObject *parent);
 
     mysql::Column *column() const { return m_column; }
     const QString &className() const { return m_className; }
-    // A QMetaType id: LongLong, Double, QDateTime or QString.
+    // A QMetaType id: LongLong, Double, QDateTime, QString or QByteArray.
     int type() const { return m_type; }
 
+    // The column's name as the schema spells it.
     const QString &name() const;
+    // The name in C++ identifiers: the getter's name, and the stem of the
+    // member, setter, property, enumerator and placeholder names.
+    const QString &cppName() const { return m_cppName; }
+    void setCppName(const QString &name) { m_cppName = name; }
     QString memberName() const;
     QString setterName() const;
+    // The name in generated SQL, quoted where the server needs it.
+    QString sqlName() const;
+    QString placeholder() const;
+    // The header text of the column, ready for a string literal.
+    QString label() const;
 
     // Entity header pieces.
     QString propertyLine() const;
@@ -40,11 +51,14 @@ public:
     QString setterDefinition() const;
 
     static int mapType(int type);
+    // Whether the column's data type holds bytes rather than text.
+    static bool isBinary(const QString &dataType);
 
 private:
     QString conversion() const;
 
     mysql::Column *m_column;
     QString m_className;
+    QString m_cppName;
     int m_type;
 };

@@ -1,5 +1,6 @@
 #include "codemodel/generator.h"
 
+#include "codemodel/identifiers.h"
 #include "codemodel/relation.h"
 #include "codemodel/tableobject.h"
 #include "mysql/database.h"
@@ -28,10 +29,29 @@ TableObject *Generator::tableObject(const QString &tableName) const
     return m_objectIndex.value(tableName, nullptr);
 }
 
+bool Generator::isClassName(const QString &name) const
+{
+    return m_classNames.contains(name);
+}
+
 void Generator::createTableObjects()
 {
-    for (mysql::Table *table : m_database->tables())
-        m_tableObjects.append(new TableObject(table, this));
+    for (mysql::Table *table : m_database->tables()) {
+        // Names that differ only in characters C++ cannot spell meet; the
+        // later tables are numbered.
+        const QString base = identifiers::cppName(table->name(), QStringLiteral("T"));
+        QString cppName = base;
+        for (int n = 2; m_classNames.contains(identifiers::upperFirst(cppName)); ++n)
+            cppName = base + QStringLiteral("_%1").arg(n);
+        auto *object = new TableObject(table, cppName, this);
+        m_tableObjects.append(object);
+        m_classNames.insert(object->className());
+        m_classNames.insert(object->daoClassName());
+        m_classNames.insert(object->className() + QStringLiteral("Model"));
+        m_classNames.insert(object->className() + QStringLiteral("Editor"));
+    }
+    for (TableObject *object : std::as_const(m_tableObjects))
+        object->avoidClassNames(m_classNames);
 }
 
 void Generator::createRelations()

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 namespace mysql {
@@ -23,6 +24,9 @@ public:
     mysql::Database *database() const { return m_database; }
     const QList<TableObject *> &tableObjects() const { return m_tableObjects; }
     TableObject *tableObject(const QString &tableName) const;
+    // Whether one of the classes generated for the schema's tables has this
+    // name.
+    bool isClassName(const QString &name) const;
 
     void createTableObjects();
     void createRelations();
@@ -34,4 +38,5 @@ private:
     // m_indexedObjects objects.
     mutable QHash<QString, TableObject *> m_objectIndex;
     mutable qsizetype m_indexedObjects = 0;
+    QSet<QString> m_classNames;
 };

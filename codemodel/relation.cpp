@@ -1,7 +1,27 @@
 #include "codemodel/relation.h"
 
+#include "codemodel/columnobject.h"
+#include "codemodel/generator.h"
+#include "codemodel/identifiers.h"
 #include "codemodel/tableobject.h"
+#include "mysql/column.h"
+#include "mysql/foreignkey.h"
+#include "mysql/foreignkeycolumn.h"
 #include "mysql/table.h"
+
+namespace {
+
+// The first of `table`'s foreign keys to `target`, in the table's key order.
+mysql::ForeignKey *firstKeyTo(const mysql::Table *table, const mysql::Table *target)
+{
+    for (mysql::ForeignKey *key : table->foreignKeys()) {
+        if (key->referencedTable() == target)
+            return key;
+    }
+    return nullptr;
+}
+
+} // namespace
 
 Relation::Relation(TableObject *source, TableObject *target, int type, QObject *parent)
     : QObject(parent)
@@ -26,19 +46,89 @@ QString Relation::targetTableName() const
     return m_target->table()->name();
 }
 
+QString Relation::baseName() const
+{
+    QString name = m_target->cppName();
+    if (holdsList())
+        name += QStringLiteral("List");
+    // A member function named like a class hides the class in the source's
+    // declarations.
+    const Generator *generator = m_source->generator();
+    if (generator && generator->isClassName(name))
+        name = identifiers::notClassName(name);
+    return name;
+}
+
+bool Relation::clashesWithColumn() const
+{
+    const QString name = baseName();
+    for (const ColumnObject *column : m_source->columns()) {
+        if (column->cppName() == name)
+            return true;
+    }
+    return false;
+}
+
+QString Relation::getterName() const
+{
+    // Beside a column of the same name the getter and the member take a
+    // suffix; the setters differ by their parameter.
+    return clashesWithColumn() ? baseName() + QStringLiteral("Ref") : baseName();
+}
+
 QString Relation::memberName() const
 {
-    QString member = QStringLiteral("m_") + targetTableName();
+    QString member = QStringLiteral("m_") + m_target->cppName();
     if (holdsList())
         member += QStringLiteral("List");
+    if (clashesWithColumn())
+        member += QStringLiteral("Ref");
     return member;
+}
+
+QString Relation::keyExpression(QString *problem) const
+{
+    // The link is a foreign key of the source to the target, or, for a
+    // one-to-one link, of the target to the source; then the key value is
+    // the source's referenced column.
+    const mysql::Table *source = m_source->table();
+    const mysql::Table *target = m_target->table();
+    const mysql::ForeignKey *key = firstKeyTo(source, target);
+    const bool ownKey = key != nullptr;
+    if (!key && m_type == OneToOne)
+        key = firstKeyTo(target, source);
+    QStringList names;
+    const mysql::Column *column = nullptr;
+    if (key) {
+        for (const mysql::KeyColumn *keyColumn : key->columns()) {
+            const mysql::Column *linked = ownKey ? keyColumn->column()
+                                                 : static_cast<const mysql::ForeignKeyColumn *>(keyColumn)->referencedColumn();
+            if (linked)
+                names.append(linked->name());
+            column = linked;
+        }
+    }
+    if (names.size() != 1 || !column) {
+        if (problem)
+            *problem = QStringLiteral("the link (%1) has more than one column").arg(names.join(QStringLiteral(", ")));
+        return QString();
+    }
+    if (column->name() == QLatin1String("id"))
+        return QStringLiteral("id().toLongLong()");
+    const ColumnObject *object = m_source->column(column->name());
+    if (!object || object->type() != QMetaType::LongLong) {
+        if (problem)
+            *problem = QStringLiteral("its key %1 is not an integer").arg(column->name());
+        return QString();
+    }
+    return object->memberName();
 }
 
 QString Relation::getterDeclaration() const
 {
     if (holdsList())
-        return QStringLiteral("QList<%1 *> & %2List();").arg(targetClassName(), targetTableName());
-    return QStringLiteral("%1 * %2();").arg(targetClassName(), targetTableName());
+        return QStringLiteral("QList<%1 *> & %2();").arg(targetClassName(), getterName());
+    return QStringLiteral("%1 * %2();").arg(targetClassName(), getterName());
 }
 
 QString Relation::setterDeclaration() const
@@ -77,8 +167,8 @@ QString Relation::getterDefinition() const
     const QString targetDao = m_target->daoClassName();
     QString text = QStringLiteral("\n");
     if (holdsList()) {
-        text += QStringLiteral("QList<%1 *> & %2::%3List()")
-                        .arg(targetClassName(), sourceClassName(), targetTableName());
+        text += QStringLiteral("QList<%1 *> & %2::%3()")
+                        .arg(targetClassName(), sourceClassName(), getterName());
         text += QStringLiteral("\n{");
         text += QStringLiteral("\n\tif (%1.count() == 0)").arg(memberName());
         text += QStringLiteral("\n\t{");
@@ -87,14 +177,16 @@ QString Relation::getterDefinition() const
         text += QStringLiteral("\n\t}");
     } else {
         text += QStringLiteral("%1 * %2::%3()")
-                        .arg(targetClassName(), sourceClassName(), targetTableName());
+                        .arg(targetClassName(), sourceClassName(), getterName());
         text += QStringLiteral("\n{");
-        text += QStringLiteral("\n\tif (! %1)").arg(memberName());
-        text += QStringLiteral("\n\t{");
-        text += QStringLiteral("\n\t\t%1 = %2::instance()->getById(%3);")
-                        .arg(memberName(), targetDao,
-                             QStringLiteral("m_id") + targetTableName().toLower());
-        text += QStringLiteral("\n\t}");
+        // Without a key to load by, the getter gives what was set.
+        const QString key = keyExpression();
+        if (!key.isEmpty()) {
+            text += QStringLiteral("\n\tif (! %1)").arg(memberName());
+            text += QStringLiteral("\n\t{");
+            text += QStringLiteral("\n\t\t%1 = %2::instance()->getById(%3);").arg(memberName(), targetDao, key);
+            text += QStringLiteral("\n\t}");
+        }
     }
     text += QStringLiteral("\n\treturn %1;").arg(memberName());
     text += QStringLiteral("\n}");

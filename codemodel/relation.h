@@ -29,7 +29,14 @@ public:
     // The target's schema table name, as the schema spells it.
     QString targetTableName() const;
 
+    // The getter's name: the target table's, unless that would name a class
+    // of the schema or a column getter of the source.
+    QString getterName() const;
     QString memberName() const;
+    // For a single related object: the expression that gives its key to
+    // getById, or an empty text when no single integer column links the two
+    // tables; then `problem` says why.
+    QString keyExpression(QString *problem = nullptr) const;
     QString getterDeclaration() const;
     QString setterDeclaration() const;
     QString memberLine() const;
@@ -38,6 +45,9 @@ public:
 
 private:
     bool holdsList() const { return m_type == OneToMany; }
+    // The name the getter and the member are made of.
+    QString baseName() const;
+    bool clashesWithColumn() const;
 
     TableObject *m_source;
     TableObject *m_target;

@@ -2,8 +2,11 @@
 
 #include "codemodel/columnobject.h"
 #include "codemodel/generator.h"
+#include "codemodel/identifiers.h"
 #include "mysql/column.h"
 #include "mysql/diagnostics.h"
+#include "mysql/keycolumn.h"
+#include "mysql/primarykey.h"
 #include "mysql/table.h"
 
 #include <QSqlDatabase>
@@ -12,6 +15,7 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSet>
 
 namespace {
 
@@ -44,13 +48,18 @@ void reportIncomplete(const QString &message)
 } // namespace
 
 TableObject::TableObject(mysql::Table *table, QObject *parent)
+    : TableObject(table, identifiers::cppName(table->name(), QStringLiteral("T")), parent)
+{
+}
+
+TableObject::TableObject(mysql::Table *table, const QString &cppName, QObject *parent)
     : QObject(parent)
     , m_table(table)
+    , m_cppName(cppName)
 {
-    m_className = table->name();
-    if (!m_className.isEmpty())
-        m_className[0] = m_className.at(0).toUpper();
+    m_className = identifiers::upperFirst(m_cppName);
     m_daoClassName = m_className + QStringLiteral("DAO");
+    m_fileName = identifiers::upperFirst(table->name()).toLower();
 
     // Field types come from the driver, through the connection on the schema.
     QString fieldListError;
@@ -79,11 +88,64 @@ TableObject::TableObject(mysql::Table *table, QObject *parent)
                 : record.field(column->name()).metaType().id();
         m_columns.append(new ColumnObject(column, m_className, type, this));
     }
+    makeColumnNamesUnique();
+}
+
+void TableObject::makeColumnNamesUnique()
+{
+    // Names that differ only in characters C++ cannot spell ("first name",
+    // "first_name") meet; the later ones are numbered.
+    QSet<QString> taken;
+    for (ColumnObject *column : std::as_const(m_columns)) {
+        QString name = column->cppName();
+        for (int n = 2; taken.contains(name); ++n)
+            name = column->cppName() + QStringLiteral("_%1").arg(n);
+        taken.insert(name);
+        column->setCppName(name);
+    }
+}
+
+void TableObject::avoidClassNames(const QSet<QString> &classNames)
+{
+    for (ColumnObject *column : std::as_const(m_columns)) {
+        if (classNames.contains(column->cppName()))
+            column->setCppName(identifiers::notClassName(column->cppName()));
+    }
+    makeColumnNamesUnique();
+}
+
+QString TableObject::variableName() const
+{
+    // Beside the DAO methods' own variables, and no keyword.
+    static const QSet<QString> taken = {QStringLiteral("db"), QStringLiteral("id"), QStringLiteral("query")};
+    QString name = m_className.toLower();
+    if (identifiers::isCppKeyword(name) || taken.contains(name) || name == m_className)
+        name += QLatin1Char('_');
+    return name;
+}
+
+QString TableObject::sqlName() const
+{
+    return identifiers::sqlName(m_table->name());
 }
 
 bool TableObject::hasIdColumn() const
 {
     return column(QStringLiteral("id")) != nullptr;
+}
+
+QList<ColumnObject *> TableObject::primaryKeyColumns() const
+{
+    QList<ColumnObject *> key;
+    if (!m_table->primaryKey())
+        return key;
+    for (const mysql::KeyColumn *keyColumn : m_table->primaryKey()->columns()) {
+        ColumnObject *object = keyColumn->column() ? column(keyColumn->column()->name()) : nullptr;
+        if (!object)
+            return {};
+        key.append(object);
+    }
+    return key;
 }
 
 ColumnObject *TableObject::column(const QString &name) const

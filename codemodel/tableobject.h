@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 namespace mysql {
@@ -20,22 +21,43 @@ class TableObject : public QObject
 
 public:
     TableObject(mysql::Table *table, QObject *parent);
+    // With the table's C++ name chosen by the caller.
+    TableObject(mysql::Table *table, const QString &cppName, QObject *parent);
 
     mysql::Table *table() const { return m_table; }
+    // The table's name in C++ identifiers; the entity class name is made
+    // from it.
+    const QString &cppName() const { return m_cppName; }
     const QString &className() const { return m_className; }
     const QString &daoClassName() const { return m_daoClassName; }
+    // The stem of the entity's file names, made from the table's name as the
+    // schema spells it; the other generators' files add their word to it.
+    const QString &fileName() const { return m_fileName; }
+    // The name of the entity variables in the DAO's methods.
+    QString variableName() const;
+    // The table's name in generated SQL, quoted where the server needs it.
+    QString sqlName() const;
     const QList<ColumnObject *> &columns() const { return m_columns; }
     const QList<Relation *> &relations() const { return m_relations; }
 
     bool hasIdColumn() const;
+    // The columns of the primary key in key order; empty without one.
+    QList<ColumnObject *> primaryKeyColumns() const;
     ColumnObject *column(const QString &name) const;
     Generator *generator() const;
 
     void appendRelation(Relation *relation) { m_relations.append(relation); }
+    // Renames the columns whose C++ name is one of `classNames`: a getter
+    // named like a class hides it.
+    void avoidClassNames(const QSet<QString> &classNames);
 
 private:
+    void makeColumnNamesUnique();
+
     mysql::Table *m_table;
+    QString m_cppName;
     QString m_className;
+    QString m_fileName;
     QString m_daoClassName;
     QList<ColumnObject *> m_columns;
     QList<Relation *> m_relations;

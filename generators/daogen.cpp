@@ -1,7 +1,28 @@
 #include "generators/daogen.h"
 
 #include "codemodel/columnobject.h"
+#include "codemodel/identifiers.h"
 #include "codemodel/tableobject.h"
+
+namespace {
+
+// The pieces of the column lists, for string literals.
+QString sqlColumn(const ColumnObject *column)
+{
+    return identifiers::literalText(column->sqlName());
+}
+
+QString placeholder(const ColumnObject *column)
+{
+    return column->placeholder();
+}
+
+QString assignment(const ColumnObject *column)
+{
+    return sqlColumn(column) + QStringLiteral(" = ") + column->placeholder();
+}
+
+} // namespace
 
 DAOGen::DAOGen(TableObject *table, QObject *parent)
     : SourceGenerator(table, parent)
@@ -16,26 +37,46 @@ QString DAOGen::directory() const
 
 QString DAOGen::headerFileName() const
 {
-    return m_table->daoClassName().toLower() + QStringLiteral(".h");
+    return m_table->fileName() + QStringLiteral("dao.h");
 }
 
 QString DAOGen::sourceFileName() const
 {
-    return m_table->daoClassName().toLower() + QStringLiteral(".cpp");
+    return m_table->fileName() + QStringLiteral("dao.cpp");
 }
 
-QString DAOGen::objectName() const
+QString DAOGen::sqlTable() const
 {
-    return m_table->className().toLower();
+    return identifiers::literalText(m_table->sqlName());
 }
 
-QString DAOGen::columnList(const QString &first, const QString &later) const
+QString DAOGen::columnList(QString (*item)(const ColumnObject *column)) const
 {
-    QString text;
-    const QList<ColumnObject *> &columns = m_table->columns();
-    for (qsizetype i = 0; i < columns.size(); ++i)
-        text += (i == 0 ? first : later).arg(columns.at(i)->name());
-    return text;
+    QStringList items;
+    for (const ColumnObject *column : m_table->columns())
+        items.append(item(column));
+    return items.join(QStringLiteral(", "));
+}
+
+QString DAOGen::updateCondition() const
+{
+    const QList<ColumnObject *> key = m_table->primaryKeyColumns();
+    if (m_table->hasIdColumn() || key.isEmpty())
+        return QStringLiteral(" where id = :id ");
+    QStringList terms;
+    for (const ColumnObject *column : key)
+        terms.append(assignment(column));
+    return QStringLiteral(" where ") + terms.join(QStringLiteral(" and ")) + QStringLiteral(" ");
+}
+
+QString DAOGen::byIdCondition() const
+{
+    // getById takes one number, so only a single key column can stand in
+    // for the id.
+    const QList<ColumnObject *> key = m_table->primaryKeyColumns();
+    if (m_table->hasIdColumn() || key.size() != 1)
+        return QStringLiteral(" where id = :id ");
+    return QStringLiteral(" where %1 = :id ").arg(sqlColumn(key.first()));
 }
 
 QString DAOGen::bindLines() const
@@ -43,8 +84,8 @@ QString DAOGen::bindLines() const
     QString text;
     for (const ColumnObject *column : m_table->columns()) {
         text += QStringLiteral("\n\t\tquery.bindValue(\"%1\", %2->%3);")
-                        .arg(QStringLiteral(":") + column->name(), objectName(),
-                             column->name() + QStringLiteral("()"));
+                        .arg(column->placeholder(), m_table->variableName(),
+                             column->cppName() + QStringLiteral("()"));
     }
     return text;
 }
@@ -110,8 +151,8 @@ QString DAOGen::sourceText() const
     text += includeSystem(QStringLiteral("core/connectionpool.h"));
     text += includeSystem(QStringLiteral("core/functions.h"));
     text += QStringLiteral("\n");
-    text += includeLocal(QStringLiteral("%1.h")).arg(daoClassName.toLower());
-    text += includeLocal(QStringLiteral("../object/%1.h")).arg(className.toLower());
+    text += includeLocal(QStringLiteral("%1dao.h")).arg(m_table->fileName());
+    text += includeLocal(QStringLiteral("../object/%1.h")).arg(m_table->fileName());
     text += QStringLiteral("\n");
     text += namespaceBegin(QStringLiteral("crud"));
     text += QStringLiteral("\n");
@@ -135,7 +176,7 @@ QString DAOGen::sourceText() const
 
 QString DAOGen::insertObjectMethod() const
 {
-    const QString object = objectName();
+    const QString object = m_table->variableName();
     QString text = methodHead(QStringLiteral("bool"), QStringLiteral("%1"),
                               QStringLiteral("insertObject"), QStringLiteral("%2 *%3"))
                            .arg(m_table->daoClassName(), m_table->className(), object);
@@ -144,14 +185,14 @@ QString DAOGen::insertObjectMethod() const
     text += QStringLiteral("\ttry{\n");
     if (m_table->hasIdColumn()) {
         text += QStringLiteral("\t\tqlonglong id = Functions::getSecuencia(\"seq_%1\", db);\n")
-                        .arg(object);
+                        .arg(identifiers::literalText(m_table->fileName()));
         text += QStringLiteral("\t\t%1->setId(id);\n").arg(object);
     }
     text += QStringLiteral("\t\tSqlQuery query(db);\n");
-    const QString columnClause = QStringLiteral("\"insert into %1 (").arg(object)
-            + columnList(QStringLiteral("%1"), QStringLiteral(", %1")) + QStringLiteral(") \"");
+    const QString columnClause = QStringLiteral("\"insert into %1 (").arg(sqlTable())
+            + columnList(sqlColumn) + QStringLiteral(") \"");
     const QString valueClause = QStringLiteral("\t\t\t\t\" values(")
-            + columnList(QStringLiteral(":%1"), QStringLiteral(", :%1")) + QStringLiteral(") \"");
+            + columnList(placeholder) + QStringLiteral(") \"");
     text += QStringLiteral("\t\tquery.prepare(%1 \n %2);").arg(columnClause, valueClause);
     text += bindLines();
     text += writingMethodEnd();
@@ -160,7 +201,7 @@ QString DAOGen::insertObjectMethod() const
 
 QString DAOGen::updateObjectMethod() const
 {
-    const QString object = objectName();
+    const QString object = m_table->variableName();
     QString text = methodHead(QStringLiteral("bool"), QStringLiteral("%1"),
                               QStringLiteral("updateObject"), QStringLiteral("%2 *%3"))
                            .arg(m_table->daoClassName(), m_table->className(), object);
@@ -168,9 +209,9 @@ QString DAOGen::updateObjectMethod() const
     text += QStringLiteral("\tdb->transaction();\n");
     text += QStringLiteral("\ttry{\n");
     text += QStringLiteral("\t\tSqlQuery query(db);\n");
-    const QString statement = QStringLiteral("\"update %1 set ").arg(object)
-            + columnList(QStringLiteral("%1 = :%1"), QStringLiteral(", %1 = :%1"))
-            + QStringLiteral(" where id = :id \"");
+    const QString statement = QStringLiteral("\"update %1 set ").arg(sqlTable())
+            + columnList(assignment)
+            + updateCondition() + QStringLiteral("\"");
     text += QStringLiteral("\t\tquery.prepare(%1);").arg(statement);
     text += bindLines();
     text += writingMethodEnd();
@@ -220,7 +261,7 @@ QString DAOGen::deleteObjectMethod() const
 QString DAOGen::getByIdMethod() const
 {
     const QString &className = m_table->className();
-    const QString object = objectName();
+    const QString object = m_table->variableName();
     QString text = methodHead(QStringLiteral("%1 *"), QStringLiteral("%2"), QStringLiteral("getById"),
                               QStringLiteral("qlonglong id"))
                            .arg(className, m_table->daoClassName());
@@ -228,8 +269,8 @@ QString DAOGen::getByIdMethod() const
     text += QStringLiteral("\ttry{\n");
     text += QStringLiteral("\t\tSqlQuery query(db);\n");
     const QString statement = QStringLiteral("\"select ")
-            + columnList(QStringLiteral("%1"), QStringLiteral(", %1"))
-            + QStringLiteral(" from %1 ").arg(object) + QStringLiteral(" where id = :id \"");
+            + columnList(sqlColumn)
+            + QStringLiteral(" from %1 ").arg(sqlTable()) + byIdCondition() + QStringLiteral("\"");
     text += QStringLiteral("\t\tquery.prepare(%1);\n").arg(statement);
     text += QStringLiteral("\t\tquery.bindValue(\":id\", id);\n");
     text += QStringLiteral("\t\tquery.exec();\n");
@@ -256,8 +297,8 @@ QString DAOGen::getAllMethod() const
     text += QStringLiteral("\ttry{\n");
     text += QStringLiteral("\t\tSqlQuery query(db);\n");
     const QString statement = QStringLiteral("\"select ")
-            + columnList(QStringLiteral("%1"), QStringLiteral(", %1"))
-            + QStringLiteral(" from %1 \"").arg(objectName());
+            + columnList(sqlColumn)
+            + QStringLiteral(" from %1 \"").arg(sqlTable());
     text += QStringLiteral("\t\tquery.prepare(%1);\n").arg(statement);
     text += listMethodEnd();
     return text;
@@ -275,12 +316,17 @@ QString DAOGen::getByMatchMethod() const
     text += QStringLiteral("\ttry{\n");
     text += QStringLiteral("\t\tSqlQuery query(db);\n");
     // The where clause keeps its %1: the generated method fills it at run
-    // time with the column it is asked for.
-    const QString statement = QStringLiteral("\"select ")
-            + columnList(QStringLiteral("%1"), QStringLiteral(", %1"))
-            + QStringLiteral(" from %1 ").arg(objectName())
-            + QStringLiteral(" where %1 = :value \"");
-    text += QStringLiteral("\t\tQString sqlQuery = QString(%1).arg(ColumnObject);\n").arg(statement);
+    // time with the column it is asked for. Names holding "%" stay out of
+    // that fill.
+    const QString select = QStringLiteral("\"select ") + columnList(sqlColumn)
+            + QStringLiteral(" from %1 ").arg(sqlTable());
+    if (select.contains(QLatin1Char('%'))) {
+        text += QStringLiteral("\t\tQString sqlQuery = QString(%1 where \") + QString(\"%2 = :value \").arg(ColumnObject);\n")
+                        .arg(select, QStringLiteral("%1"));
+    } else {
+        text += QStringLiteral("\t\tQString sqlQuery = QString(%1).arg(ColumnObject);\n")
+                        .arg(select + QStringLiteral(" where %1 = :value \""));
+    }
     text += QStringLiteral("\t\tquery.prepare(sqlQuery);\n");
     text += QStringLiteral("\t\tquery.bindValue(\":value\", value);\n");
     text += listMethodEnd();

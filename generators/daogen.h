@@ -5,6 +5,7 @@
 
 #include <QString>
 
+class ColumnObject;
 class TableObject;
 
 // Writes the data-access class of one table: a GenericDAO singleton in
@@ -32,12 +33,14 @@ private:
     QString getAllMethod() const;
     QString getByMatchMethod() const;
 
-    // The lower-cased entity class name: the object variable, the SQL table
-    // name and the sequence suffix of the generated code.
-    QString objectName() const;
-    // Column names joined in `columns()` order: the first one written as
-    // `first` fills it, every later one as `later` fills it.
-    QString columnList(const QString &first, const QString &later) const;
+    // The table's SQL name, ready for a string literal.
+    QString sqlTable() const;
+    // What `item` makes of each column, in `columns()` order, joined by ", ".
+    QString columnList(QString (*item)(const ColumnObject *column)) const;
+    // The where clauses of the update and of the by-id select: by the id
+    // column, else by the primary key.
+    QString updateCondition() const;
+    QString byIdCondition() const;
     QString bindLines() const;
     // The shared ends of the generated methods: execute, commit or roll back
     // (insert, update); execute and collect the rows (all, by match).

@@ -1,6 +1,7 @@
 #include "generators/editorgen.h"
 
 #include "codemodel/columnobject.h"
+#include "codemodel/identifiers.h"
 #include "codemodel/tableobject.h"
 #include "mysql/table.h"
 
@@ -21,12 +22,12 @@ QString EditorGen::directory() const
 
 QString EditorGen::headerFileName() const
 {
-    return m_table->className().toLower() + QStringLiteral("editor.h");
+    return m_table->fileName() + QStringLiteral("editor.h");
 }
 
 QString EditorGen::sourceFileName() const
 {
-    return m_table->className().toLower() + QStringLiteral("editor.cpp");
+    return m_table->fileName() + QStringLiteral("editor.cpp");
 }
 
 QString EditorGen::headerText() const
@@ -63,12 +64,12 @@ QString EditorGen::selectLiteral() const
     const QList<ColumnObject *> &columns = m_table->columns();
     for (int pos = 0; pos < columns.size(); ++pos) {
         const QString item = pos == 0 ? QStringLiteral("%1") : QStringLiteral(", %1");
-        selectList += item.arg(columns.at(pos)->name());
+        selectList += item.arg(identifiers::literalText(columns.at(pos)->sqlName()));
     }
     // The table name goes into its own fragment: the column names before it
     // must not be filled again.
     return QStringLiteral("\"select ") + selectList
-            + QStringLiteral(" from %1 \"").arg(m_table->table()->name());
+            + QStringLiteral(" from %1 \"").arg(identifiers::literalText(m_table->sqlName()));
 }
 
 QString EditorGen::sourceText() const
@@ -84,7 +85,7 @@ QString EditorGen::sourceText() const
     text += QStringLiteral("\n");
     text += includeSystem(QStringLiteral("core/connectionpool.h"));
     text += QStringLiteral("\n");
-    text += includeLocal(QStringLiteral("%1editor.h")).arg(cls.toLower());
+    text += includeLocal(QStringLiteral("%1editor.h")).arg(m_table->fileName());
     text += QStringLiteral("\n");
     text += namespaceBegin(QStringLiteral("crud"));
     text += QStringLiteral("\n");
@@ -95,11 +96,8 @@ QString EditorGen::sourceText() const
     text += QStringLiteral("\n");
     const QList<ColumnObject *> &columns = m_table->columns();
     for (int pos = 0; pos < columns.size(); ++pos) {
-        QString label = columns.at(pos)->name();
-        if (!label.isEmpty())
-            label[0] = label.at(0).toUpper();
         text += QStringLiteral("\n\tmodel->setHeaderData(%1, Qt::Horizontal, tr(\"%2\"));")
-                        .arg(QString::number(pos), label);
+                        .arg(QString::number(pos), columns.at(pos)->label());
     }
     text += QStringLiteral("\n");
     text += QStringLiteral("\n\tdescripcionComboBox()->setModel(model);");

@@ -1,8 +1,11 @@
 #include "generators/modelgen.h"
 
 #include "codemodel/columnobject.h"
+#include "codemodel/identifiers.h"
 #include "codemodel/tableobject.h"
 #include "mysql/table.h"
+
+#include <algorithm>
 
 // Schema names may hold "%1" or "%2": whenever a fragment takes more than one
 // value, all of them go in with one multi-argument arg() so that a value
@@ -21,12 +24,12 @@ QString ModelGen::directory() const
 
 QString ModelGen::headerFileName() const
 {
-    return className().toLower() + QStringLiteral("model.h");
+    return m_table->fileName() + QStringLiteral("model.h");
 }
 
 QString ModelGen::sourceFileName() const
 {
-    return className().toLower() + QStringLiteral("model.cpp");
+    return m_table->fileName() + QStringLiteral("model.cpp");
 }
 
 QString ModelGen::className() const
@@ -36,15 +39,23 @@ QString ModelGen::className() const
 
 QString ModelGen::tableName() const
 {
-    return m_table->table()->name();
+    return m_table->cppName();
 }
 
-QString ModelGen::upperFirst(const QString &name)
+QString ModelGen::enumName() const
 {
-    QString result = name;
-    if (!result.isEmpty())
-        result[0] = result.at(0).toUpper();
-    return result;
+    // A column named like the table ("city" in city) must not give an
+    // enumerator of the enum's own name.
+    QString name = QStringLiteral("K") + className();
+    while (std::any_of(m_table->columns().cbegin(), m_table->columns().cend(),
+                       [&name](const ColumnObject *column) { return enumerator(column) == name; }))
+        name += QLatin1Char('_');
+    return name;
+}
+
+QString ModelGen::enumerator(const ColumnObject *column)
+{
+    return QStringLiteral("K") + identifiers::upperFirst(column->cppName());
 }
 
 QString ModelGen::headerText() const
@@ -68,12 +79,12 @@ QString ModelGen::headerText() const
     text += QStringLiteral("\t") + qObjectMacro();
     text += publicSection();
     text += QStringLiteral("// Enum Declaration\n");
-    text += QStringLiteral("\tenum K%1 \n\t{").arg(cls);
+    text += QStringLiteral("\tenum %1 \n\t{").arg(enumName());
     const QList<ColumnObject *> &columns = m_table->columns();
     for (int pos = 0; pos < columns.size(); ++pos) {
-        const QString line = pos == 0 ? QStringLiteral("\n\t\tK%1 = %2")
-                                      : QStringLiteral(",\n\t\tK%1 = %2");
-        text += line.arg(upperFirst(columns.at(pos)->name()), QString::number(pos));
+        const QString line = pos == 0 ? QStringLiteral("\n\t\t%1 = %2")
+                                      : QStringLiteral(",\n\t\t%1 = %2");
+        text += line.arg(enumerator(columns.at(pos)), QString::number(pos));
     }
     text += QStringLiteral("\n");
     text += QStringLiteral("\t") + classEnd();
@@ -120,12 +131,11 @@ QString ModelGen::headerText() const
 QString ModelGen::sourceText() const
 {
     const QString cls = className();
-    const QString lower = cls.toLower();
     const QString table = tableName();
 
     QString text = fileBanner();
-    text += includeLocal(QStringLiteral("%1model.h")).arg(lower);
-    text += includeLocal(QStringLiteral("../object/%1.h")).arg(lower);
+    text += includeLocal(QStringLiteral("%1model.h")).arg(m_table->fileName());
+    text += includeLocal(QStringLiteral("../object/%1.h")).arg(m_table->fileName());
     text += QStringLiteral("\n");
     text += namespaceBegin(QStringLiteral("crud"));
     text += QStringLiteral("\n");
@@ -165,8 +175,8 @@ QString ModelGen::dataMethod() const
     text += QStringLiteral("\n\t\tswitch(index.column())");
     text += QStringLiteral("\n\t\t{");
     for (ColumnObject *column : m_table->columns()) {
-        text += QStringLiteral("\n\t\tcase K%1: \n\t\t\treturn obj.%2")
-                        .arg(upperFirst(column->name()), column->name() + QStringLiteral("();"));
+        text += QStringLiteral("\n\t\tcase %1: \n\t\t\treturn obj.%2")
+                        .arg(enumerator(column), column->cppName() + QStringLiteral("();"));
     }
     text += QStringLiteral("\n\t\tdefault: \n\t\t\tqWarning(\"Error: %1Model::data()\");\n").arg(cls);
     text += QStringLiteral("\t\t") + blockEnd();
@@ -201,7 +211,7 @@ QString ModelGen::headerDataMethod() const
     text += QStringLiteral("\n\t\tswitch(section)");
     text += QStringLiteral("\n\t\t{");
     for (ColumnObject *column : m_table->columns())
-        text += QStringLiteral("\n\t\tcase K%1: \n\t\t\treturn tr(\"%1\");").arg(upperFirst(column->name()));
+        text += QStringLiteral("\n\t\tcase %1: \n\t\t\treturn tr(\"%2\");").arg(enumerator(column), column->label());
     text += QStringLiteral("\n\t\tdefault: \n\t\t\tqWarning(\"Error: %1Model::headerData()\");").arg(cls);
     text += QStringLiteral("\n\t\t}");
     text += QStringLiteral("\n\t}");

@@ -36,6 +36,10 @@ private:
     QString addMethod() const;
 
     QString className() const;
+    // The table's C++ name, which the list member and parameter are named
+    // after.
     QString tableName() const;
-    static QString upperFirst(const QString &name);
+    // The column enum's name and the enumerator of one column.
+    QString enumName() const;
+    static QString enumerator(const ColumnObject *column);
 };

@@ -18,12 +18,12 @@ QString ObjectGen::directory() const
 
 QString ObjectGen::headerFileName() const
 {
-    return m_table->className().toLower() + QStringLiteral(".h");
+    return m_table->fileName() + QStringLiteral(".h");
 }
 
 QString ObjectGen::sourceFileName() const
 {
-    return m_table->className().toLower() + QStringLiteral(".cpp");
+    return m_table->fileName() + QStringLiteral(".cpp");
 }
 
 QString ObjectGen::baseClassName() const
@@ -43,6 +43,18 @@ QString ObjectGen::relationMemberInits() const
     for (const Relation *relation : m_table->relations()) {
         if (relation->type() == Relation::OneToOne || relation->type() == Relation::ManyToOne)
             text += QStringLiteral("\t%1 = 0;\n").arg(relation->memberName());
+    }
+    return text;
+}
+
+QString ObjectGen::numberInits() const
+{
+    // A new object's numbers start at zero, not at whatever the memory held.
+    QString text;
+    for (const ColumnObject *column : m_table->columns()) {
+        const bool number = column->type() == QMetaType::LongLong || column->type() == QMetaType::Double;
+        if (number && !isIdColumn(column->name()))
+            text += QStringLiteral("\t%1 = 0;\n").arg(column->memberName());
     }
     return text;
 }
@@ -134,16 +146,14 @@ QString ObjectGen::sourceText() const
     const QString memberInits = relationMemberInits();
 
     QString text = fileBanner();
-    text += includeLocal(QStringLiteral("%1.h")).arg(className.toLower());
+    text += includeLocal(QStringLiteral("%1.h")).arg(m_table->fileName());
     if (!relations.isEmpty()) {
         text += QStringLiteral("// Include Objects\n");
         for (const Relation *relation : relations)
-            text += includeLocal(QStringLiteral("%1.h")).arg(relation->targetClassName().toLower());
+            text += includeLocal(QStringLiteral("%1.h")).arg(relation->target()->fileName());
         text += QStringLiteral("// Include DAOs\n");
-        for (const Relation *relation : relations) {
-            text += includeLocal(QStringLiteral("../dao/%1.h"))
-                            .arg(relation->target()->daoClassName().toLower());
-        }
+        for (const Relation *relation : relations)
+            text += includeLocal(QStringLiteral("../dao/%1dao.h")).arg(relation->target()->fileName());
     }
     text += QStringLiteral("\n");
     text += namespaceBegin(QStringLiteral("crud"));
@@ -151,6 +161,7 @@ QString ObjectGen::sourceText() const
 
     text += QStringLiteral("%1::%1(QObject *parent) :\n\t%2(parent)\n{\n").arg(className, base);
     text += memberInits;
+    text += numberInits();
     text += QStringLiteral("\n}\n\n");
 
     text += QStringLiteral("%1::%1(const QSqlRecord &record, QObject *parent) :\n\t%2(parent)\n{\n")

@@ -32,4 +32,6 @@ private:
     // "\t%1 = 0;\n" for every single-object relation, so the lazy getters
     // start from a null pointer.
     QString relationMemberInits() const;
+    // "\t%1 = 0;\n" for every qlonglong and double member.
+    QString numberInits() const;
 };

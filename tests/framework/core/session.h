@@ -13,6 +13,7 @@ public:
     }
 
     QSqlDatabase *systemDatabase() { return &m_database; }
+    void setSystemDatabase(const QSqlDatabase &database) { m_database = database; }
 
 private:
     QSqlDatabase m_database;

@@ -1,0 +1,103 @@
+#include "codemodel/conventionreport.h"
+
+#include "codemodel/columnobject.h"
+#include "codemodel/relation.h"
+#include "codemodel/tableobject.h"
+#include "mysql/foreignkey.h"
+#include "mysql/keycolumn.h"
+#include "mysql/column.h"
+#include "mysql/table.h"
+
+namespace {
+
+QString columnNames(const mysql::ForeignKey *key)
+{
+    QStringList names;
+    for (const mysql::KeyColumn *column : key->columns())
+        names.append(column->column() ? column->column()->name() : QString());
+    return names.join(QStringLiteral(", "));
+}
+
+// getById finds a row by the id column, else by a single key column.
+void noteKey(const TableObject *table, QStringList *notes)
+{
+    if (table->hasIdColumn())
+        return;
+    const QString &name = table->table()->name();
+    const QList<ColumnObject *> key = table->primaryKeyColumns();
+    if (key.isEmpty()) {
+        notes->append(QStringLiteral("Note: %1 has no primary key: getById and updateObject cannot find a row")
+                              .arg(name));
+    } else if (key.size() > 1) {
+        QStringList names;
+        for (const ColumnObject *column : key)
+            names.append(column->name());
+        notes->append(QStringLiteral("Note: %1 has no single-column primary key (%2): getById cannot find a row")
+                              .arg(name, names.join(QStringLiteral(", "))));
+    } else if (key.first()->type() != QMetaType::LongLong) {
+        notes->append(QStringLiteral("Note: %1 has a primary key %2 that is not an integer: getById, which takes "
+                                     "a number, cannot find a row")
+                              .arg(name, key.first()->name()));
+    }
+}
+
+void noteGetters(const TableObject *table, QStringList *notes)
+{
+    for (const Relation *relation : table->relations()) {
+        if (relation->type() == Relation::OneToMany)
+            continue;
+        QString problem;
+        if (relation->keyExpression(&problem).isEmpty()) {
+            notes->append(QStringLiteral("Note: %1 cannot load its %2 through %3(): %4")
+                                  .arg(table->table()->name(), relation->target()->table()->name(),
+                                       relation->getterName(), problem));
+        }
+    }
+}
+
+// One getter per linked table: it loads by the first foreign key.
+void noteSecondKeys(const TableObject *table, QStringList *notes)
+{
+    QSet<const mysql::Table *> linked;
+    for (const mysql::ForeignKey *key : table->table()->foreignKeys()) {
+        const mysql::Table *target = key->referencedTable();
+        if (!target || !linked.contains(target)) {
+            linked.insert(target);
+            continue;
+        }
+        notes->append(QStringLiteral("Note: %1 has a second foreign key to %2 (%3): no getter loads it")
+                              .arg(table->table()->name(), target->name(), columnNames(key)));
+    }
+}
+
+void noteSubset(const TableObject *table, const QSet<const TableObject *> &chosen, QStringList *notes)
+{
+    QStringList missing;
+    for (const Relation *relation : table->relations()) {
+        const QString &target = relation->target()->table()->name();
+        if (!chosen.contains(relation->target()) && !missing.contains(target))
+            missing.append(target);
+    }
+    if (!missing.isEmpty()) {
+        notes->append(QStringLiteral("Note: the code of %1 includes the headers of %2, which this run does not "
+                                     "generate")
+                              .arg(table->table()->name(), missing.join(QStringLiteral(", "))));
+    }
+}
+
+} // namespace
+
+QStringList conventionNotes(const QList<TableObject *> &chosen, bool withEntities)
+{
+    const QSet<const TableObject *> chosenSet(chosen.cbegin(), chosen.cend());
+    QStringList notes;
+    for (const TableObject *table : chosen) {
+        noteKey(table, &notes);
+        if (withEntities) {
+            noteGetters(table, &notes);
+            noteSecondKeys(table, &notes);
+            noteSubset(table, chosenSet, &notes);
+        }
+    }
+    return notes;
+}

@@ -1,0 +1,89 @@
+// Uses the classes generated for the real-world test schema as an application
+// would: inserts, updates, reads by key and lists rows of two related tables,
+// loads a related object through its getter and keeps binary data intact.
+//   roundtrip HOST PORT USER PASSWORD SCHEMA
+
+#include "dao/2fa_tokendao.h"
+#include "dao/filmdao.h"
+#include "dao/languagedao.h"
+#include "object/2fa_token.h"
+#include "object/employees.h"
+#include "object/film.h"
+#include "object/language.h"
+
+#include <core/session.h>
+
+#include <QApplication>
+#include <QSqlQuery>
+
+#include <cstdio>
+
+using namespace crud;
+
+static bool check(bool ok, const char *what)
+{
+    if (!ok)
+        std::fprintf(stderr, "roundtrip: %s failed\n", what);
+    return ok;
+}
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc != 6)
+        return 2;
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"));
+    db.setHostName(QString::fromLocal8Bit(argv[1]));
+    db.setPort(QString::fromLocal8Bit(argv[2]).toInt());
+    db.setUserName(QString::fromLocal8Bit(argv[3]));
+    db.setPassword(QString::fromLocal8Bit(argv[4]));
+    db.setDatabaseName(QString::fromLocal8Bit(argv[5]));
+    if (!check(db.open(), "connecting"))
+        return 1;
+    Session::instance()->setSystemDatabase(db);
+    QSqlQuery setUp(db);
+    for (const char *statement : {"delete from `2fa_token`", "delete from employees", "delete from film",
+                                  "delete from language",
+                                  "insert into employees (emp_no, birth_date, first_name, hire_date) "
+                                  "values (10001, '1953-09-02', 'Georgi', '1986-06-26')"}) {
+        if (!check(setUp.exec(QString::fromLatin1(statement)), statement))
+            return 1;
+    }
+
+    Language language;
+    language.setLanguage_id(1);
+    language.setName(QStringLiteral("English"));
+    language.setLast_update(QDateTime::currentDateTime());
+    Film film;
+    film.setFilm_id(7);
+    film.setTitle(QStringLiteral("Alien"));
+    film.setLanguage_id(1);
+    film.setOriginal_language_id(1);
+    film.setRental_rate(2.99);
+    bool ok = check(LanguageDAO::instance()->insertObject(&language), "inserting a language")
+            && check(FilmDAO::instance()->insertObject(&film), "inserting a film");
+    film.setTitle(QStringLiteral("Alien (1979)"));
+    ok = ok && check(FilmDAO::instance()->updateObject(&film), "updating the film");
+
+    Film *read = FilmDAO::instance()->getById(7);
+    ok = ok && check(read && read->title() == QStringLiteral("Alien (1979)"), "reading the film by its key");
+    ok = ok && check(read && read->rental_rate().toDouble() == 2.99, "reading the film's rate");
+    Language *loaded = read ? read->language() : nullptr;
+    ok = ok && check(loaded && loaded->name() == QStringLiteral("English"), "loading the film's language");
+    ok = ok && check(FilmDAO::instance()->getAll().size() == 1 && LanguageDAO::instance()->getAll().size() == 1,
+                     "listing films and languages");
+
+    const QByteArray secret("\x00\xff\x80\x7f", 4);
+    T2fa_token token;
+    token.setToken_id(1);
+    token.setEmp_no(10001);
+    token.setSecret(secret);
+    ok = ok && check(T2fa_tokenDAO::instance()->insertObject(&token), "inserting a token");
+    T2fa_token *readToken = T2fa_tokenDAO::instance()->getById(1);
+    ok = ok && check(readToken && readToken->secret().toByteArray() == secret, "keeping the token's bytes");
+    ok = ok && check(readToken && readToken->employees() && readToken->employees()->first_name() == QStringLiteral("Georgi"),
+                     "loading the token's employee");
+    if (ok)
+        std::printf("roundtrip: ok\n");
+    return ok ? 0 : 1;
+}
