@@ -21,9 +21,20 @@ QString columnNames(const mysql::ForeignKey *key)
 // getById finds a row by the id column, else by a single key column.
 void noteKey(const TableObject *table, QStringList *notes)
 {
-    if (table->hasIdColumn())
-        return;
     const QString &name = table->table()->name();
+    if (table->hasIdColumn()) {
+        // The id comes from a number sequence and getById takes a number.
+        static const QSet<QString> integers = {QStringLiteral("tinyint"), QStringLiteral("smallint"),
+                                               QStringLiteral("mediumint"), QStringLiteral("int"),
+                                               QStringLiteral("bigint")};
+        const QString &type = table->column(QStringLiteral("id"))->column()->dataType();
+        if (!integers.contains(type.toLower())) {
+            notes->append(QStringLiteral("Note: %1 has an id column of type %2: insertObject and getById "
+                                         "take its value as a number")
+                                  .arg(name, type));
+        }
+        return;
+    }
     const QList<ColumnObject *> key = table->primaryKeyColumns();
     if (key.isEmpty()) {
         notes->append(QStringLiteral("Note: %1 has no primary key: getById and updateObject cannot find a row")
