@@ -35,7 +35,7 @@ void describe(const QObject *object, int depth, QString *text)
 {
     for (const QObject *child : object->children()) {
         const QString name = child->objectName();
-        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")))
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) || name.startsWith(QLatin1String("_q_")))
             continue;
         QString line = QString(depth * 2, QLatin1Char(' ')) + QLatin1String(child->metaObject()->className())
                 + QLatin1Char(' ') + name;
@@ -47,13 +47,13 @@ void describe(const QObject *object, int depth, QString *text)
                                           + itemName(form->itemAt(i, QFormLayout::FieldRole))
                                   : itemName(layout->itemAt(i)));
             line += QStringLiteral(" [%1]").arg(items.join(QLatin1Char(' ')));
-        } else if (auto *widget = qobject_cast<const QWidget *>(child)) {
-            for (const char *property : {"title", "text", "checked", "readOnly", "echoMode"}) {
-                const QVariant value = widget->property(property);
+        } else {
+            for (const char *property : {"title", "text", "checked", "readOnly", "echoMode", "placeholderText"}) {
+                const QVariant value = child->property(property);
                 if (!value.toString().isEmpty() && value.toString() != QLatin1String("false"))
                     line += QStringLiteral(" %1=\"%2\"").arg(QLatin1String(property), value.toString());
             }
-            if (!widget->isEnabled())
+            if (child->isWidgetType() && !static_cast<const QWidget *>(child)->isEnabled())
                 line += QStringLiteral(" disabled");
         }
         *text += line + QLatin1Char('\n');
