@@ -19,14 +19,12 @@
 
 #include <unistd.h>
 
-namespace {
 // Every test starts as on a first start and never sees a user's settings.
-void freshSettings()
+static void freshSettings()
 {
     QStandardPaths::setTestModeEnabled(true);
     QSettings(QStringLiteral("Tablesmith"), QCoreApplication::applicationName()).clear();
 }
-} // namespace
 Q_COREAPP_STARTUP_FUNCTION(freshSettings)
 
 namespace TestServer {
