@@ -677,9 +677,10 @@ def write_doc(meta, path):
         r = by_size[1000]
         ratio = r["window"]["generate"] / r["fast"]["wall"]
         add("- At 1000 tables one Generate of the window takes %s ms against %s ms for the whole `tablesmith-cli` "
-            "process (ratio %.2f): %s. Before, with the per-table queries, the window took as long as the per-table "
-            "reader above." % (ms(r["window"]["generate"]), ms(r["fast"]["wall"]), ratio,
-                              "met" if ratio <= 2 else "NOT met"))
+            "process (ratio %.2f): %s. Before, the window always read the catalogue table by table, as the per-table "
+            "reader above does (%s)." % (
+                ms(r["window"]["generate"]), ms(r["fast"]["wall"]), ratio, "met" if ratio <= 2 else "NOT met",
+                "%s ms at 1000 tables in this run" % ms(r["per_table"]["wall"]) if r["per_table"] else "not run here"))
     else:
         add("- Not measured at 1000 tables in this run.")
     add("")
