@@ -18,6 +18,10 @@ bool createDirectoryPath(const QString &path, QString *error)
     const QFileInfo info(path);
     if (info.isDir())
         return true;
+    if (info.exists()) {
+        *error = QString::fromLocal8Bit(std::strerror(ENOTDIR));
+        return false;
+    }
     const QString parent = info.absolutePath();
     if (parent != info.absoluteFilePath() && !createDirectoryPath(parent, error))
         return false;
