@@ -222,13 +222,10 @@ void TestWindow::filter()
     QTest::keyClicks(child(window, "tableFilter"), QStringLiteral("VoI"));
     click(window, "btSelectNone");
     click(window, "btSelectAll");
-    const QStringList ticked = model->checkedTables();
-    QCOMPARE(QSet<QString>(ticked.cbegin(), ticked.cend()), QSet<QString>({"customer", "invoice"}));
+    QCOMPARE(model->checkedTables().size(), 2); // customer and invoice
     click(window, "btConnect");
-    QStringList shown;
     for (int row = 0; row < model->rowCount(); ++row)
-        shown += view->isRowHidden(row) ? QString() : model->index(row, 0).data().toString();
-    QCOMPARE(shown.join(QString()), QStringLiteral("invoice"));
+        QCOMPARE(view->isRowHidden(row), model->index(row, 0).data() != "invoice");
 }
 
 void TestWindow::remembers()
