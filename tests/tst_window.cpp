@@ -210,9 +210,8 @@ void TestWindow::connectTo()
 
 void TestWindow::filter()
 {
-    // Only matching tables are shown, in any case; Select All and Select
-    // None act on those, and the others keep their ticks, also through
-    // another Connect.
+    // Only matching tables are shown, in any case, also after another Connect;
+    // Select All and Select None act on those, the others keep their ticks.
     Tablesmith window;
     fillForm(window, QStringLiteral("shop_a"));
     click(window, "btConnect");
@@ -230,8 +229,7 @@ void TestWindow::filter()
 
 void TestWindow::remembers()
 {
-    // The next start shows the form but the password, the size and the
-    // reader of the last; the File menu chooses the output folder.
+    // The next start shows the last form but the password, size and reader.
     QTemporaryDir folder;
     {
         Tablesmith window;
