@@ -11,6 +11,25 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+
+bool createDirectoryPath(const QString &path, QString *error)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return true;
+    if (info.exists()) {
+        *error = QString::fromLocal8Bit(std::strerror(ENOTDIR));
+        return false;
+    }
+    const QString parent = info.absolutePath();
+    if (parent != info.absoluteFilePath() && !createDirectoryPath(parent, error))
+        return false;
+    if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0 || (errno == EEXIST && QFileInfo(path).isDir()))
+        return true;
+    *error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+}
 
 bool removeDirectoryTree(const QString &path)
 {

@@ -12,6 +12,10 @@ bool removeDirectoryTree(const QString &path);
 // removed.
 bool removeDirectoryTree(const QString &path, QString *failedPath);
 
+// Creates the directory `path` with every missing parent. Returns false,
+// with the system's reason in `error`, when one cannot be created.
+bool createDirectoryPath(const QString &path, QString *error);
+
 // The folders below code/C++ that a run writes, in the order it creates them.
 const QStringList &generatedFolders();
 

@@ -54,17 +54,38 @@ GenerationRun::GenerationRun(const QString &root, mysql::LogSink log, mysql::Log
 
 bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
 {
+    QElapsedTimer clock;
+    clock.start();
     m_failures = 0;
+    m_queryErrors = 0;
+    m_fieldTypeErrors = 0;
+    m_writtenFiles = 0;
+    m_checkedFiles = 0;
     m_outcome = Outcome::Completed;
     m_differences.clear();
     m_timings = Timings();
+    const bool completed = runSteps(schema, chosenTables);
+    m_elapsed = clock.elapsed();
+    return completed;
+}
+
+bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTables)
+{
     const int queryErrorsBefore = mysql::queryErrorCount();
     QElapsedTimer clock;
     clock.start();
     const auto lap = [&clock] { return clock.restart(); };
 
+    m_log(QStringLiteral("Output folder: %1").arg(QDir::toNativeSeparators(m_root))
+          + (m_outputFolderNote.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(m_outputFolderNote)));
     bool foreignAllowed = false;
     if (m_mode == Mode::Write) {
+        QString error;
+        if (!createDirectoryPath(m_root, &error)) {
+            ++m_failures;
+            m_errors(QStringLiteral("Cannot create the output folder %1 (%2): nothing was written.").arg(m_root, error));
+            return false;
+        }
         removeLeftovers();
         if (!oldTreeMayGo(&foreignAllowed)) {
             m_outcome = Outcome::Refused;
@@ -89,6 +110,9 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
     m_timings.keys = lap();
     database.createRelationships();
     m_timings.relationships = lap();
+    // What fails from here on is the code model's reading of field types.
+    const int queryErrorsAfterCatalog = mysql::queryErrorCount();
+    const QString lastCatalogError = mysql::lastQueryError();
 
     OutputTree tree(m_root);
     tree.setFailureHandler(m_errors);
@@ -144,6 +168,7 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
     } // the code model goes before the schema it points into
     m_failures += tree.failureCount();
     if (m_mode == Mode::Check) {
+        m_checkedFiles = int(tree.texts().size());
         compareWithDisk(tree.texts());
     } else if (interrupted()) {
         return false;
@@ -160,15 +185,56 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
         putInPlace(staging);
     }
 
-    m_queryErrors = mysql::queryErrorCount() - queryErrorsBefore;
+    reportReadErrors(queryErrorsBefore, queryErrorsAfterCatalog, lastCatalogError);
+    return m_failures == 0;
+}
+
+void GenerationRun::reportReadErrors(int queryErrorsBefore, int queryErrorsAfterCatalog, const QString &lastCatalogError)
+{
+    m_queryErrors = queryErrorsAfterCatalog - queryErrorsBefore;
+    m_fieldTypeErrors = mysql::queryErrorCount() - queryErrorsAfterCatalog;
     // The reader reports failed queries only to the debug output; the user
     // must not take a partly read schema for a complete one.
-    if (m_queryErrors > 0) {
-        m_errors(QStringLiteral("Reading the schema failed: %1 catalogue queries failed, the last with \"%2\"; "
-                                "the generated code may be incomplete")
-                         .arg(QString::number(m_queryErrors), mysql::lastQueryError()));
+    QStringList failed;
+    if (m_queryErrors > 0)
+        failed.append(QStringLiteral("%1 catalogue queries failed, the last with \"%2\"")
+                              .arg(QString::number(m_queryErrors), lastCatalogError));
+    if (m_fieldTypeErrors > 0)
+        failed.append(QStringLiteral("the field types of %1 could not be read, the last with \"%2\"")
+                              .arg(m_fieldTypeErrors == 1 ? QStringLiteral("1 table")
+                                                          : QStringLiteral("%1 tables").arg(m_fieldTypeErrors),
+                                   mysql::lastQueryError()));
+    if (!failed.isEmpty())
+        m_errors(QStringLiteral("Reading the schema failed: %1; the generated code may be incomplete")
+                         .arg(failed.join(QLatin1String(", and "))));
+}
+
+int GenerationRun::problemCount() const
+{
+    return m_failures + m_queryErrors + m_fieldTypeErrors + (m_outcome == Outcome::Refused ? 1 : 0);
+}
+
+QString GenerationRun::closingLine() const
+{
+    const QString time = m_elapsed < 1000 ? QStringLiteral("%1 ms").arg(m_elapsed)
+                                          : QStringLiteral("%1 s").arg(double(m_elapsed) / 1000.0, 0, 'f', 1);
+    const int problems = problemCount();
+    const QString head = problems == 0 ? QStringLiteral("Finished in %1").arg(time)
+                                       : QStringLiteral("Finished in %1 with %2").arg(
+                                                 time, problems == 1 ? QStringLiteral("1 problem")
+                                                                     : QStringLiteral("%1 problems").arg(problems));
+    const auto files = [](qsizetype count) {
+        return count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count);
+    };
+    if (m_mode == Mode::Check) {
+        return QStringLiteral("%1: %2 checked against %3, %4.")
+                .arg(head, files(m_checkedFiles), code(),
+                     m_differences.isEmpty() ? QStringLiteral("no differences")
+                                             : QStringLiteral("%1 differ").arg(m_differences.size()));
     }
-    return m_failures == 0;
+    if (m_writtenFiles == 0 && problems > 0)
+        return QStringLiteral("%1: nothing was written to %2.").arg(head, code());
+    return QStringLiteral("%1: %2 written to %3.").arg(head, files(m_writtenFiles), code());
 }
 
 bool GenerationRun::oldTreeMayGo(bool *foreignAllowed)
@@ -247,6 +313,12 @@ void GenerationRun::putInPlace(const QString &staging)
     // Without a new tree the old one stays as it is.
     if (staging.isEmpty())
         return;
+    int files = 0;
+    QDirIterator it(staging, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        ++files;
+    }
     QString oldTree;
     QString error;
     if (!replacePath(staging, code(), &oldTree, &error)) {
@@ -255,6 +327,7 @@ void GenerationRun::putInPlace(const QString &staging)
         removeDirectoryTree(staging);
         return;
     }
+    m_writtenFiles = files;
     QString failedPath;
     if (!oldTree.isEmpty() && !removeDirectoryTree(oldTree, &failedPath)) {
         ++m_failures;

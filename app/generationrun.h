@@ -75,6 +75,9 @@ public:
     void setInterruptCheck(std::function<bool()> check) { m_interrupted = std::move(check); }
     // Told the folder the new tree is written to, once it exists.
     void setStagingObserver(std::function<void(const QString &path)> observer) { m_stagingObserver = std::move(observer); }
+    // Added to the run's first line, which names the output folder: why the
+    // folder is not the usual one, say.
+    void setOutputFolderNote(const QString &note) { m_outputFolderNote = note; }
 
     // Runs the whole job for `schema`, writing files for the tables named in
     // `chosenTables`. Returns false when anything could not be written.
@@ -85,6 +88,18 @@ public:
     int failureCount() const { return m_failures; }
     // Catalogue queries that failed while the schema was read.
     int queryErrorCount() const { return m_queryErrors; }
+    // Tables whose field types (or columns) could not be read for the code
+    // model.
+    int fieldTypeErrorCount() const { return m_fieldTypeErrors; }
+    // Everything that went wrong: failures, failed reads, and an old tree
+    // that was not to be replaced.
+    int problemCount() const;
+    // Files of the new tree that was put in place (0 when none was).
+    int writtenFileCount() const { return m_writtenFiles; }
+    // The line that ends a run's output in the window and on the command
+    // line: how many files went where in how long, or how many problems
+    // there were.
+    QString closingLine() const;
     // In check mode: one line per file that is new, changed or stale, as
     // "new: code/C++/dao/xdao.h".
     const QStringList &differences() const { return m_differences; }
@@ -94,6 +109,7 @@ public:
     static constexpr int foreignPathsShown = 10;
 
 private:
+    bool runSteps(const QString &schema, const QStringList &chosenTables);
     QString code() const { return m_root + QStringLiteral("/code"); }
     // Whether the old tree holds only what a run wrote, or the handler lets
     // the rest go (then `foreignAllowed`).
@@ -102,6 +118,7 @@ private:
     QString createStaging();
     void putInPlace(const QString &staging);
     void compareWithDisk(const QMap<QString, QString> &texts);
+    void reportReadErrors(int queryErrorsBefore, int queryErrorsAfterCatalog, const QString &lastCatalogError);
 
     QString m_root;
     mysql::LogSink m_log;
@@ -113,9 +130,14 @@ private:
     ForeignEntriesHandler m_foreignEntriesHandler;
     std::function<bool()> m_interrupted;
     std::function<void(const QString &)> m_stagingObserver;
+    QString m_outputFolderNote;
     Outcome m_outcome = Outcome::Completed;
     int m_failures = 0;
     int m_queryErrors = 0;
+    int m_fieldTypeErrors = 0;
+    int m_writtenFiles = 0;
+    int m_checkedFiles = 0;
+    qint64 m_elapsed = 0;
     QStringList m_differences;
     Timings m_timings;
 };

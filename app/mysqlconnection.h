@@ -19,6 +19,9 @@ struct ConnectionSettings
     // query fails; 0 waits for ever. A server that stops answering (frozen,
     // cut off by the network) would otherwise hang the run.
     int readTimeout = 60;
+    // Seconds that opening a connection may take, the server's greeting
+    // included.
+    int connectTimeout = 10;
 };
 
 // Registers a QMYSQL connection under `connectionName` on `databaseName`
@@ -27,6 +30,19 @@ struct ConnectionSettings
 // registration first, so Qt finds none still in use.
 QSqlDatabase openMysqlConnection(const QString &connectionName, const QString &databaseName,
                                  const ConnectionSettings &settings);
+
+// The connection to the schema and the one to its catalogue.
+struct SchemaConnections
+{
+    QSqlDatabase schema;
+    QSqlDatabase catalog;
+};
+
+// Opens the schema's connection and, once that is open, the catalogue's,
+// both within one connect timeout: a server that does not answer costs that
+// timeout once, not once per connection. When the schema's connection does
+// not open, the catalogue's is registered but not opened.
+SchemaConnections openSchemaConnections(const ConnectionSettings &settings);
 
 // The names under which the schema and its catalogue are registered; the
 // schema reader and the code model find them by these names.

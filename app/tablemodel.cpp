@@ -77,6 +77,17 @@ QStringList TableModel::checkedTables() const
     return names;
 }
 
+void TableModel::setFilterText(const QString &text)
+{
+    m_filterText = text;
+}
+
+bool TableModel::isShown(int row) const
+{
+    return row >= 0 && row < m_items->size()
+            && m_items->at(row)->name().contains(m_filterText, Qt::CaseInsensitive);
+}
+
 void TableModel::beginRefill()
 {
     beginResetModel();
@@ -105,8 +116,10 @@ bool TableModel::isItemIndex(const QModelIndex &index) const
 
 void TableModel::setAllChecked(bool checked)
 {
-    for (TableItem *item : std::as_const(*m_items))
-        item->setChecked(checked);
+    for (int row = 0; row < m_items->size(); ++row) {
+        if (isShown(row))
+            m_items->at(row)->setChecked(checked);
+    }
 
     // One announcement for the whole list, not one per row.
     if (m_items->isEmpty())

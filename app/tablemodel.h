@@ -29,6 +29,12 @@ public:
     // Names of the ticked items, in list order.
     [[nodiscard]] QStringList checkedTables() const;
 
+    // Only rows whose name holds `text` (in any case) are shown, and Select
+    // All and Select None act on those alone; the ticks of the others stay.
+    // An empty text shows every row.
+    void setFilterText(const QString &text);
+    [[nodiscard]] bool isShown(int row) const;
+
     // The owner calls these around replacing the list's contents, so that
     // attached views drop their rows instead of reading items that are gone.
     void beginRefill();
@@ -43,4 +49,5 @@ private:
     void setAllChecked(bool checked);
 
     QList<TableItem *> *m_items;
+    QString m_filterText;
 };

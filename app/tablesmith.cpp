@@ -5,12 +5,23 @@
 #include "app/mysqlconnection.h"
 #include "app/tableitem.h"
 #include "app/tablemodel.h"
+#include "app/usersettings.h"
 
+#include <QAction>
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSqlError>
+#include <QStandardPaths>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <unistd.h>
 
 namespace {
 
@@ -34,10 +45,23 @@ Tablesmith::Tablesmith(QWidget *parent)
     m_tableModel = new TableModel(&m_tableItems, this);
     connect(ui->btSelectAll, &QPushButton::clicked, m_tableModel, &TableModel::selectAll);
     connect(ui->btSelectNone, &QPushButton::clicked, m_tableModel, &TableModel::selectNone);
+    connect(ui->tableFilter, &QLineEdit::textChanged, this, &Tablesmith::applyTableFilter);
+    createMenus();
+
+    const UserSettings settings;
+    const UserSettings::Form form = settings.form();
+    ui->serverAddress->setText(form.host);
+    ui->schema->setText(form.schema);
+    ui->userName->setText(form.user);
+    ui->port->setText(form.port);
+    restoreGeometry(settings.windowGeometry());
+    m_readTableByTable->setChecked(settings.catalogReader() == GenerationRun::CatalogReader::PerTable);
 }
 
 Tablesmith::~Tablesmith()
 {
+    saveForm();
+    UserSettings().setWindowGeometry(saveGeometry());
     delete ui;
     // The model reads m_tableItems, which is gone before the QWidget base
     // deletes the children; so the model goes first.
@@ -50,6 +74,9 @@ void Tablesmith::on_btConnect_clicked()
     const BusyCursor busy;
     const QString host = ui->serverAddress->text();
     appendLog(tr("Establishing connection to: %1").arg(host));
+    // Shown before the wait for the server, not after it.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    saveForm();
 
     // The old registrations are replaced below; while handles to them live,
     // Qt warns that they are still in use and keeps them open.
@@ -63,9 +90,9 @@ void Tablesmith::on_btConnect_clicked()
     settings.password = ui->password->text();
     // Not a number: 0, which leaves the port to the client library.
     settings.port = ui->port->text().toInt(nullptr, 10);
-    m_connection = openMysqlConnection(schemaConnectionName(), settings.schema, settings);
-    m_infoSchema = openMysqlConnection(catalogConnectionName(), QStringLiteral("information_schema"),
-                                       settings);
+    const SchemaConnections connections = openSchemaConnections(settings);
+    m_connection = connections.schema;
+    m_infoSchema = connections.catalog;
 
     // The old rows go whatever the outcome; views are told through a reset
     // so none keeps rows that no longer exist.
@@ -89,21 +116,121 @@ void Tablesmith::on_btConnect_clicked()
     m_tableModel->endRefill();
 
     ui->listViewSource->setModel(m_tableModel);
+    applyTableFilter();
 }
 
 void Tablesmith::on_btGenerate_clicked()
 {
     const BusyCursor busy;
-    GenerationRun run(QCoreApplication::applicationDirPath(),
-                      [this](const QString &line) { ui->textLog->appendPlainText(line); });
+    // The run's lines go into one edit of the log, laid out once at its end
+    // rather than line by line: a run over 1,000 tables logs some 7,000.
+    QTextCursor log(ui->textLog->document());
+    log.beginEditBlock();
+    const auto showLog = [this, &log] {
+        log.endEditBlock();
+        ui->textLog->moveCursor(QTextCursor::End);
+    };
+    const OutputFolder folder = outputFolder();
+    GenerationRun run(folder.path, [&log](const QString &line) {
+        log.movePosition(QTextCursor::End);
+        if (!log.document()->isEmpty())
+            log.insertBlock();
+        log.insertText(line);
+    });
+    run.setOutputFolderNote(folder.note);
+    run.setCatalogReader(m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
+                                                         : GenerationRun::CatalogReader::SchemaWide);
     GenerationRun::Switches switches;
     switches.dao = ui->chkDao->isChecked();
     switches.object = ui->chkObject->isChecked();
     switches.model = ui->chkModel->isChecked();
     switches.editor = ui->chkCustomEditor->isChecked();
     run.setSwitches(switches);
-    run.setForeignEntriesHandler([this](const QStringList &, int count) { return confirmRemoval(count); });
+    run.setForeignEntriesHandler([this, &log, &showLog](const QStringList &, int count) {
+        // The question points to the lines above it.
+        showLog();
+        const bool remove = confirmRemoval(count);
+        log.beginEditBlock();
+        return remove;
+    });
     run.run(ui->schema->text(), m_tableModel->checkedTables());
+    showLog();
+    appendLog(run.closingLine());
+}
+
+void Tablesmith::createMenus()
+{
+    auto *menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("menuBar"));
+    QMenu *file = menuBar->addMenu(tr("&File"));
+    file->setObjectName(QStringLiteral("menuFile"));
+    QAction *outputFolder = file->addAction(tr("&Output Folder..."));
+    outputFolder->setObjectName(QStringLiteral("actionOutputFolder"));
+    connect(outputFolder, &QAction::triggered, this, &Tablesmith::chooseOutputFolder);
+    file->addSeparator();
+    QAction *quit = file->addAction(tr("&Quit"));
+    quit->setObjectName(QStringLiteral("actionQuit"));
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    addAction(quit);
+
+    QMenu *settings = menuBar->addMenu(tr("&Settings"));
+    settings->setObjectName(QStringLiteral("menuSettings"));
+    m_readTableByTable = settings->addAction(tr("Read the Catalogue &Table by Table"));
+    m_readTableByTable->setObjectName(QStringLiteral("actionReadTableByTable"));
+    m_readTableByTable->setCheckable(true);
+    m_readTableByTable->setToolTip(tr("Read the catalogue with queries for each table (slow on large schemas) "
+                                      "instead of a few queries for the whole schema; both give the same files"));
+    connect(m_readTableByTable, &QAction::toggled, this, [](bool perTable) {
+        UserSettings().setCatalogReader(perTable ? GenerationRun::CatalogReader::PerTable
+                                                 : GenerationRun::CatalogReader::SchemaWide);
+    });
+    layout()->setMenuBar(menuBar);
+}
+
+void Tablesmith::chooseOutputFolder()
+{
+    const QString folder = QFileDialog::getExistingDirectory(this, tr("Output Folder"), outputFolder().path);
+    if (folder.isEmpty())
+        return;
+    UserSettings().setOutputFolder(folder);
+    appendLog(tr("Output folder: %1").arg(QDir::toNativeSeparators(folder)));
+}
+
+Tablesmith::OutputFolder Tablesmith::outputFolder() const
+{
+    const QString chosen = UserSettings().outputFolder();
+    if (!chosen.isEmpty())
+        return {chosen, QString()};
+    // Beside the executable where it may be written (a build tree), else in
+    // the user's documents (an installed program).
+    const QString beside = QCoreApplication::applicationDirPath();
+    if (::access(QFile::encodeName(beside).constData(), W_OK | X_OK) == 0)
+        return {beside, QString()};
+    QString base = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (base.isEmpty())
+        base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return {base + QStringLiteral("/Tablesmith"),
+            tr("the program's folder %1 cannot be written to").arg(QDir::toNativeSeparators(beside))};
+}
+
+void Tablesmith::applyTableFilter()
+{
+    m_tableModel->setFilterText(ui->tableFilter->text());
+    if (ui->listViewSource->model() != m_tableModel)
+        return;
+    for (int row = 0; row < m_tableModel->rowCount(); ++row)
+        ui->listViewSource->setRowHidden(row, !m_tableModel->isShown(row));
+}
+
+void Tablesmith::saveForm() const
+{
+    UserSettings::Form form;
+    form.host = ui->serverAddress->text();
+    form.schema = ui->schema->text();
+    form.user = ui->userName->text();
+    form.port = ui->port->text();
+    UserSettings().setForm(form);
 }
 
 void Tablesmith::appendLog(const QString &line)

@@ -221,6 +221,9 @@ class Bench:
         self.cli = os.path.join(os.path.abspath(args.build), "app", "tablesmith-cli")
         if not os.access(self.cli, os.X_OK):
             sys.exit("no tablesmith-cli in %s" % args.build)
+        self.window = os.path.join(os.path.abspath(args.build), "bench", "tablesmith-windowbench")
+        if not os.access(self.window, os.X_OK):
+            sys.exit("no bench/tablesmith-windowbench in %s" % args.build)
         self.work = tempfile.mkdtemp(prefix="tablesmith-bench-")
         output_base = os.environ.get("BENCH_OUTPUT_DIR")
         if not output_base:
@@ -249,6 +252,19 @@ class Bench:
         err = os.path.join(self.work, "cli.err")
         result = measure(self.server, argv, os.path.join(self.work, "cli.out"), err)
         result["phases"] = parse_timings(err)
+        result["files"], result["bytes"] = tree_size(os.path.join(output, "code"))
+        result["output"] = output
+        return result
+
+    def run_window(self, schema, output):
+        """One Generate of the window (schema-wide reader), driven offscreen."""
+        argv = [self.window, "127.0.0.1", self.server.port, self.server.user, schema, output, "schema"]
+        out = os.path.join(self.work, "window.out")
+        result = measure(self.server, argv, out, os.path.join(self.work, "window.err"))
+        with open(out) as f:
+            lines = dict(line.rstrip("\n").split(": ", 1) for line in f if line.startswith(("generate ms", "shown ms")))
+        result["generate"] = int(lines["generate ms"]) / 1000.0
+        result["shown"] = int(lines["shown ms"]) / 1000.0
         result["files"], result["bytes"] = tree_size(os.path.join(output, "code"))
         result["output"] = output
         return result
@@ -325,9 +341,13 @@ class Bench:
         self.run_dump(schema, warm)
         self.run_cli(schema, "schema", warm)
         shutil.rmtree(warm)
+        warm = self.fresh_output()
+        self.run_window(schema, warm)
+        shutil.rmtree(warm)
 
-        fast, dump = [], []
+        fast, dump, window = [], [], []
         reference = None
+        window_same = True
         for _ in range(self.args.repeat):
             out = self.fresh_output()
             dump.append(self.run_dump(schema, out))
@@ -338,8 +358,12 @@ class Bench:
                 reference = out
             else:
                 shutil.rmtree(out)
-            log("%d tables: schema reader %.2f s, mariadb-dump %.2f s"
-                % (size, fast[-1]["wall"], dump[-1]["wall"]))
+            out = self.fresh_output()
+            window.append(self.run_window(schema, out))
+            window_same = window_same and same_trees(os.path.join(reference, "code"), os.path.join(out, "code"))
+            shutil.rmtree(out)
+            log("%d tables: schema reader %.2f s, mariadb-dump %.2f s, window's Generate %.2f s"
+                % (size, fast[-1]["wall"], dump[-1]["wall"], window[-1]["generate"]))
 
         # Generating again into a tree on disk that holds the previous run's
         # files, as a user regenerating does: the old tree is removed first.
@@ -348,7 +372,9 @@ class Bench:
         rewrite = self.run_cli(schema, "schema", disk)
         shutil.rmtree(disk)
 
+        window_median = sorted(window, key=lambda r: r["generate"])[(len(window) - 1) // 2]
         return {"fast": median_run(fast), "fast_runs": fast, "dump": median_run(dump), "dump_runs": dump,
+                "window": window_median, "window_runs": window, "window_same": window_same,
                 "rewrite": rewrite, "reference": reference}
 
     def main(self):
@@ -358,11 +384,22 @@ class Bench:
         for size in self.args.sizes:
             self.one_size(size)
         print(report_tables(self.results))
+        kept = []
+        if self.args.keep_other_sizes:
+            with open(os.path.splitext(self.args.doc)[0] + ".json") as f:
+                old = json.load(f)
+            for r in old["results"]:
+                if r["size"] not in self.args.sizes:
+                    r.setdefault("measured", "%s, commit %s%s" % (old["date"], old["commit"],
+                                                                   " with local changes" if old["dirty"] else ""))
+                    kept.append(r)
+            self.crashes += [tuple(c) for c in old["crashes"] if c[0] not in self.args.sizes]
+        self.results = sorted(self.results + kept, key=lambda r: r["size"])
         meta = {
             "results": self.results, "server_version": self.server_version,
             "build_type": build_type(self.args.build), "output_root": self.output_root,
             "repeat": self.args.repeat, "per_table_max": self.args.per_table_max,
-            "crashes": self.crashes, "date": time.strftime("%Y-%m-%d"),
+            "crashes": self.crashes, "date": time.strftime("%Y-%m-%d"), "sizes": self.args.sizes,
             "commit": command_output(["git", "rev-parse", "--short", "HEAD"], cwd=TOP),
             "dirty": bool(command_output(["git", "status", "--porcelain", "--untracked-files=no"], cwd=TOP)),
             "machine": machine(), "kernel": platform.release(),
@@ -412,6 +449,19 @@ def report_tables(results):
             r["size"], ms(d["wall"]), d["statements"], ms(f["wall"]), f["wall"] / d["wall"],
             ms(s["wall"]) if s else r["per_table_note"], "%.1f" % (s["wall"] / d["wall"]) if s else "",
             {True: "yes", False: "NO", None: ""}[r["identical"]]))
+    out.append("")
+    out.append("| tables | tablesmith-cli wall ms | window: Generate ms | ratio (Generate / cli) | window: log shown ms "
+               "| window process wall ms | window client CPU ms | window peak RSS MB | same files as cli |")
+    out.append("|---|---|---|---|---|---|---|---|---|")
+    for r in results:
+        w = r.get("window")
+        if not w:
+            out.append("| %d | %s | not measured (figures of %s) |  |  |  |  |  |  |" % (
+                r["size"], ms(r["fast"]["wall"]), r.get("measured", "an earlier run")))
+            continue
+        out.append("| %d | %s | %s | %.2f | %s | %s | %s | %s | %s |" % (
+            r["size"], ms(r["fast"]["wall"]), ms(w["generate"]), w["generate"] / r["fast"]["wall"], ms(w["shown"]),
+            ms(w["wall"]), ms(w["user"] + w["sys"]), mb(w["maxrss_kb"]), "yes" if r["window_same"] else "NO"))
     return "\n".join(out)
 
 
@@ -510,9 +560,16 @@ def write_doc(meta, path):
     add = lines.append
     add("# Benchmarks")
     add("")
+    measured = meta.get("sizes", sizes)
+    kept = [r for r in results if r["size"] not in measured]
     add("Written by `bench/run %s` on %s (commit %s). Run it again to refresh every figure here;"
-        % (" ".join(map(str, sizes)), meta["date"], commit))
+        % (" ".join(map(str, measured)), meta["date"], commit))
     add("only the section \"Where the time goes\" at the end is kept by hand in `bench/notes.md`.")
+    if kept:
+        add("")
+        add("The figures of %s tables are kept from an earlier run (`--keep-other-sizes`; %s), on the same machine "
+            "and server; the window was not measured then."
+            % (", ".join(str(r["size"]) for r in kept), "; ".join(sorted({r.get("measured", "?") for r in kept}))))
     add("")
     add("## Machine and server")
     add("")
@@ -543,6 +600,11 @@ def write_doc(meta, path):
         % (meta["repeat"], meta["per_table_max"]))
     add("- same files: the per-table reader's tree compared with the schema-wide reader's, byte for byte "
         "except the date in the banner.")
+    add("- The window: `bench/windowbench.cpp` starts the real window offscreen, fills the form, presses Connect, "
+        "Select All and Generate, as a user does, with the window's default (schema-wide) reader. \"Generate\" is "
+        "the time of that one button press (the whole run: reading the catalogue, the code model, every file, the "
+        "log); \"log shown\" adds painting the log. It runs as often as the command line, alternately, and its "
+        "tree is compared with the command line's.")
     add("")
     add("Mix of the schemas (per size): tables / columns / foreign keys / composite primary keys / no primary "
         "key / tables without, with one, with several foreign keys / one-to-one / self-referencing:")
@@ -608,6 +670,21 @@ def write_doc(meta, path):
                 "" if b / a < 2.3 else " (see \"Beyond 2000 tables\" below)"))
     add("")
 
+    # The window's goal.
+    add("## Goal: the window's Generate within twice the command line's time at 1000 tables")
+    add("")
+    if 1000 in by_size and by_size[1000].get("window"):
+        r = by_size[1000]
+        ratio = r["window"]["generate"] / r["fast"]["wall"]
+        add("- At 1000 tables one Generate of the window takes %s ms against %s ms for the whole `tablesmith-cli` "
+            "process (ratio %.2f): %s. Before, the window always read the catalogue table by table, as the per-table "
+            "reader above does (%s)." % (
+                ms(r["window"]["generate"]), ms(r["fast"]["wall"]), ratio, "met" if ratio <= 2 else "NOT met",
+                "%s ms at 1000 tables in this run" % ms(r["per_table"]["wall"]) if r["per_table"] else "not run here"))
+    else:
+        add("- Not measured at 1000 tables in this run.")
+    add("")
+
     # Regenerating on disk.
     add("## Regenerating into a tree on disk")
     add("")
@@ -653,6 +730,9 @@ def main():
     parser.add_argument("--per-table-limit", type=float,
                         default=float(os.environ.get("BENCH_PER_TABLE_LIMIT", "300")))
     parser.add_argument("--seed", type=int, default=7)
+    parser.add_argument("--keep-other-sizes", action="store_true",
+                        default=os.environ.get("BENCH_KEEP_OTHER_SIZES") == "1",
+                        help="keep the saved figures of the sizes not measured now in the report")
     parser.add_argument("--doc", default=os.environ.get("BENCH_DOC", os.path.join(TOP, "docs", "benchmarks.md")))
     parser.add_argument("--report-only", action="store_true",
                         help="write the report again from the saved figures (the .json beside it)")

@@ -120,6 +120,8 @@ void TestCli::runs_data()
                                   << "cannot connect to schema \"shop_b\" on 127.0.0.1: Access denied";
     QTest::newRow("wrong, prompted") << noPassword + QStringList{"-p"} << "" << QByteArray("SecretWrong2\n") << 1
                                      << "Access denied";
+    QTest::newRow("output folder cannot be made") << serverArguments("shop_a") + QStringList{"-o", "/proc/version/out"} << ""
+            << QByteArray() << 1 << "Cannot create the output folder /proc/version/out (Not a directory): nothing was written.";
     QTest::newRow("nothing to read") << noPassword + QStringList{"-p"} << "" << QByteArray() << 2
                                      << "no password could be read";
 }
@@ -137,7 +139,7 @@ void TestCli::runs()
     if (!environmentPassword.isEmpty())
         options.environment.insert(QStringLiteral("MYSQL_PWD"), environmentPassword);
     QTemporaryDir dir;
-    const CliResult result = runCli(arguments + QStringList{"-o", dir.path(), "--verbose"}, options);
+    const CliResult result = runCli(QStringList{"-o", dir.path(), "--verbose"} + arguments, options);
     QVERIFY2(result.err.contains(says) && result.exitCode == exitCode, qPrintable(result.describe()));
     // Nothing is written before the run can start.
     QCOMPARE(QFileInfo::exists(dir.filePath("code")), exitCode == 0 && !arguments.contains("--help"));

@@ -80,15 +80,13 @@ int main(int argc, char **argv)
     const ConnectionSettings &settings = options.connection;
     printLine(stdout, QStringLiteral("Establishing connection to: %1").arg(settings.host));
     {
-        const QSqlDatabase schema = openMysqlConnection(schemaConnectionName(), settings.schema, settings);
-        if (!schema.isOpen())
+        const SchemaConnections connections = openSchemaConnections(settings);
+        if (!connections.schema.isOpen())
             return fail(Failure, QStringLiteral("cannot connect to schema \"%1\" on %2: %3")
-                                         .arg(settings.schema, settings.host, schema.lastError().text()));
-        const QSqlDatabase catalog = openMysqlConnection(catalogConnectionName(),
-                                                         QStringLiteral("information_schema"), settings);
-        if (!catalog.isOpen())
+                                         .arg(settings.schema, settings.host, connections.schema.lastError().text()));
+        if (!connections.catalog.isOpen())
             return fail(Failure, QStringLiteral("cannot open information_schema on %1: %2")
-                                         .arg(settings.host, catalog.lastError().text()));
+                                         .arg(settings.host, connections.catalog.lastError().text()));
     }
     printLine(stdout, QStringLiteral("Connected to: %1").arg(settings.host));
 
@@ -103,10 +101,9 @@ int main(int argc, char **argv)
         chosen = options.tables;
     }
 
+    // The run creates the output directory, or says why it cannot.
     const QDir output(options.outputDirectory);
     const QString code = output.absoluteFilePath(QStringLiteral("code"));
-    if (!options.check && !output.exists() && !QDir().mkpath(output.absolutePath()))
-        return fail(Failure, QStringLiteral("cannot create the output directory %1").arg(output.absolutePath()));
     const QString interrupted = QStringLiteral("Interrupted: %1 is unchanged").arg(code);
     Interruption::install(interrupted);
 
@@ -126,9 +123,14 @@ int main(int argc, char **argv)
         printLine(stderr, interrupted);
         Interruption::endBySignal();
     }
+    // The run's closing line ends the output, after the status lines.
+    const auto finish = [&run](int status) {
+        printLine(run.problemCount() > 0 ? stderr : stdout, run.closingLine());
+        return status;
+    };
     if (run.outcome() == GenerationRun::Outcome::Refused)
-        return fail(Failure, QStringLiteral("%1 holds files Tablesmith did not write; nothing was removed or "
-                                            "written (--force removes them)").arg(code));
+        return finish(fail(Failure, QStringLiteral("%1 holds files Tablesmith did not write; nothing was removed or "
+                                                   "written (--force removes them)").arg(code)));
 
     if (options.timings) {
         const GenerationRun::Timings &t = run.timings();
@@ -143,7 +145,7 @@ int main(int argc, char **argv)
     }
 
     // The run has said what failed; the status tells scripts.
-    int status = run.queryErrorCount() > 0 ? Failure : Success;
+    int status = run.queryErrorCount() > 0 || run.fieldTypeErrorCount() > 0 ? Failure : Success;
     if (run.failureCount() > 0) {
         status = fail(Failure, QStringLiteral("%1 files or directories could not be written below %2")
                                        .arg(run.failureCount())
@@ -158,5 +160,5 @@ int main(int argc, char **argv)
         else
             printLine(stderr, QStringLiteral("tablesmith-cli: %1 is up to date").arg(code));
     }
-    return status;
+    return finish(status);
 }
