@@ -126,32 +126,22 @@ void TestGeneratedCompile::generatedCodeWorks()
 
 void TestGeneratedCompile::reservedWordsAreTheServers()
 {
-    // Every listed word is refused as a bare column name, every other
-    // keyword the server knows is taken.
+    // The listed words are exactly the keywords of the server it refuses as
+    // bare column names.
     QVERIFY(TestServer::openConnections(QStringLiteral("rw_rental")));
-    const QSqlDatabase db = QSqlDatabase::database(schemaConnectionName());
-    const QStringList &listed = identifiers::sqlReservedWords();
-    QSqlQuery keywords(db);
-    QVERIFY(keywords.exec(QStringLiteral("select word from information_schema.keywords")));
-    static const QRegularExpression word(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
-    QStringList wrong;
-    int listedSeen = 0;
+    QSqlQuery keywords(QSqlDatabase::database(schemaConnectionName()));
+    QVERIFY(keywords.exec(QStringLiteral("select lower(word) from information_schema.keywords where word regexp "
+                                         "'^[A-Za-z_][A-Za-z0-9_]*$' order by 1")));
+    QStringList refused;
     while (keywords.next()) {
-        const QString keyword = keywords.value(0).toString();
-        if (!word.match(keyword).hasMatch())
-            continue;
-        QSqlQuery create(db);
-        const bool taken = create.exec(QStringLiteral("create temporary table bare (%1 int)").arg(keyword));
-        if (taken)
+        QSqlQuery create(QSqlDatabase::database(schemaConnectionName()));
+        if (create.exec(QStringLiteral("create temporary table bare (%1 int)").arg(keywords.value(0).toString())))
             create.exec(QStringLiteral("drop temporary table bare"));
-        const bool isListed = listed.contains(keyword.toLower());
-        listedSeen += isListed;
-        if (taken == isListed)
-            wrong.append(keyword);
+        else
+            refused.append(keywords.value(0).toString());
     }
     TestServer::closeConnections();
-    QVERIFY2(wrong.isEmpty(), qPrintable(QStringLiteral("wrongly listed or missing: ") + wrong.join(QLatin1Char(' '))));
-    QCOMPARE(listedSeen, listed.size());
+    QCOMPARE(refused, identifiers::sqlReservedWords());
 }
 
 QTEST_GUILESS_MAIN(TestGeneratedCompile)
