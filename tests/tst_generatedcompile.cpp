@@ -113,14 +113,11 @@ void TestGeneratedCompile::generatedCodeWorks()
 
     if (schema == QLatin1String("rw_rental")) {
         QCOMPARE(cmake({QStringLiteral("--build"), build, QStringLiteral("--target"), QStringLiteral("roundtrip")}), 0);
+        // It says what failed in the test's log.
         const TestServer::Settings &server = TestServer::settings();
-        QProcess program;
-        program.setProcessChannelMode(QProcess::MergedChannels);
-        program.start(build + QStringLiteral("/roundtrip"), {QStringLiteral("127.0.0.1"), QString::number(server.port),
-                                                              server.user, server.password, schema});
-        QVERIFY(program.waitForFinished(60000));
-        const QString output = QString::fromLocal8Bit(program.readAll());
-        QVERIFY2(program.exitCode() == 0 && output.contains(QLatin1String("roundtrip: ok")), qPrintable(output));
+        QCOMPARE(QProcess::execute(build + QStringLiteral("/roundtrip"), {QStringLiteral("127.0.0.1"), QString::number(server.port),
+                                                                          server.user, server.password, schema}),
+                 0);
     }
 }
 
