@@ -128,7 +128,7 @@ void TestGeneratedCompile::reservedWordsAreTheServers()
     QVERIFY(TestServer::openConnections(QStringLiteral("rw_rental")));
     QSqlQuery keywords(QSqlDatabase::database(schemaConnectionName()));
     QVERIFY(keywords.exec(QStringLiteral("select lower(word) from information_schema.keywords where word regexp "
-                                         "'^[A-Za-z_][A-Za-z0-9_]*$' order by 1")));
+                                         "'^[A-Za-z_][A-Za-z0-9_]*$'")));
     QStringList refused;
     while (keywords.next()) {
         QSqlQuery create(QSqlDatabase::database(schemaConnectionName()));
@@ -138,6 +138,7 @@ void TestGeneratedCompile::reservedWordsAreTheServers()
             refused.append(keywords.value(0).toString());
     }
     TestServer::closeConnections();
+    refused.sort();
     QCOMPARE(refused, identifiers::sqlReservedWords());
 }
 
