@@ -109,8 +109,11 @@ QString Relation::keyExpression(QString *problem) const
         }
     }
     if (names.size() != 1 || !column) {
-        if (problem)
-            *problem = QStringLiteral("the link (%1) has more than one column").arg(names.join(QStringLiteral(", ")));
+        if (problem) {
+            *problem = names.size() > 1
+                    ? QStringLiteral("the link (%1) has more than one column").arg(names.join(QStringLiteral(", ")))
+                    : QStringLiteral("the columns of its link could not be read");
+        }
         return QString();
     }
     if (column->name() == QLatin1String("id"))
