@@ -29,6 +29,18 @@ TableObject *Generator::tableObject(const QString &tableName) const
     return m_objectIndex.value(tableName, nullptr);
 }
 
+bool Generator::isFrameworkClassName(const QString &name)
+{
+    // What the generated code names without qualification inside namespace
+    // crud, where a table's class of the same name would hide it.
+    static const QSet<QString> names = {
+        QStringLiteral("Session"), QStringLiteral("SqlQuery"), QStringLiteral("SqlException"),
+        QStringLiteral("Functions"), QStringLiteral("GenericDAO"), QStringLiteral("ObjectBase"),
+        QStringLiteral("CustomEditor"),
+    };
+    return names.contains(name);
+}
+
 bool Generator::isClassName(const QString &name) const
 {
     return m_classNames.contains(name);
@@ -39,7 +51,9 @@ void Generator::createTableObjects()
     for (mysql::Table *table : m_database->tables()) {
         // Names that differ only in characters C++ cannot spell meet; the
         // later tables are numbered.
-        const QString base = identifiers::cppName(table->name(), QStringLiteral("T"));
+        QString base = identifiers::cppName(table->name(), QStringLiteral("T"));
+        if (isFrameworkClassName(identifiers::upperFirst(base)))
+            base += QLatin1Char('_');
         QString cppName = base;
         for (int n = 2; m_classNames.contains(identifiers::upperFirst(cppName)); ++n)
             cppName = base + QStringLiteral("_%1").arg(n);

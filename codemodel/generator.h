@@ -27,6 +27,8 @@ public:
     // Whether one of the classes generated for the schema's tables has this
     // name.
     bool isClassName(const QString &name) const;
+    // Whether the generated code uses a class of its framework by this name.
+    static bool isFrameworkClassName(const QString &name);
 
     void createTableObjects();
     void createRelations();
