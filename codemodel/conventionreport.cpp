@@ -3,9 +3,9 @@
 #include "codemodel/columnobject.h"
 #include "codemodel/relation.h"
 #include "codemodel/tableobject.h"
+#include "mysql/column.h"
 #include "mysql/foreignkey.h"
 #include "mysql/keycolumn.h"
-#include "mysql/column.h"
 #include "mysql/table.h"
 
 namespace {
