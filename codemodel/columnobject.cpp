@@ -101,9 +101,15 @@ QString ColumnObject::setterDeclaration() const
     return QStringLiteral("void ") + setterName() + QStringLiteral("(QVariant);");
 }
 
+bool ColumnObject::keepsNull() const
+{
+    return !m_column->notNull() && (m_type == QMetaType::LongLong || m_type == QMetaType::Double);
+}
+
 QString ColumnObject::memberLine() const
 {
-    return QStringLiteral("%1 %2;").arg(QString::fromLatin1(QMetaType(m_type).name()), memberName());
+    const QString type = keepsNull() ? QStringLiteral("QVariant") : QString::fromLatin1(QMetaType(m_type).name());
+    return QStringLiteral("%1 %2;").arg(type, memberName());
 }
 
 QString ColumnObject::setterCall(const QString &value) const
@@ -120,6 +126,10 @@ QString ColumnObject::getterDefinition() const
 QString ColumnObject::setterDefinition() const
 {
     // One pass, so that a name holding "%1" is not filled a second time.
+    if (keepsNull()) {
+        return QStringLiteral("void %1::%2(QVariant value)\n{\n\t%3 = value.isNull() ? QVariant() : QVariant(value.%4);\n}\n")
+                .arg(m_className, setterName(), memberName(), conversion());
+    }
     return QStringLiteral("void %1::%2(QVariant value)\n{\n\t%3 = value.%4;\n}\n")
             .arg(m_className, setterName(), memberName(), conversion());
 }

@@ -24,6 +24,10 @@ public:
     const QString &className() const { return m_className; }
     // A QMetaType id: LongLong, Double, QDateTime, QString or QByteArray.
     int type() const { return m_type; }
+    // Whether the entity keeps the value in a QVariant, so that NULL
+    // survives a load and a write: a nullable number, which a typed member
+    // would turn into 0. Null texts, dates and bytes survive in their types.
+    bool keepsNull() const;
 
     // The column's name as the schema spells it.
     const QString &name() const;

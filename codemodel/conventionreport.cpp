@@ -81,6 +81,20 @@ void noteSecondKeys(const TableObject *table, QStringList *notes)
     }
 }
 
+// A key into another schema links to no class of this run.
+void noteOutsideKeys(const TableObject *table, QStringList *notes)
+{
+    for (const mysql::ForeignKey *key : table->table()->foreignKeys()) {
+        if (!key->referencesOtherSchema())
+            continue;
+        const QString columns = columnNames(key);
+        notes->append(QStringLiteral("Note: %1.%2 references %3.%4, outside this schema: no getter")
+                              .arg(table->table()->name(),
+                                   key->columns().size() == 1 ? columns : QStringLiteral("(%1)").arg(columns),
+                                   key->referencedSchema(), key->referencedTableName()));
+    }
+}
+
 void noteSubset(const TableObject *table, const QSet<const TableObject *> &chosen, QStringList *notes)
 {
     QStringList missing;
@@ -107,6 +121,7 @@ QStringList conventionNotes(const QList<TableObject *> &chosen, bool withEntitie
         if (withEntities) {
             noteGetters(table, &notes);
             noteSecondKeys(table, &notes);
+            noteOutsideKeys(table, &notes);
             noteSubset(table, chosenSet, &notes);
         }
     }

@@ -46,23 +46,56 @@ bool Generator::isClassName(const QString &name) const
     return m_classNames.contains(name);
 }
 
+namespace {
+
+// The names of the four classes generated for a table, in upper case: the
+// include guards are made from them, and file systems that ignore case meet
+// where they do.
+QStringList classNamesFolded(const QString &className)
+{
+    const QString name = className.toUpper();
+    return {name, name + QStringLiteral("DAO"), name + QStringLiteral("MODEL"), name + QStringLiteral("EDITOR")};
+}
+
+} // namespace
+
 void Generator::createTableObjects()
 {
+    // Guards and file names are compared without case: "Cliente" and
+    // "cliente" would otherwise share one guard and, on many file systems,
+    // one file.
+    QSet<QString> guards;
+    QSet<QString> fileNames;
+    const auto guardTaken = [&](const QString &cppName) {
+        for (const QString &name : classNamesFolded(identifiers::upperFirst(cppName))) {
+            if (guards.contains(name))
+                return true;
+        }
+        return false;
+    };
     for (mysql::Table *table : m_database->tables()) {
-        // Names that differ only in characters C++ cannot spell meet; the
-        // later tables are numbered.
+        // Names that differ only in characters C++ cannot spell, or only in
+        // case, meet; the later tables are numbered.
         QString base = identifiers::cppName(table->name(), QStringLiteral("T"));
         if (isFrameworkClassName(identifiers::upperFirst(base)))
             base += QLatin1Char('_');
         QString cppName = base;
-        for (int n = 2; m_classNames.contains(identifiers::upperFirst(cppName)); ++n)
+        for (int n = 2; m_classNames.contains(identifiers::upperFirst(cppName)) || guardTaken(cppName); ++n)
             cppName = base + QStringLiteral("_%1").arg(n);
         auto *object = new TableObject(table, cppName, this);
+        const QString fileBase = object->fileName();
+        QString fileName = fileBase;
+        for (int n = 2; fileNames.contains(fileName.toCaseFolded()); ++n)
+            fileName = fileBase + QStringLiteral("_%1").arg(n);
+        object->setFileName(fileName);
+        fileNames.insert(fileName.toCaseFolded());
         m_tableObjects.append(object);
         m_classNames.insert(object->className());
         m_classNames.insert(object->daoClassName());
         m_classNames.insert(object->className() + QStringLiteral("Model"));
         m_classNames.insert(object->className() + QStringLiteral("Editor"));
+        for (const QString &name : classNamesFolded(object->className()))
+            guards.insert(name);
     }
     for (TableObject *object : std::as_const(m_tableObjects))
         object->avoidClassNames(m_classNames);

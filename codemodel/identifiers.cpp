@@ -74,6 +74,15 @@ QString notClassName(const QString &name)
     return result;
 }
 
+QString fileName(const QString &tableName, const QString &cppName)
+{
+    for (const QChar c : tableName) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f || QStringView(u"/\\\":*?<>|").contains(c))
+            return cppName.toLower();
+    }
+    return upperFirst(tableName).toLower();
+}
+
 const QStringList &sqlReservedWords()
 {
     // MariaDB's reserved words; the tests try each as a bare column name.
@@ -113,10 +122,29 @@ const QStringList &sqlReservedWords()
     return words;
 }
 
+const QStringList &mysqlReservedWords()
+{
+    // Everyday names among them ("groups", "rank", "system", "row") are
+    // refused bare by MySQL 8 though MariaDB takes them.
+    static const QStringList words = {
+    "cube", "cume_dist", "database", "dense_rank", "empty", "first_value", "function",
+    "generated", "get", "grouping", "groups", "io_after_gtids", "io_before_gtids", "json_table",
+    "lag", "last_value", "lateral", "lead", "manual", "master_bind", "nth_value", "ntile", "of",
+    "optimizer_costs", "option", "parallel", "percent_rank", "qualify", "rank", "row", "schema",
+    "stored", "system", "tablesample", "virtual", "window",
+    };
+    return words;
+}
+
 QString sqlName(const QString &name)
 {
     static const QRegularExpression bare(QStringLiteral("^[A-Za-z_$][A-Za-z0-9_$]*$"));
-    static const QSet<QString> reserved(sqlReservedWords().cbegin(), sqlReservedWords().cend());
+    static const QSet<QString> reserved = [] {
+        QSet<QString> words(sqlReservedWords().cbegin(), sqlReservedWords().cend());
+        for (const QString &word : mysqlReservedWords())
+            words.insert(word);
+        return words;
+    }();
     if (bare.match(name).hasMatch() && !reserved.contains(name.toLower()))
         return name;
     QString quoted = name;

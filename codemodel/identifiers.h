@@ -22,11 +22,21 @@ QString upperFirst(const QString &name);
 // that changes nothing.
 QString notClassName(const QString &name);
 
+// The stem of a table's file names: the table name in lower case, or the
+// table's C++ name in lower case when the table name holds a character that
+// a file name or an include line cannot (a path separator, a quote, a
+// control character, or one that Windows refuses).
+QString fileName(const QString &tableName, const QString &cppName);
+
 // The name as generated SQL writes it: bare, or between backticks when it is
-// a reserved word or holds anything but letters, digits, "_" and "$".
+// a reserved word of MariaDB or MySQL or holds anything but letters, digits,
+// "_" and "$". A quoted name is valid on both servers, so the generated code
+// runs on either.
 QString sqlName(const QString &name);
-// The words the server refuses as bare names, lower-cased.
+// The words MariaDB refuses as bare names, lower-cased.
 const QStringList &sqlReservedWords();
+// The words MySQL 8.0 and 8.4 reserve beyond MariaDB's, lower-cased.
+const QStringList &mysqlReservedWords();
 
 // `text` for the inside of a C++ string literal: quotes and backslashes
 // escaped.

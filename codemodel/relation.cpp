@@ -86,7 +86,7 @@ QString Relation::memberName() const
     return member;
 }
 
-QString Relation::keyExpression(QString *problem) const
+QString Relation::keyExpression(QString *problem, QString *nullableMember) const
 {
     // The link is a foreign key of the source to the target, or, for a
     // one-to-one link, of the target to the source; then the key value is
@@ -123,6 +123,11 @@ QString Relation::keyExpression(QString *problem) const
         if (problem)
             *problem = QStringLiteral("its key %1 is not an integer").arg(column->name());
         return QString();
+    }
+    if (object->keepsNull()) {
+        if (nullableMember)
+            *nullableMember = object->memberName();
+        return object->memberName() + QStringLiteral(".toLongLong()");
     }
     return object->memberName();
 }
@@ -183,9 +188,14 @@ QString Relation::getterDefinition() const
                         .arg(targetClassName(), sourceClassName(), getterName());
         text += QStringLiteral("\n{");
         // Without a key to load by, the getter gives what was set.
-        const QString key = keyExpression();
+        QString nullableKey;
+        const QString key = keyExpression(nullptr, &nullableKey);
         if (!key.isEmpty()) {
-            text += QStringLiteral("\n\tif (! %1)").arg(memberName());
+            // A NULL key links to nothing: nothing to load.
+            if (nullableKey.isEmpty())
+                text += QStringLiteral("\n\tif (! %1)").arg(memberName());
+            else
+                text += QStringLiteral("\n\tif (! %1 && ! %2.isNull())").arg(memberName(), nullableKey);
             text += QStringLiteral("\n\t{");
             text += QStringLiteral("\n\t\t%1 = %2::instance()->getById(%3);").arg(memberName(), targetDao, key);
             text += QStringLiteral("\n\t}");

@@ -35,8 +35,9 @@ public:
     QString memberName() const;
     // For a single related object: the expression that gives its key to
     // getById, or an empty text when no single integer column links the two
-    // tables; then `problem` says why.
-    QString keyExpression(QString *problem = nullptr) const;
+    // tables; then `problem` says why. When the key column may hold NULL,
+    // `nullableMember` names its member, which the getter checks first.
+    QString keyExpression(QString *problem = nullptr, QString *nullableMember = nullptr) const;
     QString getterDeclaration() const;
     QString setterDeclaration() const;
     QString memberLine() const;

@@ -59,7 +59,7 @@ TableObject::TableObject(mysql::Table *table, const QString &cppName, QObject *p
 {
     m_className = identifiers::upperFirst(m_cppName);
     m_daoClassName = m_className + QStringLiteral("DAO");
-    m_fileName = identifiers::upperFirst(table->name()).toLower();
+    m_fileName = identifiers::fileName(table->name(), m_cppName);
 
     // Field types come from the driver, through the connection on the schema.
     QString fieldListError;
@@ -122,6 +122,11 @@ QString TableObject::variableName() const
     if (identifiers::isCppKeyword(name) || taken.contains(name) || name == m_className)
         name += QLatin1Char('_');
     return name;
+}
+
+QString TableObject::sequenceName() const
+{
+    return QStringLiteral("seq_") + identifiers::upperFirst(m_table->name()).toLower();
 }
 
 QString TableObject::sqlName() const

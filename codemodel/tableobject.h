@@ -32,7 +32,11 @@ public:
     const QString &daoClassName() const { return m_daoClassName; }
     // The stem of the entity's file names, made from the table's name as the
     // schema spells it; the other generators' files add their word to it.
+    // The Generator makes it unique among the schema's tables.
     const QString &fileName() const { return m_fileName; }
+    void setFileName(const QString &fileName) { m_fileName = fileName; }
+    // The name of the table's number sequence, made from its name alone.
+    QString sequenceName() const;
     // The name of the entity variables in the DAO's methods.
     QString variableName() const;
     // The table's name in generated SQL, quoted where the server needs it.

@@ -184,8 +184,8 @@ QString DAOGen::insertObjectMethod() const
     text += QStringLiteral("\tdb->transaction();\n");
     text += QStringLiteral("\ttry{\n");
     if (m_table->hasIdColumn()) {
-        text += QStringLiteral("\t\tqlonglong id = Functions::getSecuencia(\"seq_%1\", db);\n")
-                        .arg(identifiers::literalText(m_table->fileName()));
+        text += QStringLiteral("\t\tqlonglong id = Functions::getSecuencia(\"%1\", db);\n")
+                        .arg(identifiers::literalText(m_table->sequenceName()));
         text += QStringLiteral("\t\t%1->setId(id);\n").arg(object);
     }
     text += QStringLiteral("\t\tSqlQuery query(db);\n");

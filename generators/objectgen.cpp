@@ -49,11 +49,12 @@ QString ObjectGen::relationMemberInits() const
 
 QString ObjectGen::numberInits() const
 {
-    // A new object's numbers start at zero, not at whatever the memory held.
+    // A new object's numbers start at zero, not at whatever the memory held;
+    // nullable ones start as NULL.
     QString text;
     for (const ColumnObject *column : m_table->columns()) {
         const bool number = column->type() == QMetaType::LongLong || column->type() == QMetaType::Double;
-        if (number && !isIdColumn(column->name()))
+        if (number && !column->keepsNull() && !isIdColumn(column->name()))
             text += QStringLiteral("\t%1 = 0;\n").arg(column->memberName());
     }
     return text;

@@ -28,7 +28,7 @@ ForeignKey::ForeignKey(const QString &name, Table *table, QObject *parent, Unloa
 void ForeignKey::loadReferencedTable()
 {
     QSqlQuery query = catalogQuery();
-    query.prepare(QStringLiteral("select kc.referenced_table_name\n"
+    query.prepare(QStringLiteral("select kc.referenced_table_name, kc.referenced_table_schema, kc.table_schema\n"
                                  "  from KEY_COLUMN_USAGE kc, table_constraints tc\n"
                                  " where 1=1\n"
                                  "   and kc.CONSTRAINT_SCHEMA = tc.constraint_schema\n"
@@ -43,10 +43,17 @@ void ForeignKey::loadReferencedTable()
     query.bindValue(QStringLiteral(":schema"), schemaOf(table()));
     reportQueryError(execCatalogQuery(query), QString());
 
-    if (query.next()) {
-        const Database *db = table()->database();
-        m_referencedTable = db ? db->table(query.value(0).toString()) : nullptr;
-    }
+    if (query.next())
+        setReferenced(query.value(2).toString(), query.value(1).toString(), query.value(0).toString());
+}
+
+void ForeignKey::setReferenced(const QString &ownSchema, const QString &schema, const QString &name)
+{
+    m_referencedSchema = schema;
+    m_referencedTableName = name;
+    m_otherSchema = schema != ownSchema;
+    const Database *db = table()->database();
+    m_referencedTable = db && !m_otherSchema ? db->table(name) : nullptr;
 }
 
 void ForeignKey::loadColumns()

@@ -10,7 +10,14 @@ public:
     // Reads the referenced table and the key's columns at once.
     ForeignKey(const QString &name, Table *table, QObject *parent);
 
+    // Null when the referenced table is not loaded, or lies in another schema.
     Table *referencedTable() const { return m_referencedTable; }
+    // The referenced table as the catalogue names it, and its schema.
+    const QString &referencedTableName() const { return m_referencedTableName; }
+    const QString &referencedSchema() const { return m_referencedSchema; }
+    // A key into another schema links to no table of this one, even when
+    // this schema has a table of the same name.
+    bool referencesOtherSchema() const { return m_otherSchema; }
 
 private:
     friend class SchemaCatalog;
@@ -20,8 +27,14 @@ private:
 
     void loadReferencedTable();
     void loadColumns();
+    // Links the key to the table `name` of `schema` when that is the key's
+    // own schema, as the catalogue spells both.
+    void setReferenced(const QString &ownSchema, const QString &schema, const QString &name);
 
     Table *m_referencedTable = nullptr;
+    QString m_referencedSchema;
+    QString m_referencedTableName;
+    bool m_otherSchema = false;
 };
 
 } // namespace mysql

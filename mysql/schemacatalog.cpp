@@ -54,6 +54,8 @@ struct KeyColumnRow
     int position;
     QString referencedTable;
     QString referencedColumn;
+    QString schema;
+    QString referencedSchema;
 };
 
 struct TableConstraints
@@ -145,7 +147,8 @@ void SchemaCatalog::createKeys()
     QHash<QString, QList<KeyColumnRow>> keyColumns;
     query = runSchemaQuery(
             QStringLiteral("select kc.TABLE_NAME, kc.CONSTRAINT_NAME, kc.COLUMN_NAME, kc.ORDINAL_POSITION,"
-                           "       kc.REFERENCED_TABLE_NAME, kc.REFERENCED_COLUMN_NAME"
+                           "       kc.REFERENCED_TABLE_NAME, kc.REFERENCED_COLUMN_NAME,"
+                           "       kc.TABLE_SCHEMA, kc.REFERENCED_TABLE_SCHEMA"
                            "  from KEY_COLUMN_USAGE kc"
                            " where kc.TABLE_SCHEMA = :schema"
                            "   and kc.CONSTRAINT_SCHEMA = :schema"),
@@ -153,15 +156,9 @@ void SchemaCatalog::createKeys()
     while (query.next()) {
         keyColumns[keyOf(query.value(0).toString(), query.value(1).toString())].append(
                 {query.value(2).toString(), query.value(3).toInt(), query.value(4).toString(),
-                 query.value(5).toString()});
+                 query.value(5).toString(), query.value(6).toString(), query.value(7).toString()});
     }
 
-    // The first table of each name, as Database::table() finds it.
-    QHash<QString, Table *> tablesByName;
-    for (Table *table : tables) {
-        if (!tablesByName.contains(table->name()))
-            tablesByName.insert(table->name(), table);
-    }
 
     for (Table *table : tables) {
         m_database->announcePrimaryKey(table);
@@ -184,7 +181,7 @@ void SchemaCatalog::createKeys()
             auto *key = new ForeignKey(name, table, table, ForeignKey::Unloaded());
             const QList<KeyColumnRow> rows = keyColumns.value(keyOf(table->name(), name));
             if (!rows.isEmpty())
-                key->m_referencedTable = tablesByName.value(rows.first().referencedTable);
+                key->setReferenced(rows.first().schema, rows.first().referencedSchema, rows.first().referencedTable);
             for (const KeyColumnRow &row : rows) {
                 auto *keyColumn = new ForeignKeyColumn(table->column(row.column), key);
                 keyColumn->setPosition(row.position);
