@@ -102,12 +102,13 @@ void Tablesmith::on_btConnect_clicked()
 
     if (!m_connection.isOpen()) {
         m_tableModel->endRefill();
-        appendLog(m_connection.lastError().text());
+        appendLog(connections.problem);
         ui->groupBox->setEnabled(false);
         return;
     }
 
     appendLog(tr("Connected to: %1").arg(host));
+    appendLog(encryptionLine(connections.encryption, settings.tls));
     ui->groupBox->setEnabled(true);
 
     const QStringList tables = m_connection.tables(QSql::Tables);
