@@ -1,8 +1,10 @@
 #include "app/tablesmith.h"
 #include "ui_tablesmith.h"
 
+#include "app/connectionsecuritydialog.h"
 #include "app/generationrun.h"
 #include "app/mysqlconnection.h"
+#include "app/projectmenu.h"
 #include "app/tableitem.h"
 #include "app/tablemodel.h"
 #include "app/usersettings.h"
@@ -56,6 +58,7 @@ Tablesmith::Tablesmith(QWidget *parent)
     ui->port->setText(form.port);
     restoreGeometry(settings.windowGeometry());
     m_readTableByTable->setChecked(settings.catalogReader() == GenerationRun::CatalogReader::PerTable);
+    m_tls = settings.tlsOptions();
 }
 
 Tablesmith::~Tablesmith()
@@ -90,6 +93,9 @@ void Tablesmith::on_btConnect_clicked()
     settings.password = ui->password->text();
     // Not a number: 0, which leaves the port to the client library.
     settings.port = ui->port->text().toInt(nullptr, 10);
+    settings.tls = m_tls;
+    if (!m_projectMenu->path().isEmpty())
+        settings.socket = m_project.connection.socket;
     const SchemaConnections connections = openSchemaConnections(settings);
     m_connection = connections.schema;
     m_infoSchema = connections.catalog;
@@ -114,6 +120,13 @@ void Tablesmith::on_btConnect_clicked()
     const QStringList tables = m_connection.tables(QSql::Tables);
     for (const QString &table : tables)
         m_tableItems.append(new TableItem(table));
+    if (!m_projectMenu->path().isEmpty()) {
+        const TableChoice choice = chooseTables(settings.schema, tables, m_project.tables);
+        for (TableItem *item : std::as_const(m_tableItems))
+            item->setChecked(choice.tables.contains(item->name()));
+        for (const QString &problem : choice.problems)
+            appendLog(problem);
+    }
     m_tableModel->endRefill();
 
     ui->listViewSource->setModel(m_tableModel);
@@ -147,6 +160,7 @@ void Tablesmith::on_btGenerate_clicked()
     switches.model = ui->chkModel->isChecked();
     switches.editor = ui->chkCustomEditor->isChecked();
     run.setSwitches(switches);
+    run.setKeepUnchanged(!m_projectMenu->path().isEmpty() && m_project.keepUnchanged);
     run.setForeignEntriesHandler([this, &log, &showLog](const QStringList &, int count) {
         // The question points to the lines above it.
         showLog();
@@ -170,6 +184,9 @@ void Tablesmith::createMenus()
     connect(outputFolder, &QAction::triggered, this, &Tablesmith::chooseOutputFolder);
     file->addSeparator();
     QAction *quit = file->addAction(tr("&Quit"));
+    m_projectMenu = new ProjectMenu(file, file->actions().constFirst(), this);
+    connect(m_projectMenu, &ProjectMenu::openRequested, this, &Tablesmith::openProject);
+    connect(m_projectMenu, &ProjectMenu::saveRequested, this, &Tablesmith::saveProject);
     quit->setObjectName(QStringLiteral("actionQuit"));
     quit->setShortcut(QKeySequence::Quit);
     connect(quit, &QAction::triggered, this, &QWidget::close);
@@ -186,6 +203,9 @@ void Tablesmith::createMenus()
         UserSettings().setCatalogReader(perTable ? GenerationRun::CatalogReader::PerTable
                                                  : GenerationRun::CatalogReader::SchemaWide);
     });
+    QAction *security = settings->addAction(tr("Connection &Security..."));
+    security->setObjectName(QStringLiteral("actionConnectionSecurity"));
+    connect(security, &QAction::triggered, this, &Tablesmith::editConnectionSecurity);
     layout()->setMenuBar(menuBar);
 }
 
@@ -194,13 +214,17 @@ void Tablesmith::chooseOutputFolder()
     const QString folder = QFileDialog::getExistingDirectory(this, tr("Output Folder"), outputFolder().path);
     if (folder.isEmpty())
         return;
-    UserSettings().setOutputFolder(folder);
+    // An open project keeps its own; saving it records the choice.
+    if (!m_projectMenu->path().isEmpty())
+        m_project.outputDirectory = folder;
+    else
+        UserSettings().setOutputFolder(folder);
     appendLog(tr("Output folder: %1").arg(QDir::toNativeSeparators(folder)));
 }
 
 Tablesmith::OutputFolder Tablesmith::outputFolder() const
 {
-    const QString chosen = UserSettings().outputFolder();
+    const QString chosen = m_projectMenu->path().isEmpty() ? UserSettings().outputFolder() : m_project.outputDirectory;
     if (!chosen.isEmpty())
         return {chosen, QString()};
     // Beside the executable where it may be written (a build tree), else in
@@ -252,4 +276,86 @@ bool Tablesmith::confirmRemoval(int count)
     box.exec();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     return box.clickedButton() == remove;
+}
+
+void Tablesmith::editConnectionSecurity()
+{
+    ConnectionSecurityDialog dialog(m_tls, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_tls = dialog.options();
+    UserSettings().setTlsOptions(m_tls);
+}
+
+void Tablesmith::openProject(const QString &path)
+{
+    const ProjectReading reading = readProject(path);
+    if (!reading.problems.isEmpty()) {
+        for (const QString &problem : reading.problems)
+            appendLog(problem);
+        appendLog(tr("Project not opened: %1").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    m_project = reading.project;
+    const ConnectionSettings &connection = m_project.connection;
+    ui->serverAddress->setText(connection.host);
+    ui->port->setText(QString::number(connection.port));
+    ui->userName->setText(connection.user);
+    ui->schema->setText(connection.schema);
+    m_tls = connection.tls;
+    ui->chkDao->setChecked(m_project.switches.dao);
+    ui->chkObject->setChecked(m_project.switches.object);
+    ui->chkModel->setChecked(m_project.switches.model);
+    ui->chkCustomEditor->setChecked(m_project.switches.editor);
+    {
+        // The project's choice, not the user's remembered one.
+        const QSignalBlocker quiet(m_readTableByTable);
+        m_readTableByTable->setChecked(m_project.catalogReader == GenerationRun::CatalogReader::PerTable);
+    }
+    m_projectMenu->setPath(path);
+    appendLog(tr("Project opened: %1; Connect ticks its tables").arg(QDir::toNativeSeparators(path)));
+}
+
+void Tablesmith::saveProject(const QString &path)
+{
+    Project project = m_project;
+    ConnectionSettings &connection = project.connection;
+    connection.host = ui->serverAddress->text();
+    connection.port = ui->port->text().toInt(nullptr, 10);
+    connection.user = ui->userName->text();
+    connection.schema = ui->schema->text();
+    connection.password.clear();
+    connection.tls = m_tls;
+    project.switches.dao = ui->chkDao->isChecked();
+    project.switches.object = ui->chkObject->isChecked();
+    project.switches.model = ui->chkModel->isChecked();
+    project.switches.editor = ui->chkCustomEditor->isChecked();
+    project.catalogReader = m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
+                                                            : GenerationRun::CatalogReader::SchemaWide;
+    project.outputDirectory = outputFolder().path;
+    // The ticks become the table list, unless the project's names and
+    // patterns pick the very same tables: then they stay, so that tables
+    // added later are picked up. Without ticks the project's list stays.
+    const QStringList ticked = m_tableModel->checkedTables();
+    if (!ticked.isEmpty()) {
+        QStringList all;
+        for (const TableItem *item : std::as_const(m_tableItems))
+            all.append(item->name());
+        const bool same = !m_projectMenu->path().isEmpty()
+                && chooseTables(connection.schema, all, m_project.tables).tables == ticked;
+        if (!same) {
+            project.tables = TableSelection();
+            project.tables.include = ticked;
+            // Sorted, for short diffs of a reviewed file.
+            project.tables.include.sort();
+        }
+    }
+    const QString problem = writeProject(path, project);
+    if (!problem.isEmpty()) {
+        appendLog(problem);
+        return;
+    }
+    m_project = readProject(path).project;
+    m_projectMenu->setPath(path);
+    appendLog(tr("Project saved: %1").arg(QDir::toNativeSeparators(path)));
 }

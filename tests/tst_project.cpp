@@ -5,8 +5,13 @@
 #include "support.h"
 
 #include "app/projectfile.h"
+#include "app/projectmenu.h"
 #include "app/tableselection.h"
+#include "app/tablemodel.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,6 +27,7 @@ private slots:
     void sameFiles_data();
     void sameFiles();
     void savedText();
+    void window();
 };
 
 void TestProject::tables_data()
@@ -195,6 +201,61 @@ void TestProject::savedText()
     QCOMPARE(reading.project.outputDirectory, project.outputDirectory);
     QCOMPARE(reading.project.tables.include, project.tables.include);
     QCOMPARE(reading.project.connection.password, QString());
+}
+
+// The window saves its form, switches and ticks as a project; the command line
+// runs it to the window's files; a window that opens it fills the form, names
+// it in its title and ticks its tables after Connect.
+void TestProject::window()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("shop.tablesmith.ini");
+    {
+        Tablesmith window;
+        fillForm(window, QStringLiteral("shop_a"));
+        click(window, "btConnect");
+        auto *model = qobject_cast<TableModel *>(child<QListView>(window, "listViewSource")->model());
+        QVERIFY(model);
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->index(row, 0).data().toString() != QLatin1String("product"))
+                model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole);
+        }
+        child<QCheckBox>(window, "chkModel")->setChecked(false);
+        emit window.findChild<ProjectMenu *>()->saveRequested(path);
+        QCOMPARE(logLines(window).constLast(), QStringLiteral("Project saved: ") + path);
+        QCOMPARE(window.windowTitle(), QStringLiteral("shop.tablesmith.ini - Tablesmith - generated code is overwritten on every run"));
+        click(window, "btGenerate");
+    }
+    const QString text = readText(path);
+    QVERIFY2(text.contains("\ntables = customer, invoice\n") && text.contains("\nonly = dao, object, editor\n")
+                     && !text.contains(TestServer::settings().password),
+             qPrintable(text));
+
+    CliOptions options;
+    options.environment.insert(QStringLiteral("MYSQL_PWD"), TestServer::settings().password);
+    const CliResult run = runCli({"--project", path, "-o", dir.path()}, options);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.describe()));
+    QCOMPARE(describeTree(dir.path()), describeTree(windowRoot()));
+
+    Tablesmith window;
+    emit window.findChild<ProjectMenu *>()->openRequested(path);
+    QCOMPARE(child<QLineEdit>(window, "schema")->text(), QStringLiteral("shop_a"));
+    QCOMPARE(child<QLineEdit>(window, "port")->text(), QString::number(TestServer::settings().port));
+    QVERIFY(!child<QCheckBox>(window, "chkModel")->isChecked());
+    QVERIFY(window.windowTitle().startsWith("shop.tablesmith.ini - "));
+    child<QLineEdit>(window, "password")->setText(TestServer::settings().password);
+    click(window, "btConnect");
+    auto *model = qobject_cast<TableModel *>(child<QListView>(window, "listViewSource")->model());
+    QStringList ticked = model->checkedTables();
+    ticked.sort();
+    QCOMPARE(ticked, (QStringList{"customer", "invoice"}));
+
+    // A faulty file is not opened: its lines are in the log, the form stays.
+    writeText(path, "[connection]\nschema = other\nfrobnicate = 1\n");
+    emit window.findChild<ProjectMenu *>()->openRequested(path);
+    QCOMPARE(logLines(window).mid(logLines(window).size() - 2),
+             (QStringList{path + ":3: unknown key \"frobnicate\" in [connection]", "Project not opened: " + path}));
+    QCOMPARE(child<QLineEdit>(window, "schema")->text(), QStringLiteral("shop_a"));
 }
 
 QTEST_MAIN(TestProject)

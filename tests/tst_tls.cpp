@@ -5,8 +5,13 @@
 
 #include "support.h"
 
+#include "app/connectionsecuritydialog.h"
 #include "app/tlsoptions.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,6 +23,8 @@ class TestTls : public QObject
 private slots:
     void cli_data();
     void cli();
+    void window_data();
+    void window();
 };
 
 namespace {
@@ -101,6 +108,67 @@ void TestTls::cli()
         QVERIFY2(!result.err.contains("requires an encrypted connection") || user == QLatin1String("tls_ssl"),
                  qPrintable(result.describe()));
     QCOMPARE(QFileInfo::exists(dir.filePath("code")), exitCode == 0);
+}
+
+void TestTls::window_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QStringList>("fields"); // sslCa, sslCert, sslKey (files of the CA's folder), sslVerifyServerCert
+    QTest::addColumn<QString>("says"); // the log after "Establishing connection to: 127.0.0.1", or the dialog's refusal
+    QTest::newRow("needs TLS") << "tls_ssl" << QStringList{"", "", "", ""}
+                               << "Access denied for user 'tls_ssl'@'127.0.0.1' (using password: YES) QMYSQL: Unable to "
+                                  "connect: the account requires an encrypted connection (TLS)";
+    QTest::newRow("CA") << "tls_ssl" << QStringList{"ca.pem", "", "", ""}
+                        << "Connected to: 127.0.0.1\nEncrypted connection: TLSv1.3, cipher TLS_AES_256_GCM_SHA384 (the "
+                           "server's certificate is signed by the given CA; its host name is not checked)";
+    QTest::newRow("wrong CA") << "tls_ssl" << QStringList{"other-ca.pem", "", "", "verify"}
+                              << "the server's certificate is not trusted: the given CA did not sign it (TLS/SSL error: "
+                                 "self-signed certificate in certificate chain QMYSQL: Unable to connect)";
+    QTest::newRow("client certificate") << "tls_x509" << QStringList{"ca.pem", "client-cert.pem", "client-key.pem", ""}
+                                        << "Connected to: 127.0.0.1\nEncrypted connection: TLSv1.3";
+    QTest::newRow("verify without CA") << "tls_ssl" << QStringList{"", "", "", "verify"}
+                                       << "Cannot use these settings: verifying the server's certificate needs a CA "
+                                          "file or directory.";
+}
+
+// Settings > Connection Security... as a user fills it; the settings are
+// remembered for the next start.
+void TestTls::window()
+{
+    QFETCH(QString, user);
+    QFETCH(QStringList, fields);
+    QFETCH(QString, says);
+    QString refusal;
+    {
+        Tablesmith window;
+        fillForm(window, QStringLiteral("shop_a"), user);
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<ConnectionSecurityDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            const char *names[] = {"sslCa", "sslCert", "sslKey"};
+            for (int i = 0; i < 3; ++i)
+                child<QLineEdit>(*dialog, names[i])->setText(fields.at(i).isEmpty() ? QString() : tlsFile(fields.at(i)));
+            child<QCheckBox>(*dialog, "sslVerifyServerCert")->setChecked(!fields.at(3).isEmpty());
+            dialog->accept();
+            if (dialog->isVisible()) {
+                refusal = child<QLabel>(*dialog, "sslProblem")->text();
+                dialog->reject();
+            }
+        });
+        window.findChild<QAction *>(QStringLiteral("actionConnectionSecurity"))->trigger();
+        if (!refusal.isEmpty()) {
+            QCOMPARE(refusal, says);
+            return;
+        }
+        click(window, "btConnect");
+        const QString log = logLines(window).join(QLatin1Char('\n'));
+        QVERIFY2(log.startsWith("Establishing connection to: 127.0.0.1\n" + says), qPrintable(log));
+    }
+    // The next start connects the same way.
+    Tablesmith again;
+    fillForm(again, QStringLiteral("shop_a"), user);
+    click(again, "btConnect");
+    QVERIFY(logLines(again).join(QLatin1Char('\n')).startsWith("Establishing connection to: 127.0.0.1\n" + says));
 }
 
 QTEST_MAIN(TestTls)
