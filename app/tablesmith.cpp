@@ -4,6 +4,7 @@
 #include "app/connectionsecuritydialog.h"
 #include "app/generationrun.h"
 #include "app/mysqlconnection.h"
+#include "app/passwordkeyring.h"
 #include "app/projectmenu.h"
 #include "app/tableitem.h"
 #include "app/tablemodel.h"
@@ -59,6 +60,8 @@ Tablesmith::Tablesmith(QWidget *parent)
     restoreGeometry(settings.windowGeometry());
     m_readTableByTable->setChecked(settings.catalogReader() == GenerationRun::CatalogReader::PerTable);
     m_tls = settings.tlsOptions();
+    m_rememberPassword->setChecked(settings.rememberPassword());
+    offerRememberedPassword();
 }
 
 Tablesmith::~Tablesmith()
@@ -115,6 +118,7 @@ void Tablesmith::on_btConnect_clicked()
 
     appendLog(tr("Connected to: %1").arg(host));
     appendLog(encryptionLine(connections.encryption, settings.tls));
+    rememberPassword();
     ui->groupBox->setEnabled(true);
 
     const QStringList tables = m_connection.tables(QSql::Tables);
@@ -206,6 +210,11 @@ void Tablesmith::createMenus()
     QAction *security = settings->addAction(tr("Connection &Security..."));
     security->setObjectName(QStringLiteral("actionConnectionSecurity"));
     connect(security, &QAction::triggered, this, &Tablesmith::editConnectionSecurity);
+    m_rememberPassword = settings->addAction(tr("Remember Password in the System &Keyring"));
+    m_rememberPassword->setObjectName(QStringLiteral("actionRememberPassword"));
+    m_rememberPassword->setCheckable(true);
+    connect(m_rememberPassword, &QAction::triggered, this, &Tablesmith::setRememberPassword);
+    connect(settings, &QMenu::aboutToShow, this, &Tablesmith::probeKeyring);
     layout()->setMenuBar(menuBar);
 }
 
@@ -314,6 +323,7 @@ void Tablesmith::openProject(const QString &path)
     }
     m_projectMenu->setPath(path);
     appendLog(tr("Project opened: %1; Connect ticks its tables").arg(QDir::toNativeSeparators(path)));
+    offerRememberedPassword();
 }
 
 void Tablesmith::saveProject(const QString &path)
@@ -358,4 +368,52 @@ void Tablesmith::saveProject(const QString &path)
     m_project = readProject(path).project;
     m_projectMenu->setPath(path);
     appendLog(tr("Project saved: %1").arg(QDir::toNativeSeparators(path)));
+}
+
+QString Tablesmith::keyringKey() const
+{
+    return PasswordKeyring::key(ui->userName->text(), ui->serverAddress->text(), ui->port->text().toInt(nullptr, 10));
+}
+
+void Tablesmith::probeKeyring()
+{
+    if (m_keyringProbed)
+        return;
+    m_keyringProbed = true;
+    const PasswordKeyring::Result result = PasswordKeyring::probe();
+    if (result.status == PasswordKeyring::Status::Done)
+        return;
+    m_rememberPassword->setChecked(false);
+    m_rememberPassword->setEnabled(false);
+    m_rememberPassword->setText(tr("Remember Password in the System Keyring (unavailable)"));
+    m_rememberPassword->setToolTip(tr("No system keyring answers (%1); the password is not stored anywhere.")
+                                           .arg(result.error));
+}
+
+void Tablesmith::setRememberPassword(bool remember)
+{
+    UserSettings().setRememberPassword(remember);
+    // Forgetting takes the stored password away at once.
+    if (!remember)
+        PasswordKeyring::remove(keyringKey());
+}
+
+void Tablesmith::offerRememberedPassword()
+{
+    if (!m_rememberPassword->isChecked() || ui->userName->text().isEmpty())
+        return;
+    const PasswordKeyring::Result result = PasswordKeyring::read(keyringKey());
+    if (result.status == PasswordKeyring::Status::Done)
+        ui->password->setText(result.password);
+    else if (result.status != PasswordKeyring::Status::NotFound)
+        appendLog(tr("The password could not be read from the system keyring: %1").arg(result.error));
+}
+
+void Tablesmith::rememberPassword()
+{
+    if (!m_rememberPassword->isChecked() || ui->password->text().isEmpty())
+        return;
+    const PasswordKeyring::Result result = PasswordKeyring::write(keyringKey(), ui->password->text());
+    if (result.status != PasswordKeyring::Status::Done)
+        appendLog(tr("The password could not be kept in the system keyring: %1").arg(result.error));
 }

@@ -61,6 +61,13 @@ private:
     // faults is used.
     void openProject(const QString &path);
     void saveProject(const QString &path);
+    // The keyring: asked whether it is there when the Settings menu first
+    // opens, read when the form names an account, written after a Connect.
+    void probeKeyring();
+    void setRememberPassword(bool remember);
+    void offerRememberedPassword();
+    void rememberPassword();
+    QString keyringKey() const;
 
     Ui::Tablesmith *ui;
     QSqlDatabase m_connection;
@@ -69,6 +76,8 @@ private:
     TableModel *m_tableModel;
     QAction *m_readTableByTable = nullptr;
     TlsOptions m_tls;
+    QAction *m_rememberPassword = nullptr;
+    bool m_keyringProbed = false;
     ProjectMenu *m_projectMenu = nullptr;
     // The open project (m_projectMenu names its file): what it holds beyond
     // the form.

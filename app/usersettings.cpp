@@ -95,3 +95,13 @@ void UserSettings::setRecentProjects(const QStringList &paths)
 {
     m_settings.setValue(QStringLiteral("projects/recent"), paths);
 }
+
+bool UserSettings::rememberPassword() const
+{
+    return m_settings.value(QStringLiteral("keyring/remember"), false).toBool();
+}
+
+void UserSettings::setRememberPassword(bool remember)
+{
+    m_settings.setValue(QStringLiteral("keyring/remember"), remember);
+}

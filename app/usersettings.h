@@ -44,6 +44,10 @@ public:
     TlsOptions tlsOptions() const;
     void setTlsOptions(const TlsOptions &options);
 
+    // Whether the window keeps the password in the system keyring.
+    bool rememberPassword() const;
+    void setRememberPassword(bool remember);
+
     // The projects opened or saved last, the latest first.
     QStringList recentProjects() const;
     void setRecentProjects(const QStringList &paths);
