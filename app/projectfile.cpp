@@ -26,13 +26,15 @@ QString pathIn(const QString &folder, const QString &path)
     return path.isEmpty() ? path : QDir::cleanPath(QDir(folder).absoluteFilePath(path));
 }
 
-// Relative where the path lies below the folder, as it stands otherwise.
+// Relative to the folder, so that a project moves with its repository;
+// absolute where the two meet only at the root (/etc/ssl/ca.pem).
 QString pathFrom(const QString &folder, const QString &path)
 {
     if (path.isEmpty())
         return path;
-    const QString relative = QDir(folder).relativeFilePath(QDir(folder).absoluteFilePath(path));
-    return relative.startsWith(QLatin1String("..")) ? QDir::cleanPath(QDir(folder).absoluteFilePath(path)) : relative;
+    const QString absolute = QDir::cleanPath(QDir(folder).absoluteFilePath(path));
+    const auto top = [](const QString &p) { return p.section(QLatin1Char('/'), 1, 1); };
+    return top(absolute) == top(QDir::cleanPath(folder)) ? QDir(folder).relativeFilePath(absolute) : absolute;
 }
 
 // One key of the file: how to take its value; returns an empty string or
