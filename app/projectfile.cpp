@@ -166,7 +166,11 @@ ProjectReading readProject(const QString &path)
     }
     const QString folder = QFileInfo(path).absolutePath();
     project.outputDirectory = folder;
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    QString text = QString::fromUtf8(file.readAll());
+    // Some editors begin a UTF-8 file with a byte order mark.
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    const QStringList lines = text.split(QLatin1Char('\n'));
     QString section;
     QStringList seen;
     for (int number = 1; number <= lines.size(); ++number) {

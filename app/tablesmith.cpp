@@ -188,13 +188,14 @@ void Tablesmith::createMenus()
     connect(outputFolder, &QAction::triggered, this, &Tablesmith::chooseOutputFolder);
     file->addSeparator();
     QAction *quit = file->addAction(tr("&Quit"));
-    m_projectMenu = new ProjectMenu(file, file->actions().constFirst(), this);
-    connect(m_projectMenu, &ProjectMenu::openRequested, this, &Tablesmith::openProject);
-    connect(m_projectMenu, &ProjectMenu::saveRequested, this, &Tablesmith::saveProject);
     quit->setObjectName(QStringLiteral("actionQuit"));
     quit->setShortcut(QKeySequence::Quit);
     connect(quit, &QAction::triggered, this, &QWidget::close);
     addAction(quit);
+    // Open, Save, Save As and the recent projects come first.
+    m_projectMenu = new ProjectMenu(file, outputFolder, this);
+    connect(m_projectMenu, &ProjectMenu::openRequested, this, &Tablesmith::openProject);
+    connect(m_projectMenu, &ProjectMenu::saveRequested, this, &Tablesmith::saveProject);
 
     QMenu *settings = menuBar->addMenu(tr("&Settings"));
     settings->setObjectName(QStringLiteral("menuSettings"));
