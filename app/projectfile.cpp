@@ -246,7 +246,9 @@ QByteArray projectText(const Project &project, const QString &folder)
             kinds.append(QLatin1String(kind));
     }
     const auto line = [](const char *key, const QString &value) {
-        return QLatin1String(key) + QStringLiteral(" = ") + value + QLatin1Char('\n');
+        // No trailing blank after an empty value.
+        return QLatin1String(key) + (value.isEmpty() ? QStringLiteral(" =") : QStringLiteral(" = ") + value)
+                + QLatin1Char('\n');
     };
     const auto flagText = [](bool on) { return on ? yes : no; };
     QString text = QStringLiteral(

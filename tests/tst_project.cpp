@@ -188,9 +188,9 @@ void TestProject::savedText()
     QCOMPARE(readText(path),
              QStringLiteral("# Tablesmith project: tablesmith-cli --project FILE runs it, File > Open Project... in the window.\n"
                             "# Paths are relative to this file's folder. The password is never kept here.\n"
-                            "\n[connection]\nhost = db.example.org\nport = 3306\nsocket = \nuser = reader\nschema = shop\n"
-                            "\n[tls]\nssl = no\nssl-ca = certs/ca.pem\nssl-capath = \nssl-cert = /etc/ssl/client.pem\n"
-                            "ssl-key = /etc/ssl/client.key\nssl-cipher = \nssl-verify-server-cert = yes\n"
+                            "\n[connection]\nhost = db.example.org\nport = 3306\nsocket =\nuser = reader\nschema = shop\n"
+                            "\n[tls]\nssl = no\nssl-ca = certs/ca.pem\nssl-capath =\nssl-cert = /etc/ssl/client.pem\n"
+                            "ssl-key = /etc/ssl/client.key\nssl-cipher =\nssl-verify-server-cert = yes\n"
                             "\n[generate]\n# Names and patterns (* and ?); empty: every table.\n"
                             "tables = customer, inv_*\nexclude = inv_tmp\nonly = dao, object, model\n"
                             "output = src/generated\ncatalog = schema\nkeep-unchanged = yes\n"));
