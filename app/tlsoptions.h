@@ -11,9 +11,9 @@
 // What the MySQL driver and client library we build against make of them
 // (tried against a MariaDB server):
 // - any of the options asks the client library for TLS, but it falls back to
-//   an unencrypted connection when the server offers no TLS (or over the unix
-//   socket); so every connection that asked for TLS is checked for a cipher
-//   after it opened and closed when it has none;
+//   an unencrypted connection when the server offers no TLS; so every
+//   connection that asked for TLS is checked for a cipher after it opened and
+//   closed when it has none;
 // - with a CA (file or directory) the server's certificate chain is verified;
 //   without one the server is not authenticated at all;
 // - the server's host name is never compared with its certificate: the driver
