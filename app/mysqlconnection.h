@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/tlsoptions.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
@@ -22,6 +24,9 @@ struct ConnectionSettings
     // Seconds that opening a connection may take, the server's greeting
     // included.
     int connectTimeout = 10;
+    // Any TLS option asks for an encrypted connection, and a connection
+    // that is not encrypted all the same is closed.
+    TlsOptions tls;
 };
 
 // Registers a QMYSQL connection under `connectionName` on `databaseName`
@@ -36,12 +41,18 @@ struct SchemaConnections
 {
     QSqlDatabase schema;
     QSqlDatabase catalog;
+    // Why the schema's connection is not open, one line: the driver's error,
+    // or the cause a TLS setting ran into where it can be told.
+    QString problem;
+    // What the server says of the schema's connection, once open.
+    ConnectionEncryption encryption;
 };
 
 // Opens the schema's connection and, once that is open, the catalogue's,
 // both within one connect timeout: a server that does not answer costs that
 // timeout once, not once per connection. When the schema's connection does
-// not open, the catalogue's is registered but not opened.
+// not open, the catalogue's is registered but not opened. A connection that
+// asked for TLS and is not encrypted is closed again.
 SchemaConnections openSchemaConnections(const ConnectionSettings &settings);
 
 // The names under which the schema and its catalogue are registered; the

@@ -1,8 +1,11 @@
 #include "app/tablesmith.h"
 #include "ui_tablesmith.h"
 
+#include "app/connectionsecuritydialog.h"
 #include "app/generationrun.h"
 #include "app/mysqlconnection.h"
+#include "app/passwordkeyring.h"
+#include "app/projectmenu.h"
 #include "app/tableitem.h"
 #include "app/tablemodel.h"
 #include "app/usersettings.h"
@@ -56,6 +59,9 @@ Tablesmith::Tablesmith(QWidget *parent)
     ui->port->setText(form.port);
     restoreGeometry(settings.windowGeometry());
     m_readTableByTable->setChecked(settings.catalogReader() == GenerationRun::CatalogReader::PerTable);
+    m_tls = settings.tlsOptions();
+    m_rememberPassword->setChecked(settings.rememberPassword());
+    offerRememberedPassword();
 }
 
 Tablesmith::~Tablesmith()
@@ -90,6 +96,9 @@ void Tablesmith::on_btConnect_clicked()
     settings.password = ui->password->text();
     // Not a number: 0, which leaves the port to the client library.
     settings.port = ui->port->text().toInt(nullptr, 10);
+    settings.tls = m_tls;
+    if (!m_projectMenu->path().isEmpty())
+        settings.socket = m_project.connection.socket;
     const SchemaConnections connections = openSchemaConnections(settings);
     m_connection = connections.schema;
     m_infoSchema = connections.catalog;
@@ -102,17 +111,26 @@ void Tablesmith::on_btConnect_clicked()
 
     if (!m_connection.isOpen()) {
         m_tableModel->endRefill();
-        appendLog(m_connection.lastError().text());
+        appendLog(connections.problem);
         ui->groupBox->setEnabled(false);
         return;
     }
 
     appendLog(tr("Connected to: %1").arg(host));
+    appendLog(encryptionLine(connections.encryption, settings.tls));
+    rememberPassword();
     ui->groupBox->setEnabled(true);
 
     const QStringList tables = m_connection.tables(QSql::Tables);
     for (const QString &table : tables)
         m_tableItems.append(new TableItem(table));
+    if (!m_projectMenu->path().isEmpty()) {
+        const TableChoice choice = chooseTables(settings.schema, tables, m_project.tables);
+        for (TableItem *item : std::as_const(m_tableItems))
+            item->setChecked(choice.tables.contains(item->name()));
+        for (const QString &problem : choice.problems)
+            appendLog(problem);
+    }
     m_tableModel->endRefill();
 
     ui->listViewSource->setModel(m_tableModel);
@@ -146,6 +164,7 @@ void Tablesmith::on_btGenerate_clicked()
     switches.model = ui->chkModel->isChecked();
     switches.editor = ui->chkCustomEditor->isChecked();
     run.setSwitches(switches);
+    run.setKeepUnchanged(!m_projectMenu->path().isEmpty() && m_project.keepUnchanged);
     run.setForeignEntriesHandler([this, &log, &showLog](const QStringList &, int count) {
         // The question points to the lines above it.
         showLog();
@@ -173,6 +192,10 @@ void Tablesmith::createMenus()
     quit->setShortcut(QKeySequence::Quit);
     connect(quit, &QAction::triggered, this, &QWidget::close);
     addAction(quit);
+    // Open, Save, Save As and the recent projects come first.
+    m_projectMenu = new ProjectMenu(file, outputFolder, this);
+    connect(m_projectMenu, &ProjectMenu::openRequested, this, &Tablesmith::openProject);
+    connect(m_projectMenu, &ProjectMenu::saveRequested, this, &Tablesmith::saveProject);
 
     QMenu *settings = menuBar->addMenu(tr("&Settings"));
     settings->setObjectName(QStringLiteral("menuSettings"));
@@ -185,6 +208,14 @@ void Tablesmith::createMenus()
         UserSettings().setCatalogReader(perTable ? GenerationRun::CatalogReader::PerTable
                                                  : GenerationRun::CatalogReader::SchemaWide);
     });
+    QAction *security = settings->addAction(tr("Connection &Security..."));
+    security->setObjectName(QStringLiteral("actionConnectionSecurity"));
+    connect(security, &QAction::triggered, this, &Tablesmith::editConnectionSecurity);
+    m_rememberPassword = settings->addAction(tr("Remember Password in the System &Keyring"));
+    m_rememberPassword->setObjectName(QStringLiteral("actionRememberPassword"));
+    m_rememberPassword->setCheckable(true);
+    connect(m_rememberPassword, &QAction::triggered, this, &Tablesmith::setRememberPassword);
+    connect(settings, &QMenu::aboutToShow, this, &Tablesmith::probeKeyring);
     layout()->setMenuBar(menuBar);
 }
 
@@ -193,13 +224,17 @@ void Tablesmith::chooseOutputFolder()
     const QString folder = QFileDialog::getExistingDirectory(this, tr("Output Folder"), outputFolder().path);
     if (folder.isEmpty())
         return;
-    UserSettings().setOutputFolder(folder);
+    // An open project keeps its own; saving it records the choice.
+    if (!m_projectMenu->path().isEmpty())
+        m_project.outputDirectory = folder;
+    else
+        UserSettings().setOutputFolder(folder);
     appendLog(tr("Output folder: %1").arg(QDir::toNativeSeparators(folder)));
 }
 
 Tablesmith::OutputFolder Tablesmith::outputFolder() const
 {
-    const QString chosen = UserSettings().outputFolder();
+    const QString chosen = m_projectMenu->path().isEmpty() ? UserSettings().outputFolder() : m_project.outputDirectory;
     if (!chosen.isEmpty())
         return {chosen, QString()};
     // Beside the executable where it may be written (a build tree), else in
@@ -251,4 +286,135 @@ bool Tablesmith::confirmRemoval(int count)
     box.exec();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     return box.clickedButton() == remove;
+}
+
+void Tablesmith::editConnectionSecurity()
+{
+    ConnectionSecurityDialog dialog(m_tls, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_tls = dialog.options();
+    UserSettings().setTlsOptions(m_tls);
+}
+
+void Tablesmith::openProject(const QString &path)
+{
+    const ProjectReading reading = readProject(path);
+    if (!reading.problems.isEmpty()) {
+        for (const QString &problem : reading.problems)
+            appendLog(problem);
+        appendLog(tr("Project not opened: %1").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    m_project = reading.project;
+    const ConnectionSettings &connection = m_project.connection;
+    ui->serverAddress->setText(connection.host);
+    ui->port->setText(QString::number(connection.port));
+    ui->userName->setText(connection.user);
+    ui->schema->setText(connection.schema);
+    m_tls = connection.tls;
+    ui->chkDao->setChecked(m_project.switches.dao);
+    ui->chkObject->setChecked(m_project.switches.object);
+    ui->chkModel->setChecked(m_project.switches.model);
+    ui->chkCustomEditor->setChecked(m_project.switches.editor);
+    {
+        // The project's choice, not the user's remembered one.
+        const QSignalBlocker quiet(m_readTableByTable);
+        m_readTableByTable->setChecked(m_project.catalogReader == GenerationRun::CatalogReader::PerTable);
+    }
+    m_projectMenu->setPath(path);
+    appendLog(tr("Project opened: %1; Connect ticks its tables").arg(QDir::toNativeSeparators(path)));
+    offerRememberedPassword();
+}
+
+void Tablesmith::saveProject(const QString &path)
+{
+    Project project = m_project;
+    ConnectionSettings &connection = project.connection;
+    connection.host = ui->serverAddress->text();
+    connection.port = ui->port->text().toInt(nullptr, 10);
+    connection.user = ui->userName->text();
+    connection.schema = ui->schema->text();
+    connection.password.clear();
+    connection.tls = m_tls;
+    project.switches.dao = ui->chkDao->isChecked();
+    project.switches.object = ui->chkObject->isChecked();
+    project.switches.model = ui->chkModel->isChecked();
+    project.switches.editor = ui->chkCustomEditor->isChecked();
+    project.catalogReader = m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
+                                                            : GenerationRun::CatalogReader::SchemaWide;
+    project.outputDirectory = outputFolder().path;
+    // The ticks become the table list, unless the project's names and
+    // patterns pick the very same tables: then they stay, so that tables
+    // added later are picked up. Without ticks the project's list stays.
+    const QStringList ticked = m_tableModel->checkedTables();
+    if (!ticked.isEmpty()) {
+        QStringList all;
+        for (const TableItem *item : std::as_const(m_tableItems))
+            all.append(item->name());
+        const bool same = !m_projectMenu->path().isEmpty()
+                && chooseTables(connection.schema, all, m_project.tables).tables == ticked;
+        if (!same) {
+            project.tables = TableSelection();
+            project.tables.include = ticked;
+            // Sorted, for short diffs of a reviewed file.
+            project.tables.include.sort();
+        }
+    }
+    const QString problem = writeProject(path, project);
+    if (!problem.isEmpty()) {
+        appendLog(problem);
+        return;
+    }
+    m_project = readProject(path).project;
+    m_projectMenu->setPath(path);
+    appendLog(tr("Project saved: %1").arg(QDir::toNativeSeparators(path)));
+}
+
+QString Tablesmith::keyringKey() const
+{
+    return PasswordKeyring::key(ui->userName->text(), ui->serverAddress->text(), ui->port->text().toInt(nullptr, 10));
+}
+
+void Tablesmith::probeKeyring()
+{
+    if (m_keyringProbed)
+        return;
+    m_keyringProbed = true;
+    const PasswordKeyring::Result result = PasswordKeyring::probe();
+    if (result.status == PasswordKeyring::Status::Done)
+        return;
+    m_rememberPassword->setChecked(false);
+    m_rememberPassword->setEnabled(false);
+    m_rememberPassword->setText(tr("Remember Password in the System Keyring (unavailable)"));
+    m_rememberPassword->setToolTip(tr("No system keyring answers (%1); the password is not stored anywhere.")
+                                           .arg(result.error));
+}
+
+void Tablesmith::setRememberPassword(bool remember)
+{
+    UserSettings().setRememberPassword(remember);
+    // Forgetting takes the stored password away at once.
+    if (!remember)
+        PasswordKeyring::remove(keyringKey());
+}
+
+void Tablesmith::offerRememberedPassword()
+{
+    if (!m_rememberPassword->isChecked() || ui->userName->text().isEmpty())
+        return;
+    const PasswordKeyring::Result result = PasswordKeyring::read(keyringKey());
+    if (result.status == PasswordKeyring::Status::Done)
+        ui->password->setText(result.password);
+    else if (result.status != PasswordKeyring::Status::NotFound)
+        appendLog(tr("The password could not be read from the system keyring: %1").arg(result.error));
+}
+
+void Tablesmith::rememberPassword()
+{
+    if (!m_rememberPassword->isChecked() || ui->password->text().isEmpty())
+        return;
+    const PasswordKeyring::Result result = PasswordKeyring::write(keyringKey(), ui->password->text());
+    if (result.status != PasswordKeyring::Status::Done)
+        appendLog(tr("The password could not be kept in the system keyring: %1").arg(result.error));
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/projectfile.h"
+#include "app/tlsoptions.h"
+
 #include <QList>
 #include <QSqlDatabase>
 #include <QWidget>
@@ -14,6 +17,7 @@ QT_BEGIN_NAMESPACE
 class QAction;
 QT_END_NAMESPACE
 
+class ProjectMenu;
 class TableItem;
 class TableModel;
 
@@ -51,6 +55,19 @@ private:
     // Asks whether an old output tree holding `count` entries the tool did
     // not write may be removed all the same.
     bool confirmRemoval(int count);
+    void editConnectionSecurity();
+    // A project fills the form, the switches and the security settings at
+    // once, and ticks its tables after Connect; nothing of a file with
+    // faults is used.
+    void openProject(const QString &path);
+    void saveProject(const QString &path);
+    // The keyring: asked whether it is there when the Settings menu first
+    // opens, read when the form names an account, written after a Connect.
+    void probeKeyring();
+    void setRememberPassword(bool remember);
+    void offerRememberedPassword();
+    void rememberPassword();
+    QString keyringKey() const;
 
     Ui::Tablesmith *ui;
     QSqlDatabase m_connection;
@@ -58,4 +75,11 @@ private:
     QList<TableItem *> m_tableItems;
     TableModel *m_tableModel;
     QAction *m_readTableByTable = nullptr;
+    TlsOptions m_tls;
+    QAction *m_rememberPassword = nullptr;
+    bool m_keyringProbed = false;
+    ProjectMenu *m_projectMenu = nullptr;
+    // The open project (m_projectMenu names its file): what it holds beyond
+    // the form.
+    Project m_project;
 };

@@ -61,3 +61,47 @@ void UserSettings::setCatalogReader(GenerationRun::CatalogReader reader)
     m_settings.setValue(QStringLiteral("catalog/reader"),
                         reader == GenerationRun::CatalogReader::PerTable ? perTable : QStringLiteral("schema"));
 }
+
+TlsOptions UserSettings::tlsOptions() const
+{
+    TlsOptions options;
+    options.required = m_settings.value(QStringLiteral("tls/ssl"), false).toBool();
+    options.ca = m_settings.value(QStringLiteral("tls/ssl-ca")).toString();
+    options.caPath = m_settings.value(QStringLiteral("tls/ssl-capath")).toString();
+    options.cert = m_settings.value(QStringLiteral("tls/ssl-cert")).toString();
+    options.key = m_settings.value(QStringLiteral("tls/ssl-key")).toString();
+    options.cipher = m_settings.value(QStringLiteral("tls/ssl-cipher")).toString();
+    options.verifyServerCert = m_settings.value(QStringLiteral("tls/ssl-verify-server-cert"), false).toBool();
+    return options;
+}
+
+void UserSettings::setTlsOptions(const TlsOptions &options)
+{
+    m_settings.setValue(QStringLiteral("tls/ssl"), options.required);
+    m_settings.setValue(QStringLiteral("tls/ssl-ca"), options.ca);
+    m_settings.setValue(QStringLiteral("tls/ssl-capath"), options.caPath);
+    m_settings.setValue(QStringLiteral("tls/ssl-cert"), options.cert);
+    m_settings.setValue(QStringLiteral("tls/ssl-key"), options.key);
+    m_settings.setValue(QStringLiteral("tls/ssl-cipher"), options.cipher);
+    m_settings.setValue(QStringLiteral("tls/ssl-verify-server-cert"), options.verifyServerCert);
+}
+
+QStringList UserSettings::recentProjects() const
+{
+    return m_settings.value(QStringLiteral("projects/recent")).toStringList();
+}
+
+void UserSettings::setRecentProjects(const QStringList &paths)
+{
+    m_settings.setValue(QStringLiteral("projects/recent"), paths);
+}
+
+bool UserSettings::rememberPassword() const
+{
+    return m_settings.value(QStringLiteral("keyring/remember"), false).toBool();
+}
+
+void UserSettings::setRememberPassword(bool remember)
+{
+    m_settings.setValue(QStringLiteral("keyring/remember"), remember);
+}

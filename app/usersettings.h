@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/generationrun.h"
+#include "app/tlsoptions.h"
 
 #include <QByteArray>
 #include <QSettings>
@@ -38,6 +39,18 @@ public:
     // queries.
     GenerationRun::CatalogReader catalogReader() const;
     void setCatalogReader(GenerationRun::CatalogReader reader);
+
+    // Settings > Connection Security...
+    TlsOptions tlsOptions() const;
+    void setTlsOptions(const TlsOptions &options);
+
+    // Whether the window keeps the password in the system keyring.
+    bool rememberPassword() const;
+    void setRememberPassword(bool remember);
+
+    // The projects opened or saved last, the latest first.
+    QStringList recentProjects() const;
+    void setRecentProjects(const QStringList &paths);
 
 private:
     QSettings m_settings;

@@ -34,7 +34,8 @@ const Settings &settings()
     static const Settings settings = [] {
         const QSettings env(qEnvironmentVariable("TABLESMITH_TEST_ENV"), QSettings::IniFormat);
         const Settings s{env.value("TEST_PORT").toInt(), env.value("TEST_SOCKET").toString(),
-                         env.value("TEST_USER").toString(), env.value("TEST_PASSWORD").toString()};
+                         env.value("TEST_USER").toString(), env.value("TEST_PASSWORD").toString(),
+                         env.value("TEST_TLS_DIR").toString()};
         if (s.port == 0)
             qFatal("the test server is not running (TABLESMITH_TEST_ENV)");
         return s;

@@ -21,6 +21,8 @@ struct Settings
 {
     int port = 0;
     QString socket, user, password;
+    // The server's throwaway CA and certificates (scripts/test-server).
+    QString tlsDir;
 };
 const Settings &settings();
 

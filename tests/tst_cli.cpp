@@ -51,6 +51,9 @@ void TestCli::parse_data()
     QTest::newRow("unknown kind") << QStringList{"-D", "s", "--only=dao,view"}
                                   << "unknown kind of class in --only: \"view\" (use dao, object, model, editor)";
     QTest::newRow("empty tables") << QStringList{"-D", "s", "--tables=,"} << "--tables needs at least one table name";
+    QTest::newRow("TLS file missing") << QStringList{"-D", "s", "--ssl-ca"} << "option --ssl-ca needs a value";
+    QTest::newRow("project file missing") << QStringList{"-D", "s", "--save-project"}
+                                          << "option --save-project needs a value";
     QTest::newRow("help needs no schema") << QStringList{"--help"} << "help";
     QTest::newRow("version needs no schema") << QStringList{"--version"} << "version";
 }

@@ -168,7 +168,9 @@ void TestWindow::connectTo()
     const qint64 elapsed = clock.elapsed();
     const QStringList lines = logLines(window);
     QCOMPARE(beforeTheWait, lines.mid(0, 1));
-    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.size(), connects ? 3 : 2);
+    if (connects)
+        QCOMPARE(lines.at(2), QStringLiteral("Unencrypted connection"));
     QCOMPARE(lines.at(0), QStringLiteral("Establishing connection to: ") + host);
     QVERIFY2(connects ? lines.at(1) == outcome : lines.at(1).contains(outcome), qPrintable(lines.at(1)));
     QCOMPARE(child(window, "groupBox")->isEnabled(), connects);

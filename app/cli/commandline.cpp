@@ -1,5 +1,9 @@
 #include "app/cli/commandline.h"
 
+#include "app/projectfile.h"
+
+#include <QDir>
+
 namespace {
 
 // One option with a value: "-x value", "-xvalue", "--long=value", "--long value".
@@ -76,6 +80,21 @@ QString parseSwitches(const QString &value, GenerationRun::Switches *switches)
     return QString();
 }
 
+// The field of the TLS option that takes a value, or null.
+QString *tlsOption(const QString &argument, TlsOptions *tls)
+{
+    const std::pair<const char *, QString *> options[] = {{"--ssl-ca", &tls->ca},
+                                                          {"--ssl-capath", &tls->caPath},
+                                                          {"--ssl-cert", &tls->cert},
+                                                          {"--ssl-key", &tls->key},
+                                                          {"--ssl-cipher", &tls->cipher}};
+    for (const auto &[name, field] : options) {
+        if (matches(argument, QString(), QLatin1String(name)))
+            return field;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 ParsedCommandLine parseCommandLine(const QStringList &arguments, const QString &environmentPassword)
@@ -84,6 +103,25 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const QString &
     CommandLineOptions &options = parsed.options;
     options.connection.password = environmentPassword;
     bool schemaGiven = false;
+
+    // A project gives the starting values, which the other options override
+    // wherever they stand.
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments.at(i).startsWith(QLatin1String("--project=")))
+            options.project = arguments.at(i).mid(int(qstrlen("--project=")));
+        else if (arguments.at(i) == QLatin1String("--project") && i + 1 < arguments.size())
+            options.project = arguments.at(i + 1);
+    }
+    if (!options.project.isEmpty()) {
+        const ProjectReading reading = readProject(options.project);
+        if (!reading.problems.isEmpty()) {
+            parsed.error = reading.problems.join(QLatin1Char('\n'));
+            return parsed;
+        }
+        applyProject(reading.project, &options);
+        options.connection.password = environmentPassword;
+        schemaGiven = true;
+    }
 
     ArgumentReader reader(arguments);
     auto missingValue = [&](const QString &option) {
@@ -107,6 +145,16 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const QString &
             options.check = true;
         } else if (argument == QLatin1String("--keep-unchanged")) {
             options.keepUnchanged = true;
+        } else if (argument == QLatin1String("--ssl")) {
+            options.connection.tls.required = true;
+        } else if (argument == QLatin1String("--ssl-verify-server-cert")) {
+            options.connection.tls.verifyServerCert = true;
+        } else if (QString *tlsValue = tlsOption(argument, &options.connection.tls)) {
+            const QString name = argument.section(QLatin1Char('='), 0, 0);
+            const QString value = reader.valueFor(argument, QString(), name);
+            if (value.isNull())
+                return missingValue(name);
+            *tlsValue = value;
         } else if (argument == QLatin1String("-p") || argument == QLatin1String("--password")) {
             // Without a value the password is asked for, never taken from
             // the next argument, as the mysql client does.
@@ -183,10 +231,25 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const QString &
             if (value.isNull())
                 return missingValue(QStringLiteral("--tables"));
             options.tables = splitList(value);
+            options.tablesOrigin.clear();
             if (options.tables.isEmpty()) {
                 parsed.error = QStringLiteral("--tables needs at least one table name");
                 return parsed;
             }
+        } else if (matches(argument, QString(), QStringLiteral("--exclude"))) {
+            const QString value = reader.valueFor(argument, QString(), QStringLiteral("--exclude"));
+            if (value.isNull())
+                return missingValue(QStringLiteral("--exclude"));
+            options.exclude = splitList(value);
+            options.excludeOrigin.clear();
+        } else if (matches(argument, QString(), QStringLiteral("--project"))) {
+            // Read before the other options.
+            if (reader.valueFor(argument, QString(), QStringLiteral("--project")).isEmpty())
+                return missingValue(QStringLiteral("--project"));
+        } else if (matches(argument, QString(), QStringLiteral("--save-project"))) {
+            options.saveProject = reader.valueFor(argument, QString(), QStringLiteral("--save-project"));
+            if (options.saveProject.isEmpty())
+                return missingValue(QStringLiteral("--save-project"));
         } else if (matches(argument, QString(), QStringLiteral("--catalog"))) {
             const QString value = reader.valueFor(argument, QString(), QStringLiteral("--catalog"));
             if (value.isNull())
@@ -234,10 +297,27 @@ QString usageText()
             "  -u, --user=USER        account name\n"
             "  -p, --password[=PASS]  password; without a value it is asked for on the\n"
             "                         terminal. MYSQL_PWD is used when neither is given\n"
-            "  -D, --schema=SCHEMA    the schema to read (required)\n"
+            "  -D, --schema=SCHEMA    the schema to read (required, or from --project)\n"
+            "      --ssl              require an encrypted connection (TLS); without a CA\n"
+            "                         the server's certificate is NOT verified\n"
+            "      --ssl-ca=FILE      CA certificates (PEM) that must have signed the\n"
+            "                         server's certificate chain\n"
+            "      --ssl-capath=DIR   the same from a directory prepared by openssl rehash\n"
+            "      --ssl-cert=FILE    client certificate (PEM), for REQUIRE X509 accounts\n"
+            "      --ssl-key=FILE     the client certificate's private key (PEM)\n"
+            "      --ssl-cipher=LIST  ciphers to offer: TLS 1.3 names (TLS_AES_128_GCM_SHA256)\n"
+            "                         for TLS 1.3, OpenSSL names for TLS 1.2\n"
+            "      --ssl-verify-server-cert  needs --ssl-ca or --ssl-capath, which verify\n"
+            "                         the chain; the server's host name is NOT compared\n"
+            "                         with its certificate (the MySQL driver cannot)\n"
+            "                         Each --ssl option requires TLS: a connection the\n"
+            "                         server does not encrypt is refused. The log names\n"
+            "                         the cipher used.\n"
             "      --read-timeout=S   seconds a silent server may take to answer before\n"
             "                         the query fails (default 60, 0: wait for ever)\n"
-            "      --tables=A,B,...   tables to generate (default: every base table)\n"
+            "      --tables=A,B,...   tables to generate, names or patterns with * and ?\n"
+            "                         (default: every base table)\n"
+            "      --exclude=A,B,...  leave out the tables these names or patterns match\n"
             "      --only=KINDS       any of dao,object,model,editor (default: all four)\n"
             "  -o, --output=DIR       directory that receives code/C++ (default: .)\n"
             "      --force            also remove what DIR/code holds besides generated files\n"
@@ -247,6 +327,10 @@ QString usageText()
             "                         new, changed or stale against the schema; exit 1 if any\n"
             "      --catalog=READER   schema: a few schema-wide catalogue queries (default)\n"
             "                         per-table: the catalogue queries table by table\n"
+            "      --project=FILE     take the settings of a project file (INI); the other\n"
+            "                         options given override them\n"
+            "      --save-project=FILE  write the settings of this command line as a\n"
+            "                         project (never the password) and exit\n"
             "  -v, --verbose          also print the developer lines of the schema reader\n"
             "      --timings          print the time of each phase on standard error\n"
             "      --version          print the version and exit\n"
@@ -254,5 +338,33 @@ QString usageText()
             "\n"
             "Exit status: 0 success (with --check: up to date), 1 connection, catalogue\n"
             "or write failure, an old tree with foreign files, or (--check) differences,\n"
-            "2 bad arguments or unknown table, 130/143 interrupted (DIR/code unchanged).\n");
+            "2 bad arguments, a faulty project, or a table name or pattern the schema\n"
+            "does not have, 130/143 interrupted (DIR/code unchanged).\n");
+}
+
+Project projectOf(const CommandLineOptions &options)
+{
+    Project project;
+    project.connection = options.connection;
+    project.connection.password.clear();
+    project.tables.include = options.tables;
+    project.tables.exclude = options.exclude;
+    project.switches = options.switches;
+    project.catalogReader = options.catalogReader;
+    project.outputDirectory = QDir(options.outputDirectory).absolutePath();
+    project.keepUnchanged = options.keepUnchanged;
+    return project;
+}
+
+void applyProject(const Project &project, CommandLineOptions *options)
+{
+    options->connection = project.connection;
+    options->tables = project.tables.include;
+    options->tablesOrigin = project.tables.includeOrigin;
+    options->exclude = project.tables.exclude;
+    options->excludeOrigin = project.tables.excludeOrigin;
+    options->switches = project.switches;
+    options->catalogReader = project.catalogReader;
+    options->outputDirectory = project.outputDirectory;
+    options->keepUnchanged = project.keepUnchanged;
 }

@@ -12,8 +12,17 @@ struct CommandLineOptions
     ConnectionSettings connection;
     // -p without a value: ask on the terminal.
     bool promptForPassword = false;
-    // Empty: every base table of the schema.
+    // Names and patterns (* and ?); empty: every base table. Less the
+    // tables that `exclude` matches.
     QStringList tables;
+    QStringList exclude;
+    // "FILE:LINE: " when the lists come from a project.
+    QString tablesOrigin;
+    QString excludeOrigin;
+    // --project: the file whose settings the other options override.
+    QString project;
+    // --save-project: write the options as a project instead of running.
+    QString saveProject;
     GenerationRun::Switches switches;
     GenerationRun::CatalogReader catalogReader = GenerationRun::CatalogReader::SchemaWide;
     QString outputDirectory = QStringLiteral(".");
@@ -33,7 +42,7 @@ struct CommandLineOptions
 struct ParsedCommandLine
 {
     CommandLineOptions options;
-    // Empty when the arguments are fine.
+    // Empty when the arguments are fine; one line each, for a project.
     QString error;
 };
 
@@ -44,3 +53,9 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments,
                                    const QString &environmentPassword = QString());
 
 QString usageText();
+
+struct Project;
+// The project that --save-project writes for these options, and the options
+// a project gives before the command line's own.
+Project projectOf(const CommandLineOptions &options);
+void applyProject(const Project &project, CommandLineOptions *options);

@@ -3,6 +3,7 @@
 #include "app/cli/passwordprompt.h"
 #include "app/generationrun.h"
 #include "app/mysqlconnection.h"
+#include "app/projectfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -54,7 +55,8 @@ int main(int argc, char **argv)
                                                       qEnvironmentVariable("MYSQL_PWD"));
     CommandLineOptions options = parsed.options;
     if (!parsed.error.isEmpty()) {
-        printLine(stderr, QStringLiteral("tablesmith-cli: ") + parsed.error);
+        for (const QString &line : parsed.error.split(QLatin1Char('\n')))
+            printLine(stderr, QStringLiteral("tablesmith-cli: ") + line);
         printLine(stderr, QStringLiteral("Try 'tablesmith-cli --help' for more information."));
         return BadArguments;
     }
@@ -67,8 +69,21 @@ int main(int argc, char **argv)
         return Success;
     }
 
+    if (!options.saveProject.isEmpty()) {
+        const QString problem = writeProject(options.saveProject, projectOf(options));
+        if (!problem.isEmpty())
+            return fail(Failure, problem);
+        printLine(stdout, QStringLiteral("Project written: %1").arg(options.saveProject));
+        return Success;
+    }
+
     g_verbose = options.verbose;
     qInstallMessageHandler(messageHandler);
+
+    // Before the password is asked for.
+    const QString tlsProblem = options.connection.tls.problem();
+    if (!tlsProblem.isEmpty())
+        return fail(BadArguments, QStringLiteral("TLS: ") + tlsProblem);
 
     if (options.promptForPassword) {
         bool ok = false;
@@ -83,23 +98,26 @@ int main(int argc, char **argv)
         const SchemaConnections connections = openSchemaConnections(settings);
         if (!connections.schema.isOpen())
             return fail(Failure, QStringLiteral("cannot connect to schema \"%1\" on %2: %3")
-                                         .arg(settings.schema, settings.host, connections.schema.lastError().text()));
+                                         .arg(settings.schema, settings.host, connections.problem));
         if (!connections.catalog.isOpen())
             return fail(Failure, QStringLiteral("cannot open information_schema on %1: %2")
                                          .arg(settings.host, connections.catalog.lastError().text()));
+        printLine(stdout, QStringLiteral("Connected to: %1").arg(settings.host));
+        printLine(stdout, encryptionLine(connections.encryption, settings.tls));
     }
-    printLine(stdout, QStringLiteral("Connected to: %1").arg(settings.host));
 
     const QStringList schemaTables = QSqlDatabase::database(schemaConnectionName()).tables(QSql::Tables);
-    QStringList chosen = schemaTables;
-    if (!options.tables.isEmpty()) {
-        for (const QString &table : std::as_const(options.tables)) {
-            if (!schemaTables.contains(table))
-                return fail(BadArguments, QStringLiteral("schema \"%1\" has no table \"%2\"")
-                                                  .arg(settings.schema, table));
-        }
-        chosen = options.tables;
-    }
+    TableSelection selection;
+    selection.include = options.tables;
+    selection.exclude = options.exclude;
+    selection.includeOrigin = options.tablesOrigin;
+    selection.excludeOrigin = options.excludeOrigin;
+    const TableChoice choice = chooseTables(settings.schema, schemaTables, selection);
+    for (const QString &problem : choice.problems)
+        fail(BadArguments, problem);
+    if (!choice.problems.isEmpty())
+        return BadArguments;
+    const QStringList &chosen = choice.tables;
 
     // The run creates the output directory, or says why it cannot.
     const QDir output(options.outputDirectory);

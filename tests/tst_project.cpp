@@ -1,0 +1,262 @@
+// Project files: what a table list of names and patterns picks, a faulty
+// project refused line by line before anything is written, and a project run
+// writing the very files of the same options given on the command line.
+
+#include "support.h"
+
+#include "app/projectfile.h"
+#include "app/projectmenu.h"
+#include "app/tableselection.h"
+#include "app/tablemodel.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestProject : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tables_data();
+    void tables();
+    void faulty_data();
+    void faulty();
+    void sameFiles_data();
+    void sameFiles();
+    void savedText();
+    void window();
+};
+
+void TestProject::tables_data()
+{
+    QTest::addColumn<QStringList>("include");
+    QTest::addColumn<QStringList>("exclude");
+    QTest::addColumn<QString>("expected"); // chosen tables | problems
+    QTest::newRow("everything") << QStringList() << QStringList() << "customer,inv_line,invoice,inv_tmp,Invoice2|";
+    QTest::newRow("names, schema order") << QStringList{"invoice", "customer"} << QStringList() << "customer,invoice|";
+    QTest::newRow("pattern") << QStringList{"inv_*"} << QStringList() << "inv_line,inv_tmp|";
+    QTest::newRow("? is one character") << QStringList{"inv_???"} << QStringList() << "inv_tmp|";
+    QTest::newRow("case-sensitive") << QStringList{"invoice*"} << QStringList() << "invoice|";
+    QTest::newRow("exclusion") << QStringList{"inv*"} << QStringList{"*_tmp", "Invoice2"} << "inv_line,invoice|";
+    QTest::newRow("exclusion alone") << QStringList() << QStringList{"inv_*"} << "customer,invoice,Invoice2|";
+    QTest::newRow("a dot is no wildcard") << QStringList{"inv.*"} << QStringList()
+                                          << "|at 3: no table of schema \"s\" matches \"inv.*\"";
+    QTest::newRow("unknown name") << QStringList{"customer", "nosuch"} << QStringList()
+                                  << "customer|at 3: schema \"s\" has no table \"nosuch\"";
+    QTest::newRow("pattern without match") << QStringList{"x*", "customer"} << QStringList{"zz*"}
+                                           << "customer|at 3: no table of schema \"s\" matches \"x*\"";
+}
+
+void TestProject::tables()
+{
+    QFETCH(QStringList, include);
+    QFETCH(QStringList, exclude);
+    QFETCH(QString, expected);
+    TableSelection selection;
+    selection.include = include;
+    selection.exclude = exclude;
+    selection.includeOrigin = QStringLiteral("at 3: ");
+    const TableChoice choice = chooseTables(QStringLiteral("s"), {"customer", "inv_line", "invoice", "inv_tmp", "Invoice2"},
+                                            selection);
+    QCOMPARE(choice.tables.join(QLatin1Char(',')) + QLatin1Char('|') + choice.problems.join(QLatin1Char(';')), expected);
+}
+
+void TestProject::faulty_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("says"); // on standard error, FILE for the project's path
+    const QByteArray head = "[connection]\nhost = 127.0.0.1\nport = " + QByteArray::number(TestServer::settings().port)
+            + "\nuser = " + TestServer::settings().user.toUtf8() + "\nschema = shop_a\n";
+    QTest::newRow("no such file") << QByteArray() << "tablesmith-cli: FILE: cannot read the project: No such file or directory\n";
+    QTest::newRow("unknown key") << head + "colour = blue\n" << "tablesmith-cli: FILE:6: unknown key \"colour\" in [connection]\n";
+    QTest::newRow("malformed line") << head + "[generate]\n\nonly dao\n"
+                                    << "tablesmith-cli: FILE:8: malformed line \"only dao\": expected key = value\n";
+    QTest::newRow("two faults, two lines")
+            << QByteArray("# comment\n[connection]\nschema = shop_a\n[paths]\nport = many\n")
+            << "tablesmith-cli: FILE:4: unknown section [paths] (use connection, tls, generate)\n"
+               "tablesmith-cli: FILE:5: unknown key \"port\" in [paths]\n";
+    QTest::newRow("key before a section") << QByteArray("schema = shop_a\n") << "FILE:1: key \"schema\" outside a section\n";
+    QTest::newRow("open section") << head + "[generate\n" << "FILE:6: malformed section line \"[generate\"\n";
+    QTest::newRow("bad port") << QByteArray("[connection]\r\nschema = s\r\nport = 3306x\r\n")
+                              << "FILE:3: invalid port \"3306x\": give a number from 1 to 65535\n";
+    QTest::newRow("twice") << head + "schema = shop_b\n" << "FILE:6: \"schema\" is given twice in [connection]\n";
+    QTest::newRow("a password") << head + "password = secret\n"
+                                << "FILE:6: a project never holds the password; give it with -p, MYSQL_PWD or the window\n";
+    QTest::newRow("bad kind") << head + "[generate]\nonly = dao, views\n"
+                              << "FILE:7: unknown kind of class \"views\" (use dao, object, model, editor)\n";
+    QTest::newRow("bad flag") << head + "[tls]\nssl = maybe\n" << "FILE:7: \"maybe\" is not yes or no\n";
+    QTest::newRow("no schema") << QByteArray("[connection]\nhost = db\n") << "FILE: the project names no schema ([connection] schema = ...)\n";
+    QTest::newRow("table the schema lacks") << head + "[generate]\n\ntables = customer, nosuch\n"
+                                            << "tablesmith-cli: FILE:8: schema \"shop_a\" has no table \"nosuch\"\n";
+    QTest::newRow("pattern without match")
+            << head + "[generate]\ntables = cust*, zz*, qq?\n"
+            << "tablesmith-cli: FILE:7: no table of schema \"shop_a\" matches \"zz*\"\n"
+               "tablesmith-cli: FILE:7: no table of schema \"shop_a\" matches \"qq?\"\n";
+}
+
+// Every fault is refused with exit status 2, one line each, and nothing is
+// written.
+void TestProject::faulty()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("p.tablesmith.ini");
+    if (!text.isEmpty())
+        writeText(path, text);
+    CliOptions options;
+    options.environment.insert(QStringLiteral("MYSQL_PWD"), TestServer::settings().password);
+    const CliResult result = runCli({"--project", path, "-o", dir.path()}, options);
+    QVERIFY2(result.exitCode == 2 && result.err.contains(QString(says).replace("FILE", path)), qPrintable(result.describe()));
+    QVERIFY(!QFileInfo::exists(dir.filePath("code")));
+}
+
+void TestProject::sameFiles_data()
+{
+    QTest::addColumn<QStringList>("options"); // given on the command line, then saved as the project
+    QTest::addColumn<QStringList>("overrides"); // given with --project, and to the plain run
+    QTest::newRow("defaults") << QStringList() << QStringList();
+    QTest::newRow("tables, kinds, reader") << QStringList{"--tables=inv*,c?stomer", "--exclude=*voice", "--only=dao,model",
+                                                          "--catalog=per-table", "--keep-unchanged"}
+                                           << QStringList();
+    QTest::newRow("overridden") << QStringList{"--tables=product", "--only=editor"}
+                                << QStringList{"--tables=invoice", "--only=object", "--exclude=nothing*"};
+    QTest::newRow("TLS") << QStringList{"-u", "tls_ssl", "--ssl-ca=" + TestServer::settings().tlsDir + "/ca.pem",
+                                        "--tables=customer"}
+                         << QStringList();
+}
+
+// The project written by --save-project runs to the same files as the
+// options it was saved from, from another working directory; options given
+// beside --project override the file's.
+void TestProject::sameFiles()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, overrides);
+    const TestServer::Settings &s = TestServer::settings();
+    QTemporaryDir dir;
+    CliOptions environment;
+    environment.environment.insert(QStringLiteral("MYSQL_PWD"), s.password);
+    const QStringList server{"-h", "127.0.0.1", "-P", QString::number(s.port), "-u", s.user, "-D", "shop_a"};
+
+    environment.workingDirectory = dir.path();
+    QDir(dir.path()).mkpath("plain");
+    const CliResult plain = runCli(server + options + overrides + QStringList{"-o", "plain"}, environment);
+    QVERIFY2(plain.exitCode == 0, qPrintable(plain.describe()));
+
+    QDir(dir.path()).mkpath("repo/generated");
+    const CliResult saved = runCli(server + options + QStringList{"-o", "repo/generated", "--save-project",
+                                                                  "repo/shop.tablesmith.ini"},
+                                   environment);
+    QVERIFY2(saved.exitCode == 0 && saved.out == "Project written: repo/shop.tablesmith.ini\n", qPrintable(saved.describe()));
+    const QString project = readText(dir.filePath("repo/shop.tablesmith.ini"));
+    QVERIFY2(project.contains("\noutput = generated\n") && !project.contains(s.password), qPrintable(project));
+
+    environment.workingDirectory = QDir::tempPath();
+    const CliResult run = runCli(QStringList{"--project", dir.filePath("repo/shop.tablesmith.ini")} + overrides, environment);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.describe()));
+    const QString expected = describeTree(dir.filePath("plain"));
+    QVERIFY(expected.contains("== file code/C++/"));
+    QCOMPARE(describeTree(dir.filePath("repo/generated")), expected);
+    QCOMPARE(masked(run.out, dir.filePath("repo/generated")), masked(plain.out, dir.filePath("plain")));
+}
+
+// The text a saved project has: every key, in a fixed order, paths below the
+// file's folder relative to it.
+void TestProject::savedText()
+{
+    QTemporaryDir dir;
+    Project project;
+    project.connection.host = QStringLiteral("db.example.org");
+    project.connection.user = QStringLiteral("reader");
+    project.connection.password = QStringLiteral("secret");
+    project.connection.schema = QStringLiteral("shop");
+    project.connection.tls.ca = dir.filePath("certs/ca.pem");
+    project.connection.tls.cert = QStringLiteral("/etc/ssl/client.pem");
+    project.connection.tls.key = QStringLiteral("/etc/ssl/client.key");
+    project.connection.tls.verifyServerCert = true;
+    project.tables.include = QStringList{"customer", "inv_*"};
+    project.tables.exclude = QStringList{"inv_tmp"};
+    project.switches.editor = false;
+    project.outputDirectory = dir.filePath("src/generated");
+    project.keepUnchanged = true;
+    const QString path = dir.filePath("shop.tablesmith.ini");
+    QCOMPARE(writeProject(path, project), QString());
+    QCOMPARE(readText(path),
+             QStringLiteral("# Tablesmith project: tablesmith-cli --project FILE runs it, File > Open Project... in the window.\n"
+                            "# Paths are relative to this file's folder. The password is never kept here.\n"
+                            "\n[connection]\nhost = db.example.org\nport = 3306\nsocket =\nuser = reader\nschema = shop\n"
+                            "\n[tls]\nssl = no\nssl-ca = certs/ca.pem\nssl-capath =\nssl-cert = /etc/ssl/client.pem\n"
+                            "ssl-key = /etc/ssl/client.key\nssl-cipher =\nssl-verify-server-cert = yes\n"
+                            "\n[generate]\n# Names and patterns (* and ?); empty: every table.\n"
+                            "tables = customer, inv_*\nexclude = inv_tmp\nonly = dao, object, model\n"
+                            "output = src/generated\ncatalog = schema\nkeep-unchanged = yes\n"));
+    // And back.
+    const ProjectReading reading = readProject(path);
+    QCOMPARE(reading.problems, QStringList());
+    QCOMPARE(reading.project.connection.tls, project.connection.tls);
+    QCOMPARE(reading.project.outputDirectory, project.outputDirectory);
+    QCOMPARE(reading.project.tables.include, project.tables.include);
+    QCOMPARE(reading.project.connection.password, QString());
+}
+
+// The window saves its form, switches and ticks as a project; the command line
+// runs it to the window's files; a window that opens it fills the form, names
+// it in its title and ticks its tables after Connect.
+void TestProject::window()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("shop.tablesmith.ini");
+    {
+        Tablesmith window;
+        fillForm(window, QStringLiteral("shop_a"));
+        click(window, "btConnect");
+        auto *model = qobject_cast<TableModel *>(child<QListView>(window, "listViewSource")->model());
+        QVERIFY(model);
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->index(row, 0).data().toString() != QLatin1String("product"))
+                model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole);
+        }
+        child<QCheckBox>(window, "chkModel")->setChecked(false);
+        emit window.findChild<ProjectMenu *>()->saveRequested(path);
+        QCOMPARE(logLines(window).constLast(), QStringLiteral("Project saved: ") + path);
+        QCOMPARE(window.windowTitle(), QStringLiteral("shop.tablesmith.ini - Tablesmith - generated code is overwritten on every run"));
+        click(window, "btGenerate");
+    }
+    const QString text = readText(path);
+    QVERIFY2(text.contains("\ntables = customer, invoice\n") && text.contains("\nonly = dao, object, editor\n")
+                     && !text.contains(TestServer::settings().password),
+             qPrintable(text));
+
+    CliOptions options;
+    options.environment.insert(QStringLiteral("MYSQL_PWD"), TestServer::settings().password);
+    const CliResult run = runCli({"--project", path, "-o", dir.path()}, options);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.describe()));
+    QCOMPARE(describeTree(dir.path()), describeTree(windowRoot()));
+
+    Tablesmith window;
+    emit window.findChild<ProjectMenu *>()->openRequested(path);
+    QCOMPARE(child<QLineEdit>(window, "schema")->text(), QStringLiteral("shop_a"));
+    QCOMPARE(child<QLineEdit>(window, "port")->text(), QString::number(TestServer::settings().port));
+    QVERIFY(!child<QCheckBox>(window, "chkModel")->isChecked());
+    QVERIFY(window.windowTitle().startsWith("shop.tablesmith.ini - "));
+    child<QLineEdit>(window, "password")->setText(TestServer::settings().password);
+    click(window, "btConnect");
+    auto *model = qobject_cast<TableModel *>(child<QListView>(window, "listViewSource")->model());
+    QStringList ticked = model->checkedTables();
+    ticked.sort();
+    QCOMPARE(ticked, (QStringList{"customer", "invoice"}));
+
+    // A faulty file is not opened: its lines are in the log, the form stays.
+    writeText(path, "[connection]\nschema = other\nfrobnicate = 1\n");
+    emit window.findChild<ProjectMenu *>()->openRequested(path);
+    QCOMPARE(logLines(window).mid(logLines(window).size() - 2),
+             (QStringList{path + ":3: unknown key \"frobnicate\" in [connection]", "Project not opened: " + path}));
+    QCOMPARE(child<QLineEdit>(window, "schema")->text(), QStringLiteral("shop_a"));
+}
+
+QTEST_MAIN(TestProject)
+#include "tst_project.moc"

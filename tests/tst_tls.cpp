@@ -1,0 +1,175 @@
+// Encrypted connections against the test server, which runs with a throwaway
+// CA (scripts/test-server): what each --ssl option gets from the driver, the
+// line that names the cipher, and one clear line for every refusal; and the
+// same through the window's Connection Security settings.
+
+#include "support.h"
+
+#include "app/connectionsecuritydialog.h"
+#include "app/tlsoptions.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestTls : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cli_data();
+    void cli();
+    void window_data();
+    void window();
+};
+
+namespace {
+
+QString tlsFile(const QString &name)
+{
+    return TestServer::settings().tlsDir + QLatin1Char('/') + name;
+}
+
+} // namespace
+
+void TestTls::cli_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says"); // on standard output when it connects, else on standard error
+    const QString ca = QStringLiteral("--ssl-ca=") + tlsFile("ca.pem");
+    const QString cert = QStringLiteral("--ssl-cert=") + tlsFile("client-cert.pem");
+    const QString key = QStringLiteral("--ssl-key=") + tlsFile("client-key.pem");
+    const QString verified = QStringLiteral("(the server's certificate is signed by the given CA; its host name is not "
+                                            "checked)");
+
+    QTest::newRow("plain") << "tablesmith" << QStringList() << 0 << "Connected to: 127.0.0.1\nUnencrypted connection\n";
+    QTest::newRow("REQUIRE SSL without TLS")
+            << "tls_ssl" << QStringList() << 1
+            << "cannot connect to schema \"shop_a\" on 127.0.0.1: Access denied for user 'tls_ssl'@'127.0.0.1' (using "
+               "password: YES) QMYSQL: Unable to connect: the account requires an encrypted connection (TLS)\n";
+    QTest::newRow("a wrong password is not blamed on TLS")
+            << "tls_wrong" << QStringList() << 1 << "(using password: YES) QMYSQL: Unable to connect\n";
+    QTest::newRow("--ssl-ca") << "tls_ssl" << QStringList{ca} << 0
+                              << "Connected to: 127.0.0.1\nEncrypted connection: TLSv1.3, cipher TLS_AES_256_GCM_SHA384 "
+                                 + verified + "\n";
+    QTest::newRow("--ssl-capath") << "tls_ssl" << QStringList{"--ssl-capath=" + tlsFile("capath")} << 0 << verified;
+    QTest::newRow("--ssl without a CA")
+            << "tls_ssl" << QStringList{"--ssl"} << 0
+            << "cipher TLS_AES_256_GCM_SHA384 (the server's certificate is not verified: no CA given)\n";
+    QTest::newRow("--ssl-cipher") << "tls_ssl" << QStringList{ca, "--ssl-cipher=TLS_AES_128_GCM_SHA256"} << 0
+                                  << "cipher TLS_AES_128_GCM_SHA256 ";
+    QTest::newRow("unknown cipher") << "tls_ssl" << QStringList{ca, "--ssl-cipher=NO-SUCH-CIPHER"} << 1
+                                    << ": the server and the client have no cipher of the list in common (TLS/SSL "
+                                       "error: no cipher match";
+    QTest::newRow("wrong CA, verify")
+            << "tls_ssl" << QStringList{"--ssl-ca=" + tlsFile("other-ca.pem"), "--ssl-verify-server-cert"} << 1
+            << "127.0.0.1: the server's certificate is not trusted: the given CA did not sign it (TLS/SSL error: "
+               "self-signed certificate in certificate chain";
+    QTest::newRow("verify without a CA") << "tls_ssl" << QStringList{"--ssl", "--ssl-verify-server-cert"} << 2
+                                         << "tablesmith-cli: TLS: verifying the server's certificate needs a CA file "
+                                            "or directory\n";
+    QTest::newRow("no such CA file") << "tls_ssl" << QStringList{"--ssl-ca=/nonexistent/ca.pem"} << 2
+                                     << "tablesmith-cli: TLS: the CA file \"/nonexistent/ca.pem\" does not exist\n";
+    QTest::newRow("key without certificate") << "tls_x509" << QStringList{ca, key} << 2
+                                             << "TLS: a client key needs its certificate\n";
+    QTest::newRow("X509 without certificate")
+            << "tls_x509" << QStringList{ca} << 1
+            << "Access denied for user 'tls_x509'@'127.0.0.1' (using password: YES) QMYSQL: Unable to connect (or the "
+               "account requires a client certificate)\n";
+    QTest::newRow("X509 with certificate") << "tls_x509" << QStringList{ca, cert, key} << 0 << verified;
+    QTest::newRow("key of another certificate")
+            << "tls_x509" << QStringList{ca, cert, "--ssl-key=" + tlsFile("other-ca-key.pem")} << 1
+            << "the client key does not belong to the client certificate";
+    QTest::newRow("not PEM") << "tls_ssl" << QStringList{"--ssl-ca=" + tlsFile("../env")} << 1
+                             << "TLS/SSL error";
+}
+
+void TestTls::cli()
+{
+    QFETCH(QString, user);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    const TestServer::Settings &s = TestServer::settings();
+    QTemporaryDir dir;
+    QStringList arguments = serverArguments("shop_a", user, user == QLatin1String("tls_wrong") ? "wrong" : s.password);
+    if (user == QLatin1String("tls_wrong"))
+        arguments[5] = QStringLiteral("tls_ssl");
+    const CliResult result = runCli(arguments + options + QStringList{"-o", dir.path(), "--only=dao"});
+    QVERIFY2(result.exitCode == exitCode && (exitCode == 0 ? result.out : result.err).contains(says),
+             qPrintable(result.describe()));
+    if (exitCode != 0)
+        QVERIFY2(!result.err.contains("requires an encrypted connection") || user == QLatin1String("tls_ssl"),
+                 qPrintable(result.describe()));
+    QCOMPARE(QFileInfo::exists(dir.filePath("code")), exitCode == 0);
+}
+
+void TestTls::window_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QStringList>("fields"); // sslCa, sslCert, sslKey (files of the CA's folder), sslVerifyServerCert
+    QTest::addColumn<QString>("says"); // the log after "Establishing connection to: 127.0.0.1", or the dialog's refusal
+    QTest::newRow("needs TLS") << "tls_ssl" << QStringList{"", "", "", ""}
+                               << "Access denied for user 'tls_ssl'@'127.0.0.1' (using password: YES) QMYSQL: Unable to "
+                                  "connect: the account requires an encrypted connection (TLS)";
+    QTest::newRow("CA") << "tls_ssl" << QStringList{"ca.pem", "", "", ""}
+                        << "Connected to: 127.0.0.1\nEncrypted connection: TLSv1.3, cipher TLS_AES_256_GCM_SHA384 (the "
+                           "server's certificate is signed by the given CA; its host name is not checked)";
+    QTest::newRow("wrong CA") << "tls_ssl" << QStringList{"other-ca.pem", "", "", "verify"}
+                              << "the server's certificate is not trusted: the given CA did not sign it (TLS/SSL error: "
+                                 "self-signed certificate in certificate chain QMYSQL: Unable to connect)";
+    QTest::newRow("client certificate") << "tls_x509" << QStringList{"ca.pem", "client-cert.pem", "client-key.pem", ""}
+                                        << "Connected to: 127.0.0.1\nEncrypted connection: TLSv1.3";
+    QTest::newRow("verify without CA") << "tls_ssl" << QStringList{"", "", "", "verify"}
+                                       << "Cannot use these settings: verifying the server's certificate needs a CA "
+                                          "file or directory.";
+}
+
+// Settings > Connection Security... as a user fills it; the settings are
+// remembered for the next start.
+void TestTls::window()
+{
+    QFETCH(QString, user);
+    QFETCH(QStringList, fields);
+    QFETCH(QString, says);
+    QString refusal;
+    {
+        Tablesmith window;
+        fillForm(window, QStringLiteral("shop_a"), user);
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<ConnectionSecurityDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            const char *names[] = {"sslCa", "sslCert", "sslKey"};
+            for (int i = 0; i < 3; ++i)
+                child<QLineEdit>(*dialog, names[i])->setText(fields.at(i).isEmpty() ? QString() : tlsFile(fields.at(i)));
+            child<QCheckBox>(*dialog, "sslVerifyServerCert")->setChecked(!fields.at(3).isEmpty());
+            dialog->accept();
+            if (dialog->isVisible()) {
+                refusal = child<QLabel>(*dialog, "sslProblem")->text();
+                dialog->reject();
+            }
+        });
+        window.findChild<QAction *>(QStringLiteral("actionConnectionSecurity"))->trigger();
+        if (!refusal.isEmpty()) {
+            QCOMPARE(refusal, says);
+            return;
+        }
+        click(window, "btConnect");
+        const QString log = logLines(window).join(QLatin1Char('\n'));
+        QVERIFY2(log.startsWith("Establishing connection to: 127.0.0.1\n" + says), qPrintable(log));
+    }
+    // The next start connects the same way.
+    Tablesmith again;
+    fillForm(again, QStringLiteral("shop_a"), user);
+    click(again, "btConnect");
+    QVERIFY(logLines(again).join(QLatin1Char('\n')).startsWith("Establishing connection to: 127.0.0.1\n" + says));
+}
+
+QTEST_MAIN(TestTls)
+#include "tst_tls.moc"
