@@ -63,10 +63,24 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
     m_checkedFiles = 0;
     m_outcome = Outcome::Completed;
     m_differences.clear();
+    m_generatedTexts.clear();
     m_timings = Timings();
     const bool completed = runSteps(schema, chosenTables);
     m_elapsed = clock.elapsed();
     return completed;
+}
+
+void GenerationRun::generateTable(TableObject *table, Generator *generator, const OutputTree &tree,
+                                  const Switches &switches, const mysql::LogSink &log)
+{
+    if (switches.dao)
+        generate<DAOGen>(table, generator, tree, log, QStringLiteral("Generating DAO class for table: %1"));
+    if (switches.object)
+        generate<ObjectGen>(table, generator, tree, log, QStringLiteral("Generating Object class for table: %1"));
+    if (switches.model)
+        generate<ModelGen>(table, generator, tree, log, QStringLiteral("Generating Model class for table: %1"));
+    if (switches.editor)
+        generate<EditorGen>(table, generator, tree, log, QStringLiteral("Generating Editor class for table: %1"));
 }
 
 bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTables)
@@ -137,6 +151,10 @@ bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTab
         }
         for (const QString &note : conventionNotes(chosenObjects, m_switches.object))
             m_errors(note);
+        if (m_codeModelHook && !m_codeModelHook(generator, chosenObjects)) {
+            ++m_failures;
+            return false;
+        }
         m_timings.codeModel = lap();
 
         if (m_mode == Mode::Write) {
@@ -151,24 +169,14 @@ bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTab
                 continue;
             if (interrupted())
                 return false;
-            if (m_switches.dao)
-                generate<DAOGen>(table, &generator, tree, m_log,
-                                 QStringLiteral("Generating DAO class for table: %1"));
-            if (m_switches.object)
-                generate<ObjectGen>(table, &generator, tree, m_log,
-                                    QStringLiteral("Generating Object class for table: %1"));
-            if (m_switches.model)
-                generate<ModelGen>(table, &generator, tree, m_log,
-                                   QStringLiteral("Generating Model class for table: %1"));
-            if (m_switches.editor)
-                generate<EditorGen>(table, &generator, tree, m_log,
-                                    QStringLiteral("Generating Editor class for table: %1"));
+            generateTable(table, &generator, tree, m_switches, m_log);
         }
         m_timings.files = lap();
     } // the code model goes before the schema it points into
     m_failures += tree.failureCount();
     if (m_mode == Mode::Check) {
         m_checkedFiles = int(tree.texts().size());
+        m_generatedTexts = tree.texts();
         compareWithDisk(tree.texts());
     } else if (interrupted()) {
         return false;

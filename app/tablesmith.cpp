@@ -2,15 +2,19 @@
 #include "ui_tablesmith.h"
 
 #include "app/generationrun.h"
+#include "app/inspectionpanel.h"
 #include "app/mysqlconnection.h"
 #include "app/tableitem.h"
 #include "app/tablemodel.h"
 #include "app/usersettings.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -20,6 +24,7 @@
 #include <QStandardPaths>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QUrl>
 
 #include <unistd.h>
 
@@ -46,6 +51,11 @@ Tablesmith::Tablesmith(QWidget *parent)
     connect(ui->btSelectAll, &QPushButton::clicked, m_tableModel, &TableModel::selectAll);
     connect(ui->btSelectNone, &QPushButton::clicked, m_tableModel, &TableModel::selectNone);
     connect(ui->tableFilter, &QLineEdit::textChanged, this, &Tablesmith::applyTableFilter);
+    m_inspection = new InspectionPanel(ui->textLog, ui->verticalLayout_3, m_tableModel, ui->listViewSource, this);
+    m_inspection->setSwitchesSource([this] { return switches(); });
+    m_inspection->setOutputRootSource([this] { return outputFolder().path; });
+    for (QCheckBox *box : {ui->chkDao, ui->chkObject, ui->chkModel, ui->chkCustomEditor})
+        connect(box, &QCheckBox::toggled, m_inspection, &InspectionPanel::switchesChanged);
     createMenus();
 
     const UserSettings settings;
@@ -56,6 +66,7 @@ Tablesmith::Tablesmith(QWidget *parent)
     ui->port->setText(form.port);
     restoreGeometry(settings.windowGeometry());
     m_readTableByTable->setChecked(settings.catalogReader() == GenerationRun::CatalogReader::PerTable);
+    m_keepUnchanged->setChecked(settings.keepUnchanged());
 }
 
 Tablesmith::~Tablesmith()
@@ -104,6 +115,7 @@ void Tablesmith::on_btConnect_clicked()
         m_tableModel->endRefill();
         appendLog(m_connection.lastError().text());
         ui->groupBox->setEnabled(false);
+        m_inspection->setDisconnected();
         return;
     }
 
@@ -117,6 +129,8 @@ void Tablesmith::on_btConnect_clicked()
 
     ui->listViewSource->setModel(m_tableModel);
     applyTableFilter();
+    m_inspection->setConnected(settings, m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
+                                                                         : GenerationRun::CatalogReader::SchemaWide);
 }
 
 void Tablesmith::on_btGenerate_clicked()
@@ -140,12 +154,8 @@ void Tablesmith::on_btGenerate_clicked()
     run.setOutputFolderNote(folder.note);
     run.setCatalogReader(m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
                                                          : GenerationRun::CatalogReader::SchemaWide);
-    GenerationRun::Switches switches;
-    switches.dao = ui->chkDao->isChecked();
-    switches.object = ui->chkObject->isChecked();
-    switches.model = ui->chkModel->isChecked();
-    switches.editor = ui->chkCustomEditor->isChecked();
-    run.setSwitches(switches);
+    run.setSwitches(switches());
+    run.setKeepUnchanged(m_keepUnchanged->isChecked());
     run.setForeignEntriesHandler([this, &log, &showLog](const QStringList &, int count) {
         // The question points to the lines above it.
         showLog();
@@ -156,6 +166,17 @@ void Tablesmith::on_btGenerate_clicked()
     run.run(ui->schema->text(), m_tableModel->checkedTables());
     showLog();
     appendLog(run.closingLine());
+    m_inspection->schemaMayHaveChanged();
+}
+
+GenerationRun::Switches Tablesmith::switches() const
+{
+    GenerationRun::Switches switches;
+    switches.dao = ui->chkDao->isChecked();
+    switches.object = ui->chkObject->isChecked();
+    switches.model = ui->chkModel->isChecked();
+    switches.editor = ui->chkCustomEditor->isChecked();
+    return switches;
 }
 
 void Tablesmith::createMenus()
@@ -167,6 +188,15 @@ void Tablesmith::createMenus()
     QAction *outputFolder = file->addAction(tr("&Output Folder..."));
     outputFolder->setObjectName(QStringLiteral("actionOutputFolder"));
     connect(outputFolder, &QAction::triggered, this, &Tablesmith::chooseOutputFolder);
+    QAction *openFolder = file->addAction(tr("Open Output &Folder"));
+    openFolder->setObjectName(QStringLiteral("actionOpenOutputFolder"));
+    connect(openFolder, &QAction::triggered, this, &Tablesmith::openOutputFolder);
+    QAction *compare = file->addAction(tr("&Compare with Output Folder"));
+    compare->setObjectName(QStringLiteral("actionCompare"));
+    connect(compare, &QAction::triggered, m_inspection, &InspectionPanel::compareWithOutputFolder);
+    QAction *exportDiagram = file->addAction(tr("&Export Diagram..."));
+    exportDiagram->setObjectName(QStringLiteral("actionExportDiagram"));
+    connect(exportDiagram, &QAction::triggered, m_inspection, &InspectionPanel::exportDiagram);
     file->addSeparator();
     QAction *quit = file->addAction(tr("&Quit"));
     quit->setObjectName(QStringLiteral("actionQuit"));
@@ -181,10 +211,17 @@ void Tablesmith::createMenus()
     m_readTableByTable->setCheckable(true);
     m_readTableByTable->setToolTip(tr("Read the catalogue with queries for each table (slow on large schemas) "
                                       "instead of a few queries for the whole schema; both give the same files"));
-    connect(m_readTableByTable, &QAction::toggled, this, [](bool perTable) {
-        UserSettings().setCatalogReader(perTable ? GenerationRun::CatalogReader::PerTable
-                                                 : GenerationRun::CatalogReader::SchemaWide);
+    connect(m_readTableByTable, &QAction::toggled, this, [this](bool perTable) {
+        const auto reader = perTable ? GenerationRun::CatalogReader::PerTable : GenerationRun::CatalogReader::SchemaWide;
+        UserSettings().setCatalogReader(reader);
+        m_inspection->setCatalogReader(reader);
     });
+    m_keepUnchanged = settings->addAction(tr("&Keep Unchanged Files"));
+    m_keepUnchanged->setObjectName(QStringLiteral("actionKeepUnchanged"));
+    m_keepUnchanged->setCheckable(true);
+    m_keepUnchanged->setToolTip(tr("Keep the files, with their modification times, whose text changes only in "
+                                   "the banner's date"));
+    connect(m_keepUnchanged, &QAction::toggled, this, [](bool keep) { UserSettings().setKeepUnchanged(keep); });
     layout()->setMenuBar(menuBar);
 }
 
@@ -214,6 +251,18 @@ Tablesmith::OutputFolder Tablesmith::outputFolder() const
             tr("the program's folder %1 cannot be written to").arg(QDir::toNativeSeparators(beside))};
 }
 
+void Tablesmith::openOutputFolder()
+{
+    // The generated tree when there is one, else the folder that will hold it.
+    const QString root = outputFolder().path;
+    const QString code = root + QStringLiteral("/code");
+    const QString target = QFileInfo(code).isDir() ? code : root;
+    if (!QFileInfo(target).isDir())
+        appendLog(tr("The output folder %1 does not exist yet: Generate creates it.").arg(QDir::toNativeSeparators(root)));
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(target)))
+        appendLog(tr("Cannot open %1: no file manager answered.").arg(QDir::toNativeSeparators(target)));
+}
+
 void Tablesmith::applyTableFilter()
 {
     m_tableModel->setFilterText(ui->tableFilter->text());
@@ -221,6 +270,7 @@ void Tablesmith::applyTableFilter()
         return;
     for (int row = 0; row < m_tableModel->rowCount(); ++row)
         ui->listViewSource->setRowHidden(row, !m_tableModel->isShown(row));
+    m_inspection->tablesChanged();
 }
 
 void Tablesmith::saveForm() const

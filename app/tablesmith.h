@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/generationrun.h"
+
 #include <QList>
 #include <QSqlDatabase>
 #include <QWidget>
@@ -14,6 +16,7 @@ QT_BEGIN_NAMESPACE
 class QAction;
 QT_END_NAMESPACE
 
+class InspectionPanel;
 class TableItem;
 class TableModel;
 
@@ -46,6 +49,8 @@ private:
     void chooseOutputFolder();
     OutputFolder outputFolder() const;
     void applyTableFilter();
+    void openOutputFolder();
+    GenerationRun::Switches switches() const;
     void saveForm() const;
     void appendLog(const QString &line);
     // Asks whether an old output tree holding `count` entries the tool did
@@ -58,4 +63,6 @@ private:
     QList<TableItem *> m_tableItems;
     TableModel *m_tableModel;
     QAction *m_readTableByTable = nullptr;
+    QAction *m_keepUnchanged = nullptr;
+    InspectionPanel *m_inspection = nullptr;
 };

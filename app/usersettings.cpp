@@ -61,3 +61,13 @@ void UserSettings::setCatalogReader(GenerationRun::CatalogReader reader)
     m_settings.setValue(QStringLiteral("catalog/reader"),
                         reader == GenerationRun::CatalogReader::PerTable ? perTable : QStringLiteral("schema"));
 }
+
+bool UserSettings::keepUnchanged() const
+{
+    return m_settings.value(QStringLiteral("generate/keepUnchanged"), false).toBool();
+}
+
+void UserSettings::setKeepUnchanged(bool keep)
+{
+    m_settings.setValue(QStringLiteral("generate/keepUnchanged"), keep);
+}

@@ -39,6 +39,11 @@ public:
     GenerationRun::CatalogReader catalogReader() const;
     void setCatalogReader(GenerationRun::CatalogReader reader);
 
+    // Whether Generate keeps the files whose text changes only in the
+    // banner's date; off unless the user turned it on.
+    bool keepUnchanged() const;
+    void setKeepUnchanged(bool keep);
+
 private:
     QSettings m_settings;
 };

@@ -1,8 +1,12 @@
 #include "app/cli/commandline.h"
+#include "app/cli/diagramfile.h"
 #include "app/cli/interruption.h"
 #include "app/cli/passwordprompt.h"
 #include "app/generationrun.h"
 #include "app/mysqlconnection.h"
+#include "codemodel/relationdiagram.h"
+#include "codemodel/tableobject.h"
+#include "mysql/table.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -77,6 +81,11 @@ int main(int argc, char **argv)
             return fail(BadArguments, QStringLiteral("no password could be read"));
     }
 
+    // An unwritable diagram file stops the run before anything is written.
+    QString diagramError;
+    if (!options.diagramFile.isEmpty() && !canWriteDiagramFile(options.diagramFile, &diagramError))
+        return fail(Failure, QStringLiteral("cannot write the diagram %1: %2").arg(options.diagramFile, diagramError));
+
     const ConnectionSettings &settings = options.connection;
     printLine(stdout, QStringLiteral("Establishing connection to: %1").arg(settings.host));
     {
@@ -117,6 +126,24 @@ int main(int argc, char **argv)
     run.setForeignEntriesHandler([&options](const QStringList &, int) { return options.force; });
     run.setStagingObserver([](const QString &) { Interruption::deferFromNowOn(); });
     run.setInterruptCheck(&Interruption::requested);
+    if (!options.diagramFile.isEmpty()) {
+        run.setCodeModelHook([&](const Generator &generator, const QList<TableObject *> &chosenObjects) {
+            QStringList names;
+            for (const TableObject *table : chosenObjects)
+                names.append(table->table()->name());
+            const RelationDiagram diagram = relationDiagram(generator, names, options.switches.object);
+            if (!writeDiagramFile(options.diagramFile, diagram, &diagramError)) {
+                printLine(stderr, QStringLiteral("tablesmith-cli: cannot write the diagram %1: %2")
+                                          .arg(options.diagramFile, diagramError));
+                return false;
+            }
+            printLine(stdout, QStringLiteral("Relation diagram of %1 tables and %2 relations written to: %3")
+                                      .arg(diagram.tableCount)
+                                      .arg(diagram.relationCount)
+                                      .arg(options.diagramFile));
+            return true;
+        });
+    }
     run.run(settings.schema, chosen);
 
     if (run.outcome() == GenerationRun::Outcome::Interrupted) {
@@ -128,6 +155,8 @@ int main(int argc, char **argv)
         printLine(run.problemCount() > 0 ? stderr : stdout, run.closingLine());
         return status;
     };
+    if (!diagramError.isEmpty())
+        return finish(Failure);
     if (run.outcome() == GenerationRun::Outcome::Refused)
         return finish(fail(Failure, QStringLiteral("%1 holds files Tablesmith did not write; nothing was removed or "
                                                    "written (--force removes them)").arg(code)));
