@@ -36,8 +36,11 @@ void describe(const QObject *object, int depth, QString *text)
 {
     for (const QObject *child : object->children()) {
         const QString name = child->objectName();
-        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) || name.startsWith(QLatin1String("_q_")))
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) || name.startsWith(QLatin1String("_q_"))) {
+            // Named widgets inside Qt's own (a tab's page) still count.
+            describe(child, depth, text);
             continue;
+        }
         QString line = QString(depth * 2, QLatin1Char(' ')) + QLatin1String(child->metaObject()->className())
                 + QLatin1Char(' ') + name;
         if (auto *layout = qobject_cast<const QLayout *>(child)) {
