@@ -88,6 +88,13 @@ void CompareView::setResult(const ComparisonResult &result)
         if (!line.startsWith(QLatin1String("Note: ")))
             status.append(line);
     }
+    // The first changed file's diff shows at once.
+    for (int row = 0; row < result.differences.size(); ++row) {
+        if (result.differences.at(row).startsWith(QLatin1String("changed: "))) {
+            m_list->setCurrentRow(row);
+            break;
+        }
+    }
     if (result.completed) {
         status.append(result.closingLine);
         if (result.differences.isEmpty())

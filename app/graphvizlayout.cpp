@@ -70,6 +70,10 @@ QByteArray layoutAsSvg(const QString &dot, QString *error)
     }
     agclose(graph);
     gvFreeContext(context);
+    // An error Graphviz recovers from (a label it cannot read, drawn as
+    // plain text instead) still leaves a wrong drawing.
+    if (failure.isEmpty() && !messages().isEmpty())
+        failure = QStringLiteral("Graphviz reported an error");
     if (!failure.isEmpty())
         return fail(failure);
     agseterrf(previousHandler);

@@ -15,6 +15,7 @@
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QSaveFile>
+#include <QShortcut>
 #include <QTimer>
 
 InspectionPanel::InspectionPanel(QPlainTextEdit *log, QBoxLayout *layout, TableModel *tables, QListView *list,
@@ -40,6 +41,13 @@ InspectionPanel::InspectionPanel(QPlainTextEdit *log, QBoxLayout *layout, TableM
     m_diagram->setObjectName(QStringLiteral("relationsView"));
     m_preview->setObjectName(QStringLiteral("previewView"));
     m_compare->setObjectName(QStringLiteral("compareView"));
+
+    // Ctrl+1 to Ctrl+4 show the tabs.
+    for (int tab = 0; tab < count(); ++tab) {
+        auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + tab)), this);
+        connect(shortcut, &QShortcut::activated, this, [this, tab] { setCurrentIndex(tab); });
+        setTabToolTip(tab, tr("Ctrl+%1").arg(tab + 1));
+    }
 
     // Ticking through a list redraws once, not once per tick.
     m_diagramTimer->setSingleShot(true);

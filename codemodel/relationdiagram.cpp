@@ -78,9 +78,12 @@ QString tableLabel(const TableObject *table, bool marked)
             marks.append(QStringLiteral("PK"));
         if (foreign.contains(column))
             marks.append(QStringLiteral("FK"));
-        label += QStringLiteral("<tr><td align=\"left\"><font color=\"#8a5a00\">%1</font></td>"
-                                "<td align=\"left\">%2</td></tr>")
-                         .arg(marks.join(QLatin1Char(' ')), html(column->name()));
+        // Graphviz refuses an empty font element, and then the whole label.
+        const QString mark = marks.isEmpty() ? QString()
+                                             : QStringLiteral("<font color=\"#8a5a00\">%1</font>")
+                                                       .arg(marks.join(QLatin1Char(' ')));
+        label += QStringLiteral("<tr><td align=\"left\">%1</td><td align=\"left\">%2</td></tr>")
+                         .arg(mark, html(column->name()));
     }
     label += QStringLiteral("</table>>");
     return label;
