@@ -61,6 +61,7 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
     m_fieldTypeErrors = 0;
     m_writtenFiles = 0;
     m_checkedFiles = 0;
+    m_stoppedBeforeFiles = false;
     m_outcome = Outcome::Completed;
     m_differences.clear();
     m_generatedTexts.clear();
@@ -153,6 +154,7 @@ bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTab
             m_errors(note);
         if (m_codeModelHook && !m_codeModelHook(generator, chosenObjects)) {
             ++m_failures;
+            m_stoppedBeforeFiles = true;
             return false;
         }
         m_timings.codeModel = lap();
@@ -234,6 +236,8 @@ QString GenerationRun::closingLine() const
     const auto files = [](qsizetype count) {
         return count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count);
     };
+    if (m_mode == Mode::Check && m_stoppedBeforeFiles)
+        return QStringLiteral("%1: nothing was checked against %2.").arg(head, code());
     if (m_mode == Mode::Check) {
         return QStringLiteral("%1: %2 checked against %3, %4.")
                 .arg(head, files(m_checkedFiles), code(),

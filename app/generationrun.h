@@ -156,6 +156,7 @@ private:
     int m_fieldTypeErrors = 0;
     int m_writtenFiles = 0;
     int m_checkedFiles = 0;
+    bool m_stoppedBeforeFiles = false;
     qint64 m_elapsed = 0;
     QStringList m_differences;
     QMap<QString, QString> m_generatedTexts;

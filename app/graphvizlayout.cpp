@@ -80,3 +80,13 @@ QByteArray layoutAsSvg(const QString &dot, QString *error)
     agseterr(previousLevel);
     return svg;
 }
+
+QString tooLargeToLayOut(int tables)
+{
+    if (tables <= maxLaidOutTables)
+        return QString();
+    return QStringLiteral("%1 tables (with the linked ones) are more than a diagram lays out in reasonable time "
+                          "(at most %2): choose fewer tables")
+            .arg(tables)
+            .arg(maxLaidOutTables);
+}

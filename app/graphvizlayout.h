@@ -8,3 +8,10 @@
 // an empty array and sets `error` when Graphviz cannot read or lay out the
 // graph, or when its layout or SVG plugin is missing.
 QByteArray layoutAsSvg(const QString &dot, QString *error);
+
+// Graphviz's layout time grows much faster than the graph: some 300 boxes
+// take a second, 500 several minutes. Larger diagrams are not laid out.
+constexpr int maxLaidOutTables = 300;
+// Why a diagram of `tables` boxes is not laid out; empty when it is small
+// enough.
+QString tooLargeToLayOut(int tables);

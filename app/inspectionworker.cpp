@@ -126,8 +126,11 @@ DiagramResult InspectionWorker::diagram(const QStringList &shown, bool withEntit
     result.notes = diagram.notes;
     result.tableCount = diagram.tableCount;
     result.relationCount = diagram.relationCount;
-    if (diagram.tableCount > 0)
+    result.error = tooLargeToLayOut(diagram.tableCount + diagram.fadedCount);
+    if (result.error.isEmpty() && diagram.tableCount > 0)
         result.svg = layoutAsSvg(diagram.dot, &result.error);
+    else if (!result.error.isEmpty())
+        result.error += QStringLiteral(" with the ticks or the filter.");
     if (result.error.isEmpty())
         result.error = m_loadError;
     return result;

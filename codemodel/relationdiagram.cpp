@@ -180,6 +180,7 @@ RelationDiagram relationDiagram(const Generator &generator, const QStringList &s
             }
         }
     }
+    diagram.fadedCount = int(faded.size());
     for (const TableObject *table : std::as_const(faded)) {
         lines << QStringLiteral("  %1 [id=%2, class=\"linked\", shape=box, style=\"dashed,rounded\", color=\"#a8b0b8\", "
                                 "fontcolor=\"#8a949e\", label=%1, tooltip=\"not ticked: no files are generated\"];")

@@ -19,6 +19,7 @@ struct RelationDiagram
     // ("t" and the table's place in the code model).
     QHash<QString, QString> notes;
     int tableCount = 0;
+    int fadedCount = 0;
     int relationCount = 0;
 };
 

@@ -37,6 +37,11 @@ bool writeDiagramFile(const QString &path, const RelationDiagram &diagram, QStri
 {
     QByteArray data = diagram.dot.toUtf8();
     if (isSvg(path)) {
+        *error = tooLargeToLayOut(diagram.tableCount + diagram.fadedCount);
+        if (!error->isEmpty()) {
+            *error += QStringLiteral(", or write a .dot file");
+            return false;
+        }
         data = layoutAsSvg(diagram.dot, error);
         if (data.isEmpty())
             return false;
