@@ -7,6 +7,7 @@
 
 #include "app/codepreview.h"
 #include "app/compareview.h"
+#include "app/diagramview.h"
 #include "app/graphvizlayout.h"
 #include "app/inspectionpanel.h"
 #include "app/inspectionservice.h"
@@ -20,6 +21,8 @@
 
 #include <QAction>
 #include <QDirIterator>
+#include <QImage>
+#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QRegularExpression>
@@ -154,6 +157,7 @@ private slots:
     void diagram_data();
     void diagram();
     void diagramOfEveryTable();
+    void relationsFollowTicksAndFilter();
     void previewEqualsGenerate();
     void compareEqualsCheck();
 
@@ -297,6 +301,49 @@ void TestInspect::diagramOfEveryTable()
     QCOMPARE(svg.count(QLatin1String("class=\"node ")), tables.size());
     QCOMPARE(svg.count(QLatin1String("class=\"edge ")), relations.size());
     QVERIFY2(QFileInfo(dir.filePath("code/C++/dao/hubdao.h")).isFile(), qPrintable(result.describe()));
+}
+
+void TestInspect::relationsFollowTicksAndFilter()
+{
+    Tablesmith window;
+    window.show();
+    fillForm(window, QStringLiteral("lk_links"));
+    click(window, "btConnect");
+    auto *panel = child<InspectionPanel>(window, "viewTabs");
+    auto *view = panel->diagramView();
+    panel->setCurrentWidget(view);
+    QVERIFY(!view->hasDiagram());
+    child<QLineEdit>(window, "tableFilter")->setText(QStringLiteral("SPOKE_"));
+    click(window, "btSelectAll");
+    QTRY_VERIFY(panel->service()->isBusy());
+    QTRY_VERIFY(!panel->service()->isBusy());
+    QVERIFY(view->hasDiagram());
+    QCOMPARE(sorted(panel->diagramTables()),
+             (QStringList{"spoke_a", "spoke_b", "spoke_c", "spoke_d", "spoke_e", "spoke_f"}));
+    const QString svg = QString::fromUtf8(view->svg());
+    QCOMPARE(svg.count(QLatin1String("class=\"node table\"")), 6);
+    QCOMPARE(svg.count(QLatin1String("class=\"node linked\"")), 1); // hub
+    // Ticks hidden by the filter stay, but only the shown tables are drawn.
+    child<QLineEdit>(window, "tableFilter")->setText(QStringLiteral("spoke_a"));
+    QTRY_COMPARE(QString::fromUtf8(view->svg()).count(QLatin1String("class=\"node table\"")), 1);
+    QCOMPARE(panel->diagramTables(), QStringList{"spoke_a"});
+    // None ticked among the shown: no diagram, and a word why.
+    click(window, "btSelectNone");
+    QTRY_VERIFY(!view->hasDiagram());
+
+    // Export: SVG and PNG by the extension, anything else refused in the log.
+    child<QLineEdit>(window, "tableFilter")->clear();
+    QTRY_VERIFY(view->hasDiagram());
+    QTemporaryDir dir;
+    QVERIFY(panel->exportDiagramTo(dir.filePath("r.svg")));
+    QCOMPARE(readText(dir.filePath("r.svg")).toUtf8(), view->svg());
+    QVERIFY(panel->exportDiagramTo(dir.filePath("r.png")));
+    QVERIFY(!QImage(dir.filePath("r.png")).isNull());
+    QVERIFY(!panel->exportDiagramTo(dir.filePath("r.gif")));
+    QCOMPARE(logLines(window).mid(logLines(window).size() - 3),
+             (QStringList{"Diagram exported to: " + dir.filePath("r.svg"), "Diagram exported to: " + dir.filePath("r.png"),
+                          "Cannot export the diagram to " + dir.filePath("r.gif")
+                                  + ": the file name must end in .svg or .png"}));
 }
 
 void TestInspect::previewEqualsGenerate()
