@@ -127,19 +127,39 @@ bool DiagramView::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
-    if (watched == m_view->viewport() && event->type() == QEvent::ToolTip && m_item) {
+    if (watched == m_view->viewport() && event->type() == QEvent::ToolTip) {
         auto *help = static_cast<QHelpEvent *>(event);
-        const QPointF point = m_item->mapFromScene(m_view->mapToScene(help->pos()));
-        for (auto note = m_notes.cbegin(); note != m_notes.cend(); ++note) {
-            const QRectF bounds = m_renderer->transformForElement(note.key()).mapRect(
-                    m_renderer->boundsOnElement(note.key()));
-            if (bounds.contains(point)) {
-                QToolTip::showText(help->globalPos(), note.value(), m_view);
-                return true;
-            }
-        }
-        QToolTip::hideText();
+        const QString note = noteAt(help->pos());
+        if (note.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), note, m_view);
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+QRect DiagramView::elementRect(const QString &id) const
+{
+    if (!m_item || !m_renderer->elementExists(id))
+        return QRect();
+    // The elements are measured in the units of the view box, the item in
+    // the drawing's default size.
+    const QRectF bounds = m_renderer->transformForElement(id).mapRect(m_renderer->boundsOnElement(id));
+    const QRectF box = m_renderer->viewBoxF();
+    const QSizeF size = m_renderer->defaultSize();
+    const qreal sx = size.width() / box.width();
+    const qreal sy = size.height() / box.height();
+    const QRectF inItem((bounds.x() - box.x()) * sx, (bounds.y() - box.y()) * sy, bounds.width() * sx,
+                        bounds.height() * sy);
+    return m_view->mapFromScene(m_item->mapToScene(inItem)).boundingRect();
+}
+
+QString DiagramView::noteAt(const QPoint &position) const
+{
+    for (auto note = m_notes.cbegin(); note != m_notes.cend(); ++note) {
+        if (elementRect(note.key()).contains(position))
+            return note.value();
+    }
+    return QString();
 }

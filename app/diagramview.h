@@ -33,6 +33,13 @@ public:
     // The diagram as an image at `scale` times its size; null without one.
     QImage image(qreal scale = 1.0) const;
 
+    // The notes of the marked table at `position` of the view's viewport;
+    // empty when there is none.
+    QString noteAt(const QPoint &position) const;
+    // Where the element of that id is drawn in the viewport; empty when it
+    // is not.
+    QRect elementRect(const QString &id) const;
+
     void zoomBy(qreal factor);
     void fitToView();
 
