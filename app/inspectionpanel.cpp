@@ -13,6 +13,7 @@
 #include <QImageWriter>
 #include <QItemSelectionModel>
 #include <QListView>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QSaveFile>
 #include <QShortcut>
@@ -57,9 +58,21 @@ InspectionPanel::InspectionPanel(QPlainTextEdit *log, QBoxLayout *layout, TableM
     connect(m_tables, &QAbstractItemModel::dataChanged, this, &InspectionPanel::tablesChanged);
     connect(m_tables, &QAbstractItemModel::modelReset, this, &InspectionPanel::tablesChanged);
     connect(m_list, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
-        previewTable(index.data(Qt::DisplayRole).toString());
+        // A click on the check box ticks; it does not ask for the preview tab.
+        const bool ticked = index.data(Qt::CheckStateRole) != m_pressedCheckState;
+        previewTable(index.data(Qt::DisplayRole).toString(), !ticked);
     });
+    m_list->viewport()->installEventFilter(this);
     connect(m_compare, &CompareView::compareRequested, this, &InspectionPanel::compareWithOutputFolder);
+}
+
+bool InspectionPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const QPoint position = static_cast<QMouseEvent *>(event)->position().toPoint();
+        m_pressedCheckState = m_list->indexAt(position).data(Qt::CheckStateRole);
+    }
+    return QTabWidget::eventFilter(watched, event);
 }
 
 void InspectionPanel::setConnected(const ConnectionSettings &settings, GenerationRun::CatalogReader reader)
@@ -69,13 +82,15 @@ void InspectionPanel::setConnected(const ConnectionSettings &settings, Generatio
     m_previewTable.clear();
     m_preview->setMessage(tr("Click a table in the list to see the files Generate would write for it."));
     m_compare->setMessage(tr("Compare the ticked tables' code with what the output folder holds, writing nothing."));
-    // The view has its selection model once the model is set on it.
+    // The view has its selection model once the model is set on it. The
+    // current row follows the keyboard (and a press on a check box), which
+    // loads the preview without leaving the tab shown.
     disconnect(m_currentConnection);
     if (m_list->selectionModel()) {
         m_currentConnection = connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
                                       [this](const QModelIndex &current) {
                                           if (current.isValid())
-                                              previewTable(current.data(Qt::DisplayRole).toString());
+                                              previewTable(current.data(Qt::DisplayRole).toString(), false);
                                       });
     }
     tablesChanged();
@@ -165,15 +180,20 @@ void InspectionPanel::requestDiagram()
     });
 }
 
-void InspectionPanel::previewTable(const QString &table)
+void InspectionPanel::previewTable(const QString &table, bool show)
 {
     if (table.isEmpty())
         return;
     m_previewTable = table;
     m_previewDirty = true;
-    if (currentWidget() == m_preview || currentWidget() == m_log)
+    if (show && currentWidget() == m_log)
         setCurrentWidget(m_preview);
     updateCurrentView();
+}
+
+void InspectionPanel::showLog()
+{
+    setCurrentWidget(m_log);
 }
 
 void InspectionPanel::requestPreview()

@@ -6,6 +6,7 @@
 #include <QMetaObject>
 #include <QStringList>
 #include <QTabWidget>
+#include <QVariant>
 
 #include <functional>
 
@@ -61,7 +62,13 @@ public slots:
     void switchesChanged();
     void exportDiagram();
     void compareWithOutputFolder();
-    void previewTable(const QString &table);
+    // Shows the files of `table` in the Preview tab, opening the tab first
+    // if the log is shown and `show` is set.
+    void previewTable(const QString &table, bool show);
+    void showLog();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void updateCurrentView();
@@ -82,5 +89,7 @@ private:
     bool m_connected = false;
     bool m_diagramDirty = true;
     bool m_previewDirty = false;
+    // The check state of the row under the last mouse press in the list.
+    QVariant m_pressedCheckState;
     QString m_previewTable;
 };

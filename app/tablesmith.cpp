@@ -136,6 +136,7 @@ void Tablesmith::on_btConnect_clicked()
 void Tablesmith::on_btGenerate_clicked()
 {
     const BusyCursor busy;
+    m_inspection->showLog();
     // The run's lines go into one edit of the log, laid out once at its end
     // rather than line by line: a run over 1,000 tables logs some 7,000.
     QTextCursor log(ui->textLog->document());

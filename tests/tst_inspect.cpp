@@ -367,6 +367,14 @@ void TestInspect::previewEqualsGenerate()
     generateAll(window, QStringLiteral("rw_rental"));
     auto *panel = child<InspectionPanel>(window, "viewTabs");
     auto *list = child<QListView>(window, "listViewSource");
+    // Ticking a table keeps the log in view.
+    const QModelIndex first = list->model()->index(0, 0);
+    const QPoint checkBox(list->visualRect(first).left() + 8, list->visualRect(first).center().y());
+    for (const Qt::CheckState state : {Qt::Unchecked, Qt::Checked}) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, checkBox);
+        QCOMPARE(first.data(Qt::CheckStateRole).toInt(), int(state));
+        QCOMPARE(panel->currentIndex(), 0);
+    }
     QStringList previewed;
     for (int row = 0; row < list->model()->rowCount(); ++row) {
         const QModelIndex index = list->model()->index(row, 0);
