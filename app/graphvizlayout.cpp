@@ -90,3 +90,12 @@ QString tooLargeToLayOut(int tables)
             .arg(tables)
             .arg(maxLaidOutTables);
 }
+
+RelationDiagram drawableDiagram(const Generator &generator, const QStringList &shown, bool withEntities,
+                                bool *withoutLinked)
+{
+    const RelationDiagram diagram = relationDiagram(generator, shown, withEntities);
+    *withoutLinked = !tooLargeToLayOut(diagram.tableCount + diagram.fadedCount).isEmpty()
+            && tooLargeToLayOut(diagram.tableCount).isEmpty();
+    return *withoutLinked ? relationDiagram(generator, shown, withEntities, false) : diagram;
+}

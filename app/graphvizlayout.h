@@ -1,7 +1,12 @@
 #pragma once
 
+#include "codemodel/relationdiagram.h"
+
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+class Generator;
 
 // Lays out a graph given in DOT with Graphviz's "dot" layout (the library,
 // so that no program needs to be on the PATH) and renders it as SVG. Returns
@@ -15,3 +20,9 @@ constexpr int maxLaidOutTables = 300;
 // Why a diagram of `tables` boxes is not laid out; empty when it is small
 // enough.
 QString tooLargeToLayOut(int tables);
+
+// The relation diagram of the shown tables, without the linked tables that
+// are not shown when only they make it too large to lay out (then
+// `withoutLinked` is set).
+RelationDiagram drawableDiagram(const Generator &generator, const QStringList &shown, bool withEntities,
+                                bool *withoutLinked);

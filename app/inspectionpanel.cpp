@@ -173,7 +173,9 @@ void InspectionPanel::requestDiagram()
         }
         QString status = tr("%n tables", "", result.tableCount) + QStringLiteral(", ")
                 + tr("%n relations", "", result.relationCount)
-                + tr("; faded: linked but not ticked; \u26a0: see the tooltip. Ctrl+wheel zooms.");
+                + (result.withoutLinked ? tr("; the linked tables that are not ticked are left out (too many)")
+                                        : tr("; faded: linked but not ticked"))
+                + tr("; \u26a0: see the tooltip. Ctrl+wheel zooms.");
         if (!result.error.isEmpty())
             status += QLatin1Char('\n') + result.error;
         m_diagram->setDiagram(result.svg, result.notes, status);

@@ -32,6 +32,9 @@ struct DiagramResult
     QHash<QString, QString> notes;
     int tableCount = 0;
     int relationCount = 0;
+    // The linked tables that are not ticked were left out: with them the
+    // diagram would be too large.
+    bool withoutLinked = false;
     QString error;
 };
 

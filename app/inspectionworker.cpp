@@ -121,7 +121,7 @@ DiagramResult InspectionWorker::diagram(const QStringList &shown, bool withEntit
     result.error = loadModel();
     if (!result.error.isEmpty())
         return result;
-    const RelationDiagram diagram = relationDiagram(*m_generator, shown, withEntities);
+    const RelationDiagram diagram = drawableDiagram(*m_generator, shown, withEntities, &result.withoutLinked);
     result.dot = diagram.dot;
     result.notes = diagram.notes;
     result.tableCount = diagram.tableCount;

@@ -135,7 +135,8 @@ QString relationColumns(const Relation &relation)
     return key ? columnList(target, key, false) : QString();
 }
 
-RelationDiagram relationDiagram(const Generator &generator, const QStringList &shown, bool withEntities)
+RelationDiagram relationDiagram(const Generator &generator, const QStringList &shown, bool withEntities,
+                                bool withLinked)
 {
     const QSet<QString> shownNames(shown.cbegin(), shown.cend());
     QList<TableObject *> shownTables;
@@ -174,7 +175,7 @@ RelationDiagram relationDiagram(const Generator &generator, const QStringList &s
         lines << line + QStringLiteral("];");
         ++diagram.tableCount;
         for (const Relation *relation : table->relations()) {
-            if (!shownSet.contains(relation->target()) && !fadedSet.contains(relation->target())) {
+            if (withLinked && !shownSet.contains(relation->target()) && !fadedSet.contains(relation->target())) {
                 fadedSet.insert(relation->target());
                 faded.append(relation->target());
             }
@@ -188,6 +189,8 @@ RelationDiagram relationDiagram(const Generator &generator, const QStringList &s
     }
     for (const TableObject *table : std::as_const(shownTables)) {
         for (const Relation *relation : table->relations()) {
+            if (!withLinked && !shownSet.contains(relation->target()))
+                continue;
             const QString columns = relationColumns(*relation);
             const QString kind = relationKindName(relation->type());
             lines << QStringLiteral("  %1 -> %2 [class=%3, label=%4%5];")

@@ -26,7 +26,10 @@ struct RelationDiagram
 // `shown` names tables of the generator's schema; the others are ignored.
 // `withEntities` says whether the entity classes (and so the getters of the
 // links) are generated, as for the convention notes.
-RelationDiagram relationDiagram(const Generator &generator, const QStringList &shown, bool withEntities);
+// Without `withLinked`, tables that are not shown are left out, with the
+// relations that lead to them.
+RelationDiagram relationDiagram(const Generator &generator, const QStringList &shown, bool withEntities,
+                                bool withLinked = true);
 
 // "one-to-one", "one-to-many" or "many-to-one".
 QString relationKindName(int type);

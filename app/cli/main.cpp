@@ -2,6 +2,7 @@
 #include "app/cli/diagramfile.h"
 #include "app/cli/interruption.h"
 #include "app/cli/passwordprompt.h"
+#include "app/graphvizlayout.h"
 #include "app/generationrun.h"
 #include "app/mysqlconnection.h"
 #include "codemodel/relationdiagram.h"
@@ -131,16 +132,24 @@ int main(int argc, char **argv)
             QStringList names;
             for (const TableObject *table : chosenObjects)
                 names.append(table->table()->name());
-            const RelationDiagram diagram = relationDiagram(generator, names, options.switches.object);
+            // A DOT file takes any size; an SVG leaves out the linked tables
+            // that are not chosen when only they make it too large.
+            bool withoutLinked = false;
+            const RelationDiagram diagram = options.diagramFile.endsWith(QLatin1String(".dot"), Qt::CaseInsensitive)
+                    ? relationDiagram(generator, names, options.switches.object)
+                    : drawableDiagram(generator, names, options.switches.object, &withoutLinked);
             if (!writeDiagramFile(options.diagramFile, diagram, &diagramError)) {
                 printLine(stderr, QStringLiteral("tablesmith-cli: cannot write the diagram %1: %2")
                                           .arg(options.diagramFile, diagramError));
                 return false;
             }
-            printLine(stdout, QStringLiteral("Relation diagram of %1 tables and %2 relations written to: %3")
+            printLine(stdout, QStringLiteral("Relation diagram of %1 tables and %2 relations written to: %3%4")
                                       .arg(diagram.tableCount)
                                       .arg(diagram.relationCount)
-                                      .arg(options.diagramFile));
+                                      .arg(options.diagramFile,
+                                           withoutLinked ? QStringLiteral(" (without the linked tables that are not "
+                                                                          "chosen: too many)")
+                                                         : QString()));
             return true;
         });
     }
