@@ -131,9 +131,14 @@ QStringList InspectionPanel::diagramTables() const
 
 void InspectionPanel::tablesChanged()
 {
+    // The preview says when another ticked table keeps its files from being
+    // written.
     m_diagramDirty = true;
+    m_previewDirty = true;
     if (currentWidget() == m_diagram)
         m_diagramTimer->start();
+    else if (currentWidget() == m_preview)
+        requestPreview();
 }
 
 void InspectionPanel::switchesChanged()
@@ -205,7 +210,7 @@ void InspectionPanel::requestPreview()
         return;
     const GenerationRun::Switches switches = m_switches ? m_switches() : GenerationRun::Switches();
     m_preview->setMessage(tr("Generating the files of %1 in memory...").arg(m_previewTable));
-    m_service->requestPreview(m_previewTable, switches, [this](const PreviewResult &result) {
+    m_service->requestPreview(m_previewTable, switches, m_tables->checkedTables(), [this](const PreviewResult &result) {
         if (result.files.isEmpty() && !result.error.isEmpty())
             m_preview->setMessage(result.error);
         else

@@ -79,10 +79,10 @@ void InspectionService::requestDiagram(const QStringList &shown, bool withEntiti
 }
 
 void InspectionService::requestPreview(const QString &table, const GenerationRun::Switches &switches,
-                                       std::function<void(const PreviewResult &)> done)
+                                       const QStringList &chosen, std::function<void(const PreviewResult &)> done)
 {
-    post<PreviewResult>(m_latestPreview, [table, switches](InspectionWorker *worker) {
-        return worker->preview(table, switches);
+    post<PreviewResult>(m_latestPreview, [table, switches, chosen](InspectionWorker *worker) {
+        return worker->preview(table, switches, chosen);
     }, std::move(done));
 }
 

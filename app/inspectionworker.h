@@ -31,7 +31,8 @@ public:
     void reload();
 
     DiagramResult diagram(const QStringList &shown, bool withEntities);
-    PreviewResult preview(const QString &table, const GenerationRun::Switches &switches);
+    // `chosen` are the ticked tables, which Generate would write with it.
+    PreviewResult preview(const QString &table, const GenerationRun::Switches &switches, const QStringList &chosen);
     ComparisonResult compare(const QString &root, const QStringList &chosen, const GenerationRun::Switches &switches);
 
 private:
