@@ -14,6 +14,8 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include <cmath>
+
 DiagramView::DiagramView(QWidget *parent)
     : QWidget(parent)
     , m_view(new QGraphicsView(this))
@@ -93,8 +95,17 @@ QImage DiagramView::image(qreal scale) const
 {
     if (!m_item)
         return QImage();
-    const QSize size = (m_renderer->defaultSize() * scale);
-    QImage image(size, QImage::Format_ARGB32);
+    // A large diagram at twice its size would take gigabytes: at most some
+    // 64 million pixels, and no side beyond what image files take.
+    const QSizeF natural = m_renderer->defaultSize();
+    const qreal area = natural.width() * natural.height();
+    if (area > 0)
+        scale = qMin(scale, std::sqrt(64e6 / area));
+    scale = qMin(scale, 16000.0 / qMax(natural.width(), natural.height()));
+    const QSize size = (natural * scale).toSize().expandedTo(QSize(1, 1));
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
 #include <QImageWriter>
 #include <QItemSelectionModel>
 #include <QListView>
@@ -260,8 +261,11 @@ bool InspectionPanel::exportDiagramTo(const QString &path)
     if (!m_diagram->hasDiagram()) {
         error = tr("there is no diagram");
     } else if (suffix == QLatin1String("png")) {
+        const QImage image = m_diagram->image(2.0);
         QImageWriter writer(path, "png");
-        if (!writer.write(m_diagram->image(2.0)))
+        if (image.isNull())
+            error = tr("there is not enough memory for the image; export it as SVG");
+        else if (!writer.write(image))
             error = writer.errorString();
     } else if (suffix == QLatin1String("svg")) {
         QSaveFile file(path);
