@@ -11,6 +11,7 @@
 #include "app/graphvizlayout.h"
 #include "app/inspectionpanel.h"
 #include "app/inspectionservice.h"
+#include "app/usersettings.h"
 #include "codemodel/generator.h"
 #include "codemodel/relation.h"
 #include "codemodel/relationdiagram.h"
@@ -365,7 +366,14 @@ void TestInspect::relationsFollowTicksAndFilter()
         QTRY_VERIFY(!panel->service()->isBusy());
         QCOMPARE(status->text().contains(QLatin1String("while Leaf is ticked")), table == QLatin1String("leaf"));
     }
-    QCOMPARE(logLines(window).mid(logLines(window).size() - 3),
+    // An output folder that does not exist yet is not opened, and the log
+    // says why.
+    UserSettings().setOutputFolder(dir.filePath("not-yet"));
+    child<QAction>(window, "actionOpenOutputFolder")->trigger();
+    QCOMPARE(logLines(window).constLast(),
+             "The output folder " + dir.filePath("not-yet") + " does not exist yet: Generate creates it.");
+    UserSettings().setOutputFolder(QString());
+    QCOMPARE(logLines(window).mid(logLines(window).size() - 4, 3),
              (QStringList{"Diagram exported to: " + dir.filePath("r.svg"), "Diagram exported to: " + dir.filePath("r.png"),
                           "Cannot export the diagram to " + dir.filePath("r.gif")
                                   + ": the file name must end in .svg or .png"}));
