@@ -17,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QSaveFile>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTimer>
 
@@ -36,6 +37,16 @@ InspectionPanel::InspectionPanel(QPlainTextEdit *log, QBoxLayout *layout, TableM
     delete layout->replaceWidget(log, this);
     // Long lines (paths) scroll instead of being cut or broken.
     log->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // The sideways scroll bar appears once a long line is in and takes the
+    // height of the last line: a log shown to its end stays at its end.
+    QScrollBar *vertical = log->verticalScrollBar();
+    connect(vertical, &QScrollBar::valueChanged, this, [this, vertical](int value) {
+        m_logAtEnd = value == vertical->maximum();
+    });
+    connect(vertical, &QScrollBar::rangeChanged, this, [this, vertical](int, int maximum) {
+        if (m_logAtEnd)
+            vertical->setValue(maximum);
+    });
     addTab(log, tr("Log"));
     addTab(m_diagram, tr("Relations"));
     addTab(m_preview, tr("Preview"));

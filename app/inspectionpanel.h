@@ -89,6 +89,7 @@ private:
     bool m_connected = false;
     bool m_diagramDirty = true;
     bool m_previewDirty = false;
+    bool m_logAtEnd = true;
     // The check state of the row under the last mouse press in the list.
     QVariant m_pressedCheckState;
     QString m_previewTable;

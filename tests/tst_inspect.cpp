@@ -29,6 +29,8 @@
 #include <QListView>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -386,6 +388,14 @@ void TestInspect::previewEqualsGenerate()
     generateAll(window, QStringLiteral("rw_rental"));
     auto *panel = child<InspectionPanel>(window, "viewTabs");
     auto *list = child<QListView>(window, "listViewSource");
+    // The closing line is longer than the log pane is wide: it scrolls
+    // sideways, and the sideways scroll bar does not hide it below.
+    auto *log = child<QPlainTextEdit>(window, "textLog");
+    QTRY_VERIFY(log->horizontalScrollBar()->maximum() > 0);
+    QTextCursor end(log->document());
+    end.movePosition(QTextCursor::End);
+    QTRY_VERIFY2(log->cursorRect(end).bottom() <= log->viewport()->height(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(log->cursorRect(end).bottom()).arg(log->viewport()->height())));
     // Ticking a table keeps the log in view.
     const QModelIndex first = list->model()->index(0, 0);
     const QPoint checkBox(list->visualRect(first).left() + 8, list->visualRect(first).center().y());
