@@ -61,12 +61,27 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
     m_fieldTypeErrors = 0;
     m_writtenFiles = 0;
     m_checkedFiles = 0;
+    m_stoppedBeforeFiles = false;
     m_outcome = Outcome::Completed;
     m_differences.clear();
+    m_generatedTexts.clear();
     m_timings = Timings();
     const bool completed = runSteps(schema, chosenTables);
     m_elapsed = clock.elapsed();
     return completed;
+}
+
+void GenerationRun::generateTable(TableObject *table, Generator *generator, const OutputTree &tree,
+                                  const Switches &switches, const mysql::LogSink &log)
+{
+    if (switches.dao)
+        generate<DAOGen>(table, generator, tree, log, QStringLiteral("Generating DAO class for table: %1"));
+    if (switches.object)
+        generate<ObjectGen>(table, generator, tree, log, QStringLiteral("Generating Object class for table: %1"));
+    if (switches.model)
+        generate<ModelGen>(table, generator, tree, log, QStringLiteral("Generating Model class for table: %1"));
+    if (switches.editor)
+        generate<EditorGen>(table, generator, tree, log, QStringLiteral("Generating Editor class for table: %1"));
 }
 
 bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTables)
@@ -137,6 +152,11 @@ bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTab
         }
         for (const QString &note : conventionNotes(chosenObjects, m_switches.object))
             m_errors(note);
+        if (m_codeModelHook && !m_codeModelHook(generator, chosenObjects)) {
+            ++m_failures;
+            m_stoppedBeforeFiles = true;
+            return false;
+        }
         m_timings.codeModel = lap();
 
         if (m_mode == Mode::Write) {
@@ -151,24 +171,14 @@ bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTab
                 continue;
             if (interrupted())
                 return false;
-            if (m_switches.dao)
-                generate<DAOGen>(table, &generator, tree, m_log,
-                                 QStringLiteral("Generating DAO class for table: %1"));
-            if (m_switches.object)
-                generate<ObjectGen>(table, &generator, tree, m_log,
-                                    QStringLiteral("Generating Object class for table: %1"));
-            if (m_switches.model)
-                generate<ModelGen>(table, &generator, tree, m_log,
-                                   QStringLiteral("Generating Model class for table: %1"));
-            if (m_switches.editor)
-                generate<EditorGen>(table, &generator, tree, m_log,
-                                    QStringLiteral("Generating Editor class for table: %1"));
+            generateTable(table, &generator, tree, m_switches, m_log);
         }
         m_timings.files = lap();
     } // the code model goes before the schema it points into
     m_failures += tree.failureCount();
     if (m_mode == Mode::Check) {
         m_checkedFiles = int(tree.texts().size());
+        m_generatedTexts = tree.texts();
         compareWithDisk(tree.texts());
     } else if (interrupted()) {
         return false;
@@ -226,6 +236,8 @@ QString GenerationRun::closingLine() const
     const auto files = [](qsizetype count) {
         return count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count);
     };
+    if (m_mode == Mode::Check && m_stoppedBeforeFiles)
+        return QStringLiteral("%1: nothing was checked against %2.").arg(head, code());
     if (m_mode == Mode::Check) {
         return QStringLiteral("%1: %2 checked against %3, %4.")
                 .arg(head, files(m_checkedFiles), code(),

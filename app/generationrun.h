@@ -2,10 +2,15 @@
 
 #include "mysql/database.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+
+class Generator;
+class OutputTree;
+class TableObject;
 
 // One Generate: read the whole schema, build the code model and write the
 // chosen generators' files for every chosen table into a new output tree,
@@ -79,6 +84,17 @@ public:
     // folder is not the usual one, say.
     void setOutputFolderNote(const QString &note) { m_outputFolderNote = note; }
 
+    // Called once the code model is built, before any file is written, with
+    // the chosen tables' objects; when it says no, the run stops there and
+    // counts one failure (the hook says what failed).
+    using CodeModelHook = std::function<bool(const Generator &generator, const QList<TableObject *> &chosen)>;
+    void setCodeModelHook(CodeModelHook hook) { m_codeModelHook = std::move(hook); }
+
+    // Writes the switched-on generators' files of one table into `tree`,
+    // logging a line per class: what a run does for each chosen table.
+    static void generateTable(TableObject *table, Generator *generator, const OutputTree &tree,
+                              const Switches &switches, const mysql::LogSink &log);
+
     // Runs the whole job for `schema`, writing files for the tables named in
     // `chosenTables`. Returns false when anything could not be written.
     bool run(const QString &schema, const QStringList &chosenTables);
@@ -104,6 +120,9 @@ public:
     // "new: code/C++/dao/xdao.h".
     const QStringList &differences() const { return m_differences; }
     const Timings &timings() const { return m_timings; }
+    // In check mode: every text the run generated, by path below the root
+    // ("code/C++/dao/xdao.h").
+    const QMap<QString, QString> &generatedTexts() const { return m_generatedTexts; }
 
     // How many foreign paths are named before "and N more".
     static constexpr int foreignPathsShown = 10;
@@ -137,7 +156,10 @@ private:
     int m_fieldTypeErrors = 0;
     int m_writtenFiles = 0;
     int m_checkedFiles = 0;
+    bool m_stoppedBeforeFiles = false;
     qint64 m_elapsed = 0;
     QStringList m_differences;
+    QMap<QString, QString> m_generatedTexts;
+    CodeModelHook m_codeModelHook;
     Timings m_timings;
 };

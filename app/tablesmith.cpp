@@ -3,6 +3,7 @@
 
 #include "app/connectionsecuritydialog.h"
 #include "app/generationrun.h"
+#include "app/inspectionpanel.h"
 #include "app/mysqlconnection.h"
 #include "app/passwordkeyring.h"
 #include "app/projectmenu.h"
@@ -11,9 +12,12 @@
 #include "app/usersettings.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -23,6 +27,7 @@
 #include <QStandardPaths>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QUrl>
 
 #include <unistd.h>
 
@@ -49,6 +54,11 @@ Tablesmith::Tablesmith(QWidget *parent)
     connect(ui->btSelectAll, &QPushButton::clicked, m_tableModel, &TableModel::selectAll);
     connect(ui->btSelectNone, &QPushButton::clicked, m_tableModel, &TableModel::selectNone);
     connect(ui->tableFilter, &QLineEdit::textChanged, this, &Tablesmith::applyTableFilter);
+    m_inspection = new InspectionPanel(ui->textLog, ui->verticalLayout_3, m_tableModel, ui->listViewSource, this);
+    m_inspection->setSwitchesSource([this] { return switches(); });
+    m_inspection->setOutputRootSource([this] { return outputFolder().path; });
+    for (QCheckBox *box : {ui->chkDao, ui->chkObject, ui->chkModel, ui->chkCustomEditor})
+        connect(box, &QCheckBox::toggled, m_inspection, &InspectionPanel::switchesChanged);
     createMenus();
 
     const UserSettings settings;
@@ -62,6 +72,7 @@ Tablesmith::Tablesmith(QWidget *parent)
     m_tls = settings.tlsOptions();
     m_rememberPassword->setChecked(settings.rememberPassword());
     offerRememberedPassword();
+    m_keepUnchanged->setChecked(settings.keepUnchanged());
 }
 
 Tablesmith::~Tablesmith()
@@ -113,6 +124,7 @@ void Tablesmith::on_btConnect_clicked()
         m_tableModel->endRefill();
         appendLog(connections.problem);
         ui->groupBox->setEnabled(false);
+        m_inspection->setDisconnected();
         return;
     }
 
@@ -135,11 +147,14 @@ void Tablesmith::on_btConnect_clicked()
 
     ui->listViewSource->setModel(m_tableModel);
     applyTableFilter();
+    m_inspection->setConnected(settings, m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
+                                                                         : GenerationRun::CatalogReader::SchemaWide);
 }
 
 void Tablesmith::on_btGenerate_clicked()
 {
     const BusyCursor busy;
+    m_inspection->showLog();
     // The run's lines go into one edit of the log, laid out once at its end
     // rather than line by line: a run over 1,000 tables logs some 7,000.
     QTextCursor log(ui->textLog->document());
@@ -158,13 +173,8 @@ void Tablesmith::on_btGenerate_clicked()
     run.setOutputFolderNote(folder.note);
     run.setCatalogReader(m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
                                                          : GenerationRun::CatalogReader::SchemaWide);
-    GenerationRun::Switches switches;
-    switches.dao = ui->chkDao->isChecked();
-    switches.object = ui->chkObject->isChecked();
-    switches.model = ui->chkModel->isChecked();
-    switches.editor = ui->chkCustomEditor->isChecked();
-    run.setSwitches(switches);
-    run.setKeepUnchanged(!m_projectMenu->path().isEmpty() && m_project.keepUnchanged);
+    run.setSwitches(switches());
+    run.setKeepUnchanged(m_keepUnchanged->isChecked());
     run.setForeignEntriesHandler([this, &log, &showLog](const QStringList &, int count) {
         // The question points to the lines above it.
         showLog();
@@ -175,6 +185,17 @@ void Tablesmith::on_btGenerate_clicked()
     run.run(ui->schema->text(), m_tableModel->checkedTables());
     showLog();
     appendLog(run.closingLine());
+    m_inspection->schemaMayHaveChanged();
+}
+
+GenerationRun::Switches Tablesmith::switches() const
+{
+    GenerationRun::Switches switches;
+    switches.dao = ui->chkDao->isChecked();
+    switches.object = ui->chkObject->isChecked();
+    switches.model = ui->chkModel->isChecked();
+    switches.editor = ui->chkCustomEditor->isChecked();
+    return switches;
 }
 
 void Tablesmith::createMenus()
@@ -186,6 +207,15 @@ void Tablesmith::createMenus()
     QAction *outputFolder = file->addAction(tr("&Output Folder..."));
     outputFolder->setObjectName(QStringLiteral("actionOutputFolder"));
     connect(outputFolder, &QAction::triggered, this, &Tablesmith::chooseOutputFolder);
+    QAction *openFolder = file->addAction(tr("Open Output &Folder"));
+    openFolder->setObjectName(QStringLiteral("actionOpenOutputFolder"));
+    connect(openFolder, &QAction::triggered, this, &Tablesmith::openOutputFolder);
+    QAction *compare = file->addAction(tr("&Compare with Output Folder"));
+    compare->setObjectName(QStringLiteral("actionCompare"));
+    connect(compare, &QAction::triggered, m_inspection, &InspectionPanel::compareWithOutputFolder);
+    QAction *exportDiagram = file->addAction(tr("&Export Diagram..."));
+    exportDiagram->setObjectName(QStringLiteral("actionExportDiagram"));
+    connect(exportDiagram, &QAction::triggered, m_inspection, &InspectionPanel::exportDiagram);
     file->addSeparator();
     QAction *quit = file->addAction(tr("&Quit"));
     quit->setObjectName(QStringLiteral("actionQuit"));
@@ -204,9 +234,10 @@ void Tablesmith::createMenus()
     m_readTableByTable->setCheckable(true);
     m_readTableByTable->setToolTip(tr("Read the catalogue with queries for each table (slow on large schemas) "
                                       "instead of a few queries for the whole schema; both give the same files"));
-    connect(m_readTableByTable, &QAction::toggled, this, [](bool perTable) {
-        UserSettings().setCatalogReader(perTable ? GenerationRun::CatalogReader::PerTable
-                                                 : GenerationRun::CatalogReader::SchemaWide);
+    connect(m_readTableByTable, &QAction::toggled, this, [this](bool perTable) {
+        const auto reader = perTable ? GenerationRun::CatalogReader::PerTable : GenerationRun::CatalogReader::SchemaWide;
+        UserSettings().setCatalogReader(reader);
+        m_inspection->setCatalogReader(reader);
     });
     QAction *security = settings->addAction(tr("Connection &Security..."));
     security->setObjectName(QStringLiteral("actionConnectionSecurity"));
@@ -216,6 +247,12 @@ void Tablesmith::createMenus()
     m_rememberPassword->setCheckable(true);
     connect(m_rememberPassword, &QAction::triggered, this, &Tablesmith::setRememberPassword);
     connect(settings, &QMenu::aboutToShow, this, &Tablesmith::probeKeyring);
+    m_keepUnchanged = settings->addAction(tr("&Keep Unchanged Files"));
+    m_keepUnchanged->setObjectName(QStringLiteral("actionKeepUnchanged"));
+    m_keepUnchanged->setCheckable(true);
+    m_keepUnchanged->setToolTip(tr("Keep the files, with their modification times, whose text changes only in "
+                                   "the banner's date"));
+    connect(m_keepUnchanged, &QAction::toggled, this, [](bool keep) { UserSettings().setKeepUnchanged(keep); });
     layout()->setMenuBar(menuBar);
 }
 
@@ -249,6 +286,18 @@ Tablesmith::OutputFolder Tablesmith::outputFolder() const
             tr("the program's folder %1 cannot be written to").arg(QDir::toNativeSeparators(beside))};
 }
 
+void Tablesmith::openOutputFolder()
+{
+    // The generated tree when there is one, else the folder that will hold it.
+    const QString root = outputFolder().path;
+    const QString code = root + QStringLiteral("/code");
+    const QString target = QFileInfo(code).isDir() ? code : root;
+    if (!QFileInfo(target).isDir())
+        appendLog(tr("The output folder %1 does not exist yet: Generate creates it.").arg(QDir::toNativeSeparators(root)));
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(target)))
+        appendLog(tr("Cannot open %1: no file manager answered.").arg(QDir::toNativeSeparators(target)));
+}
+
 void Tablesmith::applyTableFilter()
 {
     m_tableModel->setFilterText(ui->tableFilter->text());
@@ -256,6 +305,7 @@ void Tablesmith::applyTableFilter()
         return;
     for (int row = 0; row < m_tableModel->rowCount(); ++row)
         ui->listViewSource->setRowHidden(row, !m_tableModel->isShown(row));
+    m_inspection->tablesChanged();
 }
 
 void Tablesmith::saveForm() const
@@ -321,6 +371,8 @@ void Tablesmith::openProject(const QString &path)
         // The project's choice, not the user's remembered one.
         const QSignalBlocker quiet(m_readTableByTable);
         m_readTableByTable->setChecked(m_project.catalogReader == GenerationRun::CatalogReader::PerTable);
+        const QSignalBlocker alsoQuiet(m_keepUnchanged);
+        m_keepUnchanged->setChecked(m_project.keepUnchanged);
     }
     m_projectMenu->setPath(path);
     appendLog(tr("Project opened: %1; Connect ticks its tables").arg(QDir::toNativeSeparators(path)));
@@ -344,6 +396,7 @@ void Tablesmith::saveProject(const QString &path)
     project.catalogReader = m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
                                                             : GenerationRun::CatalogReader::SchemaWide;
     project.outputDirectory = outputFolder().path;
+    project.keepUnchanged = m_keepUnchanged->isChecked();
     // The ticks become the table list, unless the project's names and
     // patterns pick the very same tables: then they stay, so that tables
     // added later are picked up. Without ticks the project's list stays.

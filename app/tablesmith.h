@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/generationrun.h"
 #include "app/projectfile.h"
 #include "app/tlsoptions.h"
 
@@ -17,6 +18,7 @@ QT_BEGIN_NAMESPACE
 class QAction;
 QT_END_NAMESPACE
 
+class InspectionPanel;
 class ProjectMenu;
 class TableItem;
 class TableModel;
@@ -50,6 +52,8 @@ private:
     void chooseOutputFolder();
     OutputFolder outputFolder() const;
     void applyTableFilter();
+    void openOutputFolder();
+    GenerationRun::Switches switches() const;
     void saveForm() const;
     void appendLog(const QString &line);
     // Asks whether an old output tree holding `count` entries the tool did
@@ -82,4 +86,6 @@ private:
     // The open project (m_projectMenu names its file): what it holds beyond
     // the form.
     Project m_project;
+    QAction *m_keepUnchanged = nullptr;
+    InspectionPanel *m_inspection = nullptr;
 };

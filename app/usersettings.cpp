@@ -105,3 +105,13 @@ void UserSettings::setRememberPassword(bool remember)
 {
     m_settings.setValue(QStringLiteral("keyring/remember"), remember);
 }
+
+bool UserSettings::keepUnchanged() const
+{
+    return m_settings.value(QStringLiteral("generate/keepUnchanged"), false).toBool();
+}
+
+void UserSettings::setKeepUnchanged(bool keep)
+{
+    m_settings.setValue(QStringLiteral("generate/keepUnchanged"), keep);
+}

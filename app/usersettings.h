@@ -52,6 +52,11 @@ public:
     QStringList recentProjects() const;
     void setRecentProjects(const QStringList &paths);
 
+    // Whether Generate keeps the files whose text changes only in the
+    // banner's date; off unless the user turned it on.
+    bool keepUnchanged() const;
+    void setKeepUnchanged(bool keep);
+
 private:
     QSettings m_settings;
 };

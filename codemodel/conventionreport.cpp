@@ -114,9 +114,19 @@ void noteSubset(const TableObject *table, const QSet<const TableObject *> &chose
 
 QStringList conventionNotes(const QList<TableObject *> &chosen, bool withEntities)
 {
-    const QSet<const TableObject *> chosenSet(chosen.cbegin(), chosen.cend());
     QStringList notes;
+    for (const auto &[table, tableNotes] : conventionNotesByTable(chosen, withEntities))
+        notes += tableNotes;
+    return notes;
+}
+
+QList<std::pair<const TableObject *, QStringList>> conventionNotesByTable(const QList<TableObject *> &chosen,
+                                                                         bool withEntities)
+{
+    const QSet<const TableObject *> chosenSet(chosen.cbegin(), chosen.cend());
+    QList<std::pair<const TableObject *, QStringList>> byTable;
     for (const TableObject *table : chosen) {
+        QStringList notes;
         noteKey(table, &notes);
         if (withEntities) {
             noteGetters(table, &notes);
@@ -124,6 +134,8 @@ QStringList conventionNotes(const QList<TableObject *> &chosen, bool withEntitie
             noteOutsideKeys(table, &notes);
             noteSubset(table, chosenSet, &notes);
         }
+        if (!notes.isEmpty())
+            byTable.append({table, notes});
     }
-    return notes;
+    return byTable;
 }

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 class TableObject;
 
 // The places where the code generated for the chosen tables cannot work as
@@ -12,3 +14,8 @@ class TableObject;
 // relies on: one line each, in the words of a user. Nothing for a schema
 // that follows it.
 QStringList conventionNotes(const QList<TableObject *> &chosen, bool withEntities);
+
+// The same notes, with the table each one is about, in the order of `chosen`;
+// tables without a note are left out.
+QList<std::pair<const TableObject *, QStringList>> conventionNotesByTable(const QList<TableObject *> &chosen,
+                                                                         bool withEntities);

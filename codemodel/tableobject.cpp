@@ -8,6 +8,7 @@
 #include "mysql/keycolumn.h"
 #include "mysql/primarykey.h"
 #include "mysql/table.h"
+#include "mysql/threadconnections.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -63,7 +64,7 @@ TableObject::TableObject(mysql::Table *table, const QString &cppName, QObject *p
 
     // Field types come from the driver, through the connection on the schema.
     QString fieldListError;
-    const QSqlRecord record = fieldList(QSqlDatabase::database(QStringLiteral("Connection"), true),
+    const QSqlRecord record = fieldList(QSqlDatabase::database(mysql::schemaConnection(), true),
                                         table->name(), &fieldListError);
     // Both cases below leave the classes incomplete without any catalogue
     // query failing, so they are counted with the failed queries: a front end

@@ -2,6 +2,7 @@
 
 #include "mysql/database.h"
 #include "mysql/table.h"
+#include "mysql/threadconnections.h"
 
 #include <QSqlDatabase>
 
@@ -9,17 +10,17 @@ namespace mysql {
 
 QSqlQuery catalogQuery()
 {
-    return QSqlQuery(QSqlDatabase::database(QStringLiteral("InformationSchema"), true));
+    return QSqlQuery(QSqlDatabase::database(catalogConnection(), true));
 }
 
 QSqlError execCatalogQuery(QSqlQuery &query)
 {
     if (query.exec() || query.lastError().isValid())
         return query.lastError();
-    const QSqlError connectionError = QSqlDatabase::database(QStringLiteral("InformationSchema"), false).lastError();
+    const QSqlError connectionError = QSqlDatabase::database(catalogConnection(), false).lastError();
     if (connectionError.isValid())
         return connectionError;
-    return QSqlError(QStringLiteral("The catalogue connection \"InformationSchema\" is not open"), QString(),
+    return QSqlError(QStringLiteral("The catalogue connection \"%1\" is not open").arg(catalogConnection()), QString(),
                      QSqlError::ConnectionError);
 }
 

@@ -1,6 +1,7 @@
 #include "mysql/diagnostics.h"
 
 #include <QDebug>
+#include <QMutex>
 #include <QSqlError>
 
 #include <atomic>
@@ -8,6 +9,8 @@
 namespace {
 
 std::atomic<int> reportedErrors{0};
+// Queries fail on the GUI thread and on worker threads alike.
+QMutex lastErrorMutex;
 QString lastError;
 
 QString quoted(const QString &text)
@@ -28,7 +31,10 @@ void reportQueryError(const QSqlError &error, const QString &where)
     if (!error.isValid())
         return;
     ++reportedErrors;
-    lastError = error.text();
+    {
+        const QMutexLocker lock(&lastErrorMutex);
+        lastError = error.text();
+    }
     writeDebugMessage(quoted(error.text()) + QStringLiteral("  - in ->  ") + quoted(where)
                       + QLatin1Char(' '));
 }
@@ -42,6 +48,7 @@ int queryErrorCount()
 
 QString lastQueryError()
 {
+    const QMutexLocker lock(&lastErrorMutex);
     return lastError;
 }
 

@@ -125,6 +125,10 @@ void TestCli::runs_data()
                                      << "Access denied";
     QTest::newRow("output folder cannot be made") << serverArguments("shop_a") + QStringList{"-o", "/proc/version/out"} << ""
             << QByteArray() << 1 << "Cannot create the output folder /proc/version/out (Not a directory): nothing was written.";
+    QTest::newRow("diagram of another kind") << serverArguments("shop_a") + QStringList{"--diagram", "r.png"} << ""
+            << QByteArray() << 2 << "--diagram writes a file ending in .svg or .dot, not \"r.png\"";
+    QTest::newRow("diagram cannot be written") << serverArguments("shop_a") + QStringList{"--diagram=/proc/version/r.svg"}
+            << "" << QByteArray() << 1 << "cannot write the diagram /proc/version/r.svg: Not a directory";
     QTest::newRow("nothing to read") << noPassword + QStringList{"-p"} << "" << QByteArray() << 2
                                      << "no password could be read";
 }

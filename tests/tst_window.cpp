@@ -36,8 +36,11 @@ void describe(const QObject *object, int depth, QString *text)
 {
     for (const QObject *child : object->children()) {
         const QString name = child->objectName();
-        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) || name.startsWith(QLatin1String("_q_")))
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")) || name.startsWith(QLatin1String("_q_"))) {
+            // Named widgets inside Qt's own (a tab's page) still count.
+            describe(child, depth, text);
             continue;
+        }
         QString line = QString(depth * 2, QLatin1Char(' ')) + QLatin1String(child->metaObject()->className())
                 + QLatin1Char(' ') + name;
         if (auto *layout = qobject_cast<const QLayout *>(child)) {
@@ -231,13 +234,15 @@ void TestWindow::filter()
 
 void TestWindow::remembers()
 {
-    // The next start shows the last form but the password, size and reader.
+    // The next start shows the last form but the password, size, reader and
+    // Keep Unchanged Files.
     QTemporaryDir folder;
     {
         Tablesmith window;
         fillForm(window, QStringLiteral("shop_b"), QStringLiteral("someone"), QStringLiteral("Secret-4711"));
         window.resize(720, 520);
         child<QAction>(window, "actionReadTableByTable")->setChecked(true);
+        child<QAction>(window, "actionKeepUnchanged")->setChecked(true);
         QTimer::singleShot(0, [&folder] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
             dialog->selectFile(folder.path());
@@ -253,6 +258,7 @@ void TestWindow::remembers()
     QCOMPARE(form, QStringList({"127.0.0.1", "shop_b", "someone", "", QString::number(TestServer::settings().port)}));
     QCOMPARE(window.size(), QSize(720, 520));
     QVERIFY(child<QAction>(window, "actionReadTableByTable")->isChecked());
+    QVERIFY(child<QAction>(window, "actionKeepUnchanged")->isChecked());
 }
 
 QTEST_MAIN(TestWindow)

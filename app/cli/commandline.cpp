@@ -1,5 +1,6 @@
 #include "app/cli/commandline.h"
 
+#include "app/cli/diagramfile.h"
 #include "app/projectfile.h"
 
 #include <QDir>
@@ -236,6 +237,15 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const QString &
                 parsed.error = QStringLiteral("--tables needs at least one table name");
                 return parsed;
             }
+        } else if (matches(argument, QString(), QStringLiteral("--diagram"))) {
+            const QString value = reader.valueFor(argument, QString(), QStringLiteral("--diagram"));
+            if (value.isNull())
+                return missingValue(QStringLiteral("--diagram"));
+            if (!isDiagramFileName(value)) {
+                parsed.error = QStringLiteral("--diagram writes a file ending in .svg or .dot, not \"%1\"").arg(value);
+                return parsed;
+            }
+            options.diagramFile = value;
         } else if (matches(argument, QString(), QStringLiteral("--exclude"))) {
             const QString value = reader.valueFor(argument, QString(), QStringLiteral("--exclude"));
             if (value.isNull())
@@ -325,6 +335,9 @@ QString usageText()
             "                         in the banner's date\n"
             "      --check            write nothing: list the files of DIR/code that are\n"
             "                         new, changed or stale against the schema; exit 1 if any\n"
+            "      --diagram=FILE     also write the chosen tables' relation diagram, as\n"
+            "                         SVG or Graphviz DOT by FILE's extension (.svg, .dot);\n"
+            "                         with --check nothing else is written\n"
             "      --catalog=READER   schema: a few schema-wide catalogue queries (default)\n"
             "                         per-table: the catalogue queries table by table\n"
             "      --project=FILE     take the settings of a project file (INI); the other\n"

@@ -1,9 +1,14 @@
 #include "app/cli/commandline.h"
+#include "app/cli/diagramfile.h"
 #include "app/cli/interruption.h"
 #include "app/cli/passwordprompt.h"
+#include "app/graphvizlayout.h"
 #include "app/generationrun.h"
 #include "app/mysqlconnection.h"
 #include "app/projectfile.h"
+#include "codemodel/relationdiagram.h"
+#include "codemodel/tableobject.h"
+#include "mysql/table.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -92,6 +97,11 @@ int main(int argc, char **argv)
             return fail(BadArguments, QStringLiteral("no password could be read"));
     }
 
+    // An unwritable diagram file stops the run before anything is written.
+    QString diagramError;
+    if (!options.diagramFile.isEmpty() && !canWriteDiagramFile(options.diagramFile, &diagramError))
+        return fail(Failure, QStringLiteral("cannot write the diagram %1: %2").arg(options.diagramFile, diagramError));
+
     const ConnectionSettings &settings = options.connection;
     printLine(stdout, QStringLiteral("Establishing connection to: %1").arg(settings.host));
     {
@@ -135,6 +145,32 @@ int main(int argc, char **argv)
     run.setForeignEntriesHandler([&options](const QStringList &, int) { return options.force; });
     run.setStagingObserver([](const QString &) { Interruption::deferFromNowOn(); });
     run.setInterruptCheck(&Interruption::requested);
+    if (!options.diagramFile.isEmpty()) {
+        run.setCodeModelHook([&](const Generator &generator, const QList<TableObject *> &chosenObjects) {
+            QStringList names;
+            for (const TableObject *table : chosenObjects)
+                names.append(table->table()->name());
+            // A DOT file takes any size; an SVG leaves out the linked tables
+            // that are not chosen when only they make it too large.
+            bool withoutLinked = false;
+            const RelationDiagram diagram = options.diagramFile.endsWith(QLatin1String(".dot"), Qt::CaseInsensitive)
+                    ? relationDiagram(generator, names, options.switches.object)
+                    : drawableDiagram(generator, names, options.switches.object, &withoutLinked);
+            if (!writeDiagramFile(options.diagramFile, diagram, &diagramError)) {
+                printLine(stderr, QStringLiteral("tablesmith-cli: cannot write the diagram %1: %2")
+                                          .arg(options.diagramFile, diagramError));
+                return false;
+            }
+            printLine(stdout, QStringLiteral("Relation diagram of %1 tables and %2 relations written to: %3%4")
+                                      .arg(diagram.tableCount)
+                                      .arg(diagram.relationCount)
+                                      .arg(options.diagramFile,
+                                           withoutLinked ? QStringLiteral(" (without the linked tables that are not "
+                                                                          "chosen: too many)")
+                                                         : QString()));
+            return true;
+        });
+    }
     run.run(settings.schema, chosen);
 
     if (run.outcome() == GenerationRun::Outcome::Interrupted) {
@@ -146,6 +182,8 @@ int main(int argc, char **argv)
         printLine(run.problemCount() > 0 ? stderr : stdout, run.closingLine());
         return status;
     };
+    if (!diagramError.isEmpty())
+        return finish(Failure);
     if (run.outcome() == GenerationRun::Outcome::Refused)
         return finish(fail(Failure, QStringLiteral("%1 holds files Tablesmith did not write; nothing was removed or "
                                                    "written (--force removes them)").arg(code)));

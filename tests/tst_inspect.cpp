@@ -1,0 +1,476 @@
+// What the window shows before it writes, and the command line's --diagram:
+// the relation diagram against the code model of the link fixtures, the
+// preview against the files Generate writes, and the comparison against
+// tablesmith-cli --check.
+
+#include "support.h"
+
+#include "app/codepreview.h"
+#include "app/compareview.h"
+#include "app/diagramview.h"
+#include "app/graphvizlayout.h"
+#include "app/inspectionpanel.h"
+#include "app/inspectionservice.h"
+#include "app/usersettings.h"
+#include "codemodel/generator.h"
+#include "codemodel/relation.h"
+#include "codemodel/relationdiagram.h"
+#include "codemodel/tableobject.h"
+#include "mysql/database.h"
+#include "mysql/schemacatalog.h"
+#include "mysql/table.h"
+
+#include <QAction>
+#include <QDirIterator>
+#include <QGraphicsView>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A DOT string's text.
+QString unquoted(const QString &quoted)
+{
+    QString text;
+    for (qsizetype i = 1; i + 1 < quoted.size(); ++i) {
+        if (quoted.at(i) == QLatin1Char('\\') && i + 2 < quoted.size()) {
+            ++i;
+            text += quoted.at(i) == QLatin1Char('n') ? QChar(QLatin1Char('\n')) : quoted.at(i);
+        } else {
+            text += quoted.at(i);
+        }
+    }
+    return text;
+}
+
+// The diagram read back from its DOT text.
+struct Drawn
+{
+    QStringList tables; // drawn as tables, sorted
+    QStringList faded; // drawn faded, sorted
+    QStringList marked; // with a note
+    QStringList edges; // "source -> target: kind via columns", sorted
+    QHash<QString, QStringList> columns; // table -> "PK id", "FK hub_id", ...
+};
+
+Drawn readBack(const QString &dot)
+{
+    static const QRegularExpression node(QStringLiteral("^  (\"(?:[^\"\\\\]|\\\\.)*\") \\[id=\"[^\"]*\", class=\"(\\w+)\"(.*)\\];$"));
+    static const QRegularExpression edge(QStringLiteral(
+            "^  (\"(?:[^\"\\\\]|\\\\.)*\") -> (\"(?:[^\"\\\\]|\\\\.)*\") \\[class=\"([\\w-]+)\", label=(\"(?:[^\"\\\\]|\\\\.)*\")(.*)\\];$"));
+    static const QRegularExpression column(QStringLiteral(
+            "<tr><td align=\"left\">(?:<font color=\"#8a5a00\">([^<]+)</font>)?</td><td align=\"left\">([^<]*)</td></tr>"));
+    Drawn drawn;
+    for (const QString &line : dot.split(QLatin1Char('\n'))) {
+        if (const QRegularExpressionMatch m = edge.match(line); m.hasMatch()) {
+            const QStringList label = unquoted(m.captured(4)).split(QLatin1Char('\n'));
+            // The label begins with the kind, or the edge reads wrong.
+            const QString kind = label.first() == m.captured(3) ? m.captured(3) : QStringLiteral("mislabelled");
+            drawn.edges.append(QStringLiteral("%1 -> %2: %3 via %4")
+                                       .arg(unquoted(m.captured(1)), unquoted(m.captured(2)), kind, label.value(1)));
+        } else if (const QRegularExpressionMatch m = node.match(line); m.hasMatch()) {
+            const QString name = unquoted(m.captured(1));
+            (m.captured(2) == QLatin1String("table") ? drawn.tables : drawn.faded).append(name);
+            if (m.captured(3).contains(QLatin1String(", tooltip=")) && m.captured(2) == QLatin1String("table"))
+                drawn.marked.append(name);
+            auto columns = column.globalMatch(m.captured(3));
+            while (columns.hasNext()) {
+                const QRegularExpressionMatch c = columns.next();
+                drawn.columns[name].append((c.captured(1) + QLatin1Char(' ') + c.captured(2)).trimmed());
+            }
+        }
+    }
+    drawn.tables.sort();
+    drawn.faded.sort();
+    drawn.marked.sort();
+    drawn.edges.sort();
+    return drawn;
+}
+
+// The schema read and its code model built as Generate does.
+struct CodeModel
+{
+    explicit CodeModel(const QString &schema)
+        : database(schema, mysql::LogSink([](const QString &) {}), nullptr)
+        , generator(&database, nullptr)
+    {
+        mysql::SchemaCatalog catalog(&database);
+        catalog.loadTables();
+        catalog.createKeys();
+        database.createRelationships();
+        generator.createTableObjects();
+        generator.createRelations();
+    }
+    mysql::Database database;
+    Generator generator;
+};
+
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+QStringList checkLines(const QString &out)
+{
+    static const QRegularExpression difference(QStringLiteral("^(new|changed|stale): "));
+    QStringList lines;
+    for (const QString &line : out.split(QLatin1Char('\n'))) {
+        if (difference.match(line).hasMatch())
+            lines.append(line);
+    }
+    return lines;
+}
+
+QStringList filesBelow(const QString &root)
+{
+    QStringList files;
+    QDirIterator it(root + QStringLiteral("/code"), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(QDir(root).relativeFilePath(it.next()));
+    files.sort();
+    return files;
+}
+
+// Connects the window to `schema`, ticks every table and generates.
+void generateAll(Tablesmith &window, const QString &schema)
+{
+    fillForm(window, schema);
+    click(window, "btConnect");
+    QVERIFY2(logLines(window).contains(QStringLiteral("Connected to: 127.0.0.1")), qPrintable(logLines(window).join('\n')));
+    click(window, "btSelectAll");
+    click(window, "btGenerate");
+    QVERIFY2(logLines(window).constLast().startsWith(QLatin1String("Finished in ")), qPrintable(logLines(window).constLast()));
+}
+
+} // namespace
+
+class TestInspect : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void diagram_data();
+    void diagram();
+    void diagramOfEveryTable();
+    void relationsFollowTicksAndFilter();
+    void previewEqualsGenerate();
+    void compareEqualsCheck();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestInspect::initTestCase()
+{
+    QVERIFY(TestServer::openConnections(QStringLiteral("lk_links")));
+}
+
+void TestInspect::diagram_data()
+{
+    QTest::addColumn<QStringList>("ticked");
+    QTest::addColumn<QStringList>("edges");
+    QTest::addColumn<QStringList>("faded");
+    QTest::addColumn<QStringList>("marked");
+    QTest::addColumn<QStringList>("columns"); // of the first ticked table
+
+    QTest::newRow("one-to-many, many-to-one, linked tables left unticked")
+            << QStringList{"spoke_a", "spoke_d"}
+            << QStringList{"spoke_a -> hub: many-to-one via spoke_a.hub_id",
+                           "spoke_a -> spoke_b: one-to-many via spoke_b.spoke_a_id",
+                           "spoke_d -> hub: many-to-one via spoke_d.hub_id"}
+            << QStringList{"hub", "spoke_b"} << QStringList{"spoke_a", "spoke_d"}
+            << QStringList{"PK id", "FK hub_id"};
+    QTest::newRow("both sides of the links of a cycle")
+            << QStringList{"ring_1", "ring_2"}
+            << QStringList{"ring_1 -> ring_2: one-to-many via ring_2.ring_1_id",
+                           "ring_1 -> ring_3: many-to-one via ring_1.ring_3_id",
+                           "ring_2 -> ring_1: many-to-one via ring_2.ring_1_id",
+                           "ring_2 -> ring_3: one-to-many via ring_3.ring_2_id",
+                           "ring_2 -> tail_2: one-to-many via tail_2.ring_2_id"}
+            << QStringList{"ring_3", "tail_2"} << QStringList{"ring_1", "ring_2"}
+            << QStringList{"PK id", "FK ring_3_id"};
+    QTest::newRow("one-to-one both ways")
+            << QStringList{"twin_p", "twin_q"}
+            << QStringList{"twin_p -> twin_q: one-to-one via twin_p.id", "twin_q -> twin_p: one-to-one via twin_q.id"}
+            << QStringList() << QStringList() << QStringList{"PK FK id"};
+    QTest::newRow("self-references")
+            << QStringList{"self_tree", "self_same"}
+            << QStringList{"self_same -> self_same: one-to-one via self_same.id",
+                           "self_tree -> hub: many-to-one via self_tree.hub_id",
+                           "self_tree -> self_tree: many-to-one via self_tree.parent_id",
+                           "self_tree -> self_tree: one-to-many via self_tree.parent_id"}
+            << QStringList{"hub"} << QStringList{"self_tree"} << QStringList{"PK id", "FK parent_id", "FK hub_id"};
+    // One getter per linked table: the second key to hub is a marked column
+    // without an edge of its own.
+    QTest::newRow("two links to one table")
+            << QStringList{"spoke_b"}
+            << QStringList{"spoke_b -> hub: many-to-one via spoke_b.hub_id",
+                           "spoke_b -> spoke_a: many-to-one via spoke_b.spoke_a_id"}
+            << QStringList{"hub", "spoke_a"} << QStringList{"spoke_b"}
+            << QStringList{"PK id", "FK hub_id", "FK other_hub_id", "FK spoke_a_id"};
+    QTest::newRow("a link of two columns")
+            << QStringList{"hub", "spoke_f", "spoke_e"}
+            << QStringList{"hub -> outside: one-to-many via outside.hub_id",
+                           "hub -> ring_3: one-to-many via ring_3.hub_id",
+                           "hub -> self_tree: one-to-many via self_tree.hub_id",
+                           "hub -> spoke_a: one-to-many via spoke_a.hub_id",
+                           "hub -> spoke_b: one-to-many via spoke_b.hub_id",
+                           "hub -> spoke_c: one-to-one via spoke_c.hub_id",
+                           "hub -> spoke_d: one-to-many via spoke_d.hub_id",
+                           "hub -> spoke_e: one-to-many via spoke_e.hub_id",
+                           "hub -> spoke_f: one-to-many via spoke_f.hub_id",
+                           "hub -> tail_1: one-to-many via tail_1.hub_id",
+                           "spoke_e -> hub: many-to-one via spoke_e.hub_id",
+                           "spoke_e -> spoke_f: one-to-many via spoke_f.spoke_e_id, spoke_e_hub",
+                           "spoke_f -> hub: many-to-one via spoke_f.hub_id",
+                           "spoke_f -> spoke_e: many-to-one via spoke_f.spoke_e_id, spoke_e_hub"}
+            << QStringList{"outside", "ring_3", "self_tree", "spoke_a", "spoke_b", "spoke_c", "spoke_d", "tail_1"}
+            << QStringList{"hub", "spoke_f"} << QStringList{"PK id", "nombre"};
+}
+
+void TestInspect::diagram()
+{
+    QFETCH(QStringList, ticked);
+    QFETCH(QStringList, edges);
+    QFETCH(QStringList, faded);
+    QFETCH(QStringList, marked);
+    QFETCH(QStringList, columns);
+    const CodeModel model(QStringLiteral("lk_links"));
+    const RelationDiagram diagram = relationDiagram(model.generator, ticked, true);
+    const Drawn drawn = readBack(diagram.dot);
+    QCOMPARE(drawn.tables, sorted(ticked));
+    QCOMPARE(drawn.edges, sorted(edges));
+    QCOMPARE(drawn.faded, faded);
+    QCOMPARE(drawn.marked, marked);
+    QCOMPARE(drawn.columns.value(ticked.first()), columns);
+    QCOMPARE(diagram.notes.size(), marked.size());
+
+    // Laid out by the library: one SVG group per node and per edge.
+    QString error;
+    const QString svg = QString::fromUtf8(layoutAsSvg(diagram.dot, &error));
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(svg.count(QLatin1String("class=\"node ")), ticked.size() + faded.size());
+    QCOMPARE(svg.count(QLatin1String("class=\"edge ")), edges.size());
+    for (const QString &column : columns)
+        QVERIFY2(svg.contains('>' + column.section(' ', -1) + "</text>"), qPrintable(column));
+
+    // The command line's --diagram with --check writes that graph and
+    // nothing else.
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("relations.dot"));
+    const CliResult result = runCli(serverArguments(QStringLiteral("lk_links"))
+                                    + QStringList{"--tables=" + ticked.join(','), "--check", "--diagram", file, "-o",
+                                                  dir.path()});
+    QVERIFY2(result.exitCode == 1 && result.out.contains("Relation diagram of " + QString::number(ticked.size())),
+             qPrintable(result.describe()));
+    QCOMPARE(readText(file), diagram.dot);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"relations.dot"});
+}
+
+void TestInspect::diagramOfEveryTable()
+{
+    // Every relation of the code model is drawn once, between the right
+    // tables, with its kind.
+    const CodeModel model(QStringLiteral("lk_links"));
+    QStringList tables;
+    QStringList relations;
+    for (const TableObject *table : model.generator.tableObjects()) {
+        tables.append(table->table()->name());
+        for (const Relation *relation : table->relations())
+            relations.append(QStringLiteral("%1 -> %2: %3").arg(table->table()->name(), relation->targetTableName(),
+                                                                relationKindName(relation->type())));
+    }
+    const Drawn drawn = readBack(relationDiagram(model.generator, tables, true).dot);
+    QStringList edges;
+    for (const QString &edge : drawn.edges)
+        edges.append(edge.left(edge.indexOf(QLatin1String(" via "))));
+    QCOMPARE(drawn.tables, sorted(tables));
+    QVERIFY(drawn.faded.isEmpty());
+    QCOMPARE(edges, sorted(relations));
+
+    // Through the command line as SVG, beside the code.
+    QTemporaryDir dir;
+    const CliResult result = runCli(serverArguments(QStringLiteral("lk_links"))
+                                    + QStringList{"--diagram=" + dir.filePath("r.svg"), "-o", dir.path()});
+    const QString svg = readText(dir.filePath(QStringLiteral("r.svg")));
+    QCOMPARE(svg.count(QLatin1String("class=\"node ")), tables.size());
+    QCOMPARE(svg.count(QLatin1String("class=\"edge ")), relations.size());
+    QVERIFY2(QFileInfo(dir.filePath("code/C++/dao/hubdao.h")).isFile(), qPrintable(result.describe()));
+}
+
+void TestInspect::relationsFollowTicksAndFilter()
+{
+    Tablesmith window;
+    window.show();
+    fillForm(window, QStringLiteral("lk_links"));
+    click(window, "btConnect");
+    auto *panel = child<InspectionPanel>(window, "viewTabs");
+    auto *view = panel->diagramView();
+    panel->setCurrentWidget(view);
+    QVERIFY(!view->hasDiagram());
+    child<QLineEdit>(window, "tableFilter")->setText(QStringLiteral("SPOKE_"));
+    click(window, "btSelectAll");
+    QTRY_COMPARE(QString::fromUtf8(view->svg()).count(QLatin1String("class=\"node table\"")), 6);
+    QCOMPARE(sorted(panel->diagramTables()),
+             (QStringList{"spoke_a", "spoke_b", "spoke_c", "spoke_d", "spoke_e", "spoke_f"}));
+    const QString svg = QString::fromUtf8(view->svg());
+    QCOMPARE(svg.count(QLatin1String("class=\"node table\"")), 6);
+    QCOMPARE(svg.count(QLatin1String("class=\"node linked\"")), 1); // hub
+    // spoke_b's second key to hub is noted: its box says so as tooltip,
+    // wherever the view has scrolled or zoomed to; the space beside it not.
+    const QString id = svg.section(QStringLiteral("<title>spoke_b</title>"), 0, 0).section(QStringLiteral("<g id=\""), -1)
+                               .section(QLatin1Char('"'), 0, 0);
+    for (const qreal zoom : {1.0, 1.25 * 1.25}) {
+        view->zoomBy(zoom);
+        const QRect box = view->elementRect(id);
+        QVERIFY2(!box.isEmpty(), qPrintable(id));
+        child<QGraphicsView>(window, "diagramGraphics")->centerOn(
+                child<QGraphicsView>(window, "diagramGraphics")->mapToScene(box.center()));
+        const QRect centred = view->elementRect(id);
+        QVERIFY2(view->noteAt(centred.center()).contains(QLatin1String("second foreign key to hub (other_hub_id)")),
+                 qPrintable(view->noteAt(centred.center())));
+        QVERIFY(view->noteAt(centred.topLeft() - QPoint(3, 3)).isEmpty());
+    }
+    // Ticks hidden by the filter stay, but only the shown tables are drawn.
+    child<QLineEdit>(window, "tableFilter")->setText(QStringLiteral("spoke_a"));
+    QTRY_COMPARE(QString::fromUtf8(view->svg()).count(QLatin1String("class=\"node table\"")), 1);
+    QCOMPARE(panel->diagramTables(), QStringList{"spoke_a"});
+    // None ticked among the shown: no diagram, and a word why.
+    click(window, "btSelectNone");
+    QTRY_VERIFY(!view->hasDiagram());
+
+    // Export: SVG and PNG by the extension, anything else refused in the log.
+    child<QLineEdit>(window, "tableFilter")->clear();
+    QTRY_VERIFY(view->hasDiagram());
+    QTemporaryDir dir;
+    QVERIFY(panel->exportDiagramTo(dir.filePath("r.svg")));
+    QCOMPARE(readText(dir.filePath("r.svg")).toUtf8(), view->svg());
+    QVERIFY(panel->exportDiagramTo(dir.filePath("r.png")));
+    QVERIFY(!QImage(dir.filePath("r.png")).isNull());
+    QVERIFY(!panel->exportDiagramTo(dir.filePath("r.gif")));
+    // Leaf comes first in the schema and has leaf's file names: the preview
+    // of leaf says that Generate does not write it while Leaf is ticked.
+    auto *status = child<QLabel>(window, "previewStatus");
+    panel->setCurrentWidget(panel->codePreview());
+    click(window, "btSelectAll");
+    for (const QString &table : {QStringLiteral("Leaf"), QStringLiteral("leaf")}) {
+        panel->previewTable(table, true);
+        QTRY_VERIFY(!panel->service()->isBusy());
+        QCOMPARE(status->text().contains(QLatin1String("while Leaf is ticked")), table == QLatin1String("leaf"));
+    }
+    // An output folder that does not exist yet is not opened, and the log
+    // says why.
+    UserSettings().setOutputFolder(dir.filePath("not-yet"));
+    child<QAction>(window, "actionOpenOutputFolder")->trigger();
+    QCOMPARE(logLines(window).constLast(),
+             "The output folder " + dir.filePath("not-yet") + " does not exist yet: Generate creates it.");
+    UserSettings().setOutputFolder(QString());
+    QCOMPARE(logLines(window).mid(logLines(window).size() - 4, 3),
+             (QStringList{"Diagram exported to: " + dir.filePath("r.svg"), "Diagram exported to: " + dir.filePath("r.png"),
+                          "Cannot export the diagram to " + dir.filePath("r.gif")
+                                  + ": the file name must end in .svg or .png"}));
+}
+
+void TestInspect::previewEqualsGenerate()
+{
+    Tablesmith window;
+    window.show();
+    generateAll(window, QStringLiteral("rw_rental"));
+    auto *panel = child<InspectionPanel>(window, "viewTabs");
+    auto *list = child<QListView>(window, "listViewSource");
+    // The closing line is longer than the log pane is wide: it scrolls
+    // sideways, and the sideways scroll bar does not hide it below.
+    auto *log = child<QPlainTextEdit>(window, "textLog");
+    QTRY_VERIFY(log->horizontalScrollBar()->maximum() > 0);
+    QTextCursor end(log->document());
+    end.movePosition(QTextCursor::End);
+    QTRY_VERIFY2(log->cursorRect(end).bottom() <= log->viewport()->height(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(log->cursorRect(end).bottom()).arg(log->viewport()->height())));
+    // Ticking a table keeps the log in view.
+    const QModelIndex first = list->model()->index(0, 0);
+    const QPoint checkBox(list->visualRect(first).left() + 8, list->visualRect(first).center().y());
+    for (const Qt::CheckState state : {Qt::Unchecked, Qt::Checked}) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, checkBox);
+        QCOMPARE(first.data(Qt::CheckStateRole).toInt(), int(state));
+        QCOMPARE(panel->currentIndex(), 0);
+    }
+    QStringList previewed;
+    for (int row = 0; row < list->model()->rowCount(); ++row) {
+        const QModelIndex index = list->model()->index(row, 0);
+        // The first by a click, as a user does; the others by the keyboard's
+        // current row.
+        if (row == 0)
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+        else
+            list->setCurrentIndex(index);
+        QVERIFY(panel->service()->isBusy());
+        QTRY_VERIFY(!panel->service()->isBusy());
+        QCOMPARE(panel->currentWidget(), panel->codePreview());
+        const QStringList paths = panel->codePreview()->filePaths();
+        QCOMPARE(paths.size(), 8);
+        for (const QString &path : paths) {
+            QCOMPARE(masked(panel->codePreview()->fileText(path), windowRoot()),
+                     masked(readText(windowRoot() + QLatin1Char('/') + path), windowRoot()));
+        }
+        previewed += paths;
+    }
+    // Between them, the previews hold exactly the files Generate wrote.
+    QCOMPARE(sorted(previewed), filesBelow(windowRoot()));
+}
+
+void TestInspect::compareEqualsCheck()
+{
+    Tablesmith window;
+    window.show();
+    generateAll(window, QStringLiteral("rw_rental"));
+    const QString root = windowRoot();
+    const QStringList files = filesBelow(root);
+    QVERIFY(files.size() > 8);
+    // A changed line, a file gone, a file the schema no longer gives, and a
+    // file whose banner date alone differs.
+    const QString changed = files.at(0);
+    QStringList lines = readText(root + '/' + changed).split('\n');
+    const int line = int(lines.indexOf(QRegularExpression(QStringLiteral("#include .*"))));
+    QVERIFY(line > 0);
+    const QString original = lines.at(line);
+    lines[line] = QStringLiteral("#include \"edited.h\"");
+    writeText(root + '/' + changed, lines.join('\n').toUtf8());
+    QVERIFY(QFile::remove(root + '/' + files.at(1)));
+    QVERIFY(QFile::copy(root + '/' + files.at(2), root + QStringLiteral("/code/C++/dao/gonedao.h")));
+    const QString dated = readText(root + '/' + files.at(3));
+    static const QRegularExpression date(QStringLiteral("\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d"));
+    writeText(root + '/' + files.at(3), QString(dated).replace(date, QStringLiteral("01/01/2001 00:00:00")).toUtf8());
+
+    const CliResult check = runCli(serverArguments(QStringLiteral("rw_rental")) + QStringList{"--check", "-o", root});
+    QCOMPARE(check.exitCode, 1);
+    // In path order, the stale ones last.
+    QCOMPARE(checkLines(check.out), (QStringList{"changed: " + changed, "new: " + files.at(1),
+                                                 QStringLiteral("stale: code/C++/dao/gonedao.h")}));
+
+    auto *panel = child<InspectionPanel>(window, "viewTabs");
+    child<QAction>(window, "actionCompare")->trigger();
+    QCOMPARE(panel->currentWidget(), panel->compareView());
+    QTRY_VERIFY(!panel->service()->isBusy());
+    QCOMPARE(panel->compareView()->differences(), checkLines(check.out));
+
+    // The changed file's diff names the line, both ways.
+    auto *list = child<QListWidget>(window, "compareList");
+    list->setCurrentRow(0);
+    const QString diff = panel->compareView()->diffText();
+    QVERIFY2(diff.startsWith("--- a/" + changed + "\n+++ b/" + changed + "\n@@ "), qPrintable(diff));
+    QVERIFY2(diff.contains("\n-#include \"edited.h\"\n+" + original + "\n"), qPrintable(diff));
+    QVERIFY2(!diff.contains(QLatin1String("Generated by")), qPrintable(diff));
+}
+
+QTEST_MAIN(TestInspect)
+#include "tst_inspect.moc"
