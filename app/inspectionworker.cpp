@@ -163,19 +163,6 @@ PreviewResult InspectionWorker::preview(const QString &table, const GenerationRu
     std::stable_sort(result.files.begin(), result.files.end(), [](const PreviewFile &a, const PreviewFile &b) {
         return fileRank(a.path) < fileRank(b.path);
     });
-    // A run writes the tables in the schema's order and refuses a file it
-    // has written already: an earlier chosen table with the same file names
-    // keeps this one's files from being written.
-    for (const TableObject *earlier : m_generator->tableObjects()) {
-        if (earlier == object)
-            break;
-        if (chosen.contains(earlier->table()->name()) && earlier->fileName() == object->fileName()) {
-            failures.append(QStringLiteral("Generate does not write these files while %1 is ticked: its files "
-                                           "have the same names and come first.")
-                                    .arg(earlier->table()->name()));
-            break;
-        }
-    }
     failures.prepend(m_loadError);
     failures.removeAll(QString());
     result.error = failures.join(QLatin1Char('\n'));
