@@ -1,8 +1,9 @@
 // The code tablesmith-cli writes works: every file compiles, with its moc
 // output, against the stand-in of the target framework (tests/compile builds
-// it with CMake); every SQL statement in it prepares on the server except
-// those the convention report names; and on the real-world schema a program
-// built on the generated classes reads and writes rows.
+// it with CMake, one project for the trees of all rows); every SQL statement
+// in it prepares on the server except those the convention report names; and
+// on the real-world schema a program built on the generated classes reads and
+// writes rows.
 
 #include "support.h"
 
@@ -13,6 +14,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,9 +23,16 @@ class TestGeneratedCompile : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void generatedCodeWorks_data();
     void generatedCodeWorks();
     void reservedWordsAreTheServers();
+
+private:
+    // Each row's tree in trees/SCHEMA, the project's build folder in build.
+    // Inside the build tree, so that one compiler cache base folder covers
+    // it and the sources.
+    QTemporaryDir m_dir{qEnvironmentVariable("TABLESMITH_BINARY_DIR") + QStringLiteral("/tests/generated-XXXXXX")};
 };
 
 namespace {
@@ -66,7 +75,41 @@ QStringList unpreparedStatements(const QString &code)
     return refused;
 }
 
+// The longest folder holding both paths.
+QString commonFolder(const QString &a, const QString &b)
+{
+    const QStringList x = QDir::cleanPath(a).split(QLatin1Char('/'));
+    const QStringList y = QDir::cleanPath(b).split(QLatin1Char('/'));
+    qsizetype same = 0;
+    while (same < x.size() && same < y.size() && x.at(same) == y.at(same))
+        ++same;
+    return same <= 1 ? QStringLiteral("/") : x.mid(0, same).join(QLatin1Char('/'));
+}
+
 } // namespace
+
+void TestGeneratedCompile::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("trees"))));
+    QStringList configure{QStringLiteral("-S"), qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + QStringLiteral("/tests/compile"),
+                          QStringLiteral("-B"), m_dir.filePath(QStringLiteral("build")),
+                          QStringLiteral("-DCMAKE_CXX_COMPILER=" TABLESMITH_CXX_COMPILER),
+                          QStringLiteral("-DGENERATED_ROOT=") + m_dir.filePath(QStringLiteral("trees"))};
+    // Each run compiles in a new folder and the banners carry the time of the
+    // run: with paths taken relative to a base folder above both the sources
+    // and this folder, a compiler cache finds what an earlier run compiled.
+    const QString ccache = QStandardPaths::findExecutable(QStringLiteral("ccache"));
+    if (!ccache.isEmpty()) {
+        configure.append(QStringLiteral("-DCMAKE_CXX_COMPILER_LAUNCHER=") + ccache);
+        qputenv("CCACHE_BASEDIR", commonFolder(qEnvironmentVariable("TABLESMITH_SOURCE_DIR"), m_dir.path()).toLocal8Bit());
+        qputenv("CCACHE_SLOPPINESS", "pch_defines,time_macros,include_file_mtime,include_file_ctime");
+    }
+    QCOMPARE(cmake(configure), 0);
+    QVERIFY2(cmake({QStringLiteral("--build"), m_dir.filePath(QStringLiteral("build")), QStringLiteral("--target"),
+                    QStringLiteral("broken")}) != 0,
+             "a file that calls what the stand-in does not have compiled");
+}
 
 void TestGeneratedCompile::generatedCodeWorks_data()
 {
@@ -86,23 +129,20 @@ void TestGeneratedCompile::generatedCodeWorks()
     QFETCH(QString, schema);
     QFETCH(int, tables);
     QFETCH(QStringList, refused);
-    QTemporaryDir dir;
-    const QString code = dir.filePath(QStringLiteral("code/C++"));
-    const CliResult result = runCli(serverArguments(schema) + QStringList{"-o", dir.path()});
+    const QString tree = m_dir.filePath(QStringLiteral("trees/") + schema);
+    const QString code = tree + QStringLiteral("/code/C++");
+    const CliResult result = runCli(serverArguments(schema) + QStringList{"-o", tree});
     QVERIFY2(result.exitCode == 0, qPrintable(result.describe()));
 
-    const QString build = dir.filePath(QStringLiteral("build"));
-    QCOMPARE(cmake({QStringLiteral("-S"), qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + QStringLiteral("/tests/compile"),
-                    QStringLiteral("-B"), build, QStringLiteral("-DCMAKE_CXX_COMPILER=" TABLESMITH_CXX_COMPILER),
-                    QStringLiteral("-DGENERATED_DIR=") + code}),
-             0);
-    QVERIFY2(cmake({QStringLiteral("--build"), build, QStringLiteral("--target"), QStringLiteral("broken")}) != 0,
-             "a file that calls what the stand-in does not have compiled");
-    QCOMPARE(cmake({QStringLiteral("--build"), build, QStringLiteral("-j2")}), 0);
+    // The new tree joins the project configured at the start.
+    const QString build = m_dir.filePath(QStringLiteral("build"));
+    const QString target = QStringLiteral("generated_") + schema;
+    QCOMPARE(cmake({build}), 0);
+    QCOMPARE(cmake({QStringLiteral("--build"), build, QStringLiteral("--target"), target, QStringLiteral("-j2")}), 0);
     // Every generated source went in: 4 sources a table, and the moc output.
     QStringList objects;
-    QDirIterator it(build + QStringLiteral("/CMakeFiles/generated.dir"), {QStringLiteral("*.cpp.o")}, QDir::Files,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(build + QStringLiteral("/CMakeFiles/") + target + QStringLiteral(".dir"), {QStringLiteral("*.cpp.o")},
+                    QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
         objects.append(it.next());
     QCOMPARE(objects.size(), 4 * tables + 1);
