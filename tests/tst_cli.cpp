@@ -18,9 +18,6 @@ private slots:
     void parse();
     void runs_data();
     void runs();
-
-private:
-    QTemporaryDir m_dir;
 };
 
 void TestCli::parse_data()
@@ -120,7 +117,8 @@ void TestCli::runs_data()
     local[1] = QStringLiteral("localhost");
     // The server's socket under a path of the test's own, where no default
     // points; and a missing socket where the default one works.
-    const QString socketLink = m_dir.filePath(QStringLiteral("server.sock"));
+    static const QTemporaryDir links;
+    const QString socketLink = links.filePath(QStringLiteral("server.sock"));
     QFile::link(s.socket, socketLink);
     QTest::newRow("socket") << QStringList{"-S", socketLink} + local << QStringList() << QByteArray() << 0 << "";
     QTest::newRow("no such socket") << QStringList{"--socket=/nonexistent"} + local

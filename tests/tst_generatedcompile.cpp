@@ -78,12 +78,10 @@ QStringList unpreparedStatements(const QString &code)
 // The longest folder holding both paths.
 QString commonFolder(const QString &a, const QString &b)
 {
-    const QStringList x = QDir::cleanPath(a).split(QLatin1Char('/'));
-    const QStringList y = QDir::cleanPath(b).split(QLatin1Char('/'));
-    qsizetype same = 0;
-    while (same < x.size() && same < y.size() && x.at(same) == y.at(same))
-        ++same;
-    return same <= 1 ? QStringLiteral("/") : x.mid(0, same).join(QLatin1Char('/'));
+    QString folder = QDir::cleanPath(a);
+    while (folder.size() > 1 && !(QDir::cleanPath(b) + QLatin1Char('/')).startsWith(folder + QLatin1Char('/')))
+        folder = QFileInfo(folder).path();
+    return folder;
 }
 
 } // namespace

@@ -41,12 +41,10 @@ CliResult generate(const QString &root, const QStringList &options = {})
 QStringList hardLinked(const QString &root)
 {
     QStringList shared;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        struct stat status;
-        const QString path = it.next();
-        if (::lstat(QFile::encodeName(path).constData(), &status) == 0 && status.st_nlink > 1)
-            shared.append(path);
+    struct stat status;
+    for (QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories); it.hasNext();) {
+        if (::lstat(QFile::encodeName(it.next()).constData(), &status) == 0 && status.st_nlink > 1)
+            shared.append(it.filePath());
     }
     return shared;
 }

@@ -108,7 +108,7 @@ void TestWindow::connectTo_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("outcome"); // the second log line, or a part of the error line
-    QTest::addColumn<QStringList>("tables"); // in name order
+    QTest::addColumn<QStringList>("tables");
     const TestServer::Settings &s = TestServer::settings();
     const QString port = QString::number(s.port);
     const QString connected = QStringLiteral("Connected to: 127.0.0.1");
@@ -190,15 +190,13 @@ void TestWindow::connectTo()
     // window makes.
     QStringList catalogue;
     QSqlQuery query(QSqlDatabase::database(QStringLiteral("Connection"), false));
-    if (connects && query.exec(QStringLiteral("select table_name from information_schema.tables where table_schema = '%1' "
-                                              "and table_type = 'BASE TABLE'").arg(schema))) {
-        while (query.next())
-            catalogue.append(query.value(0).toString());
-    }
+    if (connects)
+        query.exec(QStringLiteral("select table_name from information_schema.tables where table_schema = '%1' "
+                                  "and table_type = 'BASE TABLE'").arg(schema));
+    while (query.next())
+        catalogue.append(query.value(0).toString());
     QCOMPARE(names, catalogue);
-    QStringList sorted = names;
-    sorted.sort();
-    QCOMPARE(sorted, tables);
+    QCOMPARE(QSet<QString>(names.cbegin(), names.cend()), QSet<QString>(tables.cbegin(), tables.cend()));
     click(window, "btSelectNone");
     QVERIFY(model->checkedTables().isEmpty());
     // Each announces the whole range once; no rows, nothing (an empty range
