@@ -94,9 +94,9 @@ void TestGeneratedCompile::initTestCase()
                           QStringLiteral("-B"), m_dir.filePath(QStringLiteral("build")),
                           QStringLiteral("-DCMAKE_CXX_COMPILER=" TABLESMITH_CXX_COMPILER),
                           QStringLiteral("-DGENERATED_ROOT=") + m_dir.filePath(QStringLiteral("trees"))};
-    // Each run compiles in a new folder and the banners carry the time of the
-    // run: with paths taken relative to a base folder above both the sources
-    // and this folder, a compiler cache finds what an earlier run compiled.
+    // Each run compiles in a new folder: with paths taken relative to a base
+    // folder above both the sources and this folder, a compiler cache finds
+    // what an earlier run compiled.
     const QString ccache = QStandardPaths::findExecutable(QStringLiteral("ccache"));
     if (!ccache.isEmpty()) {
         configure.append(QStringLiteral("-DCMAKE_CXX_COMPILER_LAUNCHER=") + ccache);
