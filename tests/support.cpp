@@ -93,6 +93,14 @@ CliResult runCli(const QStringList &arguments, const CliOptions &options)
     return result;
 }
 
+void preloadFaultfs(QProcessEnvironment *environment, const QString &name, const QString &value)
+{
+    environment->insert(QStringLiteral("LD_PRELOAD"), qEnvironmentVariable("TABLESMITH_FAULTFS"));
+    environment->insert(name, value);
+    // A sanitized build's runtime must otherwise come first.
+    environment->insert(QStringLiteral("ASAN_OPTIONS"), qEnvironmentVariable("ASAN_OPTIONS") + QStringLiteral(":verify_asan_link_order=0"));
+}
+
 CliResult runCliUntil(const QStringList &arguments, const QString &trigger, int occurrence,
                       const std::function<void(qint64 pid)> &act)
 {
@@ -249,7 +257,13 @@ QString goldenDifference(const QString &name, const QString &actual)
     const QString path = qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + QStringLiteral("/tests/golden/") + name
             + QStringLiteral(".golden");
     if (qEnvironmentVariableIntValue("TABLESMITH_UPDATE_GOLDEN")) {
-        writeText(path, actual.toUtf8());
+        // CI checks against the golden files; it must never bless its own output.
+        if (qEnvironmentVariableIsSet("CI"))
+            return QStringLiteral("TABLESMITH_UPDATE_GOLDEN is refused where CI is set");
+        if (readText(path) != actual) {
+            writeText(path, actual.toUtf8());
+            qInfo("rewrote %s", qPrintable(path));
+        }
         return QString();
     }
     if (!QFileInfo::exists(path))

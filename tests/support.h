@@ -62,6 +62,9 @@ CliResult runCli(const QStringList &arguments, const CliOptions &options = {});
 CliResult runCliUntil(const QStringList &arguments, const QString &trigger, int occurrence,
                       const std::function<void(qint64 pid)> &act);
 
+// Preloads tests/faultfs into the command line, with its setting `name`.
+void preloadFaultfs(QProcessEnvironment *environment, const QString &name, const QString &value);
+
 // The window.
 template<typename T = QWidget>
 T *child(const QWidget &window, const char *name)
@@ -100,6 +103,7 @@ void writeText(const QString &path, const QByteArray &bytes);
 
 // Compares `actual` with tests/golden/<name>.golden and returns the first
 // difference, empty when none. With TABLESMITH_UPDATE_GOLDEN=1 the golden
-// file is rewritten instead (review the change with git diff).
+// file is rewritten instead, and named (review the change with git diff);
+// refused where CI is set.
 QString goldenDifference(const QString &name, const QString &actual);
 QString firstDifference(const QString &actual, const QString &expected);

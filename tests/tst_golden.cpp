@@ -35,6 +35,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace mysql;
 
 namespace {
@@ -134,11 +136,16 @@ bool bannerDatesAreNow(const QString &root)
 
 // What a run finds below `root` before it starts: an old tree with a file
 // an earlier run wrote for a table that is gone, and the row's obstacle in
-// the way of the output tree (foreign entries: tst_regenerate).
+// the way of the output tree (foreign entries: tst_regenerate). The
+// obstacle is an immutable entry: chattr +i stops every writer, root
+// included, where chmod does not. Where a file system or a container
+// refuses the attribute, the command line gets the same failures from
+// tests/faultfs (`injected`), which works everywhere; the window runs in the
+// test's own process and needs the attribute.
 class OldTree
 {
 public:
-    OldTree(const QString &root, const QString &obstacle)
+    OldTree(const QString &root, const QString &obstacle, bool injected)
         : m_root(root)
     {
         const QString code = root + QStringLiteral("/code");
@@ -153,7 +160,12 @@ public:
         } else if (obstacle == QLatin1String("old directory immutable")) {
             QDir().mkpath(m_immutable = code + QStringLiteral("/C++/model"));
         }
-        // chattr +i stops every writer, root included, where chmod does not.
+        struct stat status;
+        if (injected && !m_immutable.isEmpty() && ::stat(QFile::encodeName(m_immutable).constData(), &status) == 0) {
+            preloadFaultfs(&m_environment, QStringLiteral("TABLESMITH_FAULTFS_IMMUTABLE"),
+                           QStringLiteral("%1:%2").arg(quint64(status.st_dev)).arg(quint64(status.st_ino)));
+            m_immutable.clear();
+        }
         if (!m_immutable.isEmpty())
             QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_immutable});
     }
@@ -165,10 +177,13 @@ public:
             QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-R"), QStringLiteral("-i"), m_root});
         m_immutable.clear();
     }
+    // What the command line needs for an injected obstacle.
+    const QProcessEnvironment &environment() const { return m_environment; }
 
 private:
     QString m_root;
     QString m_immutable;
+    QProcessEnvironment m_environment;
 };
 
 bool immutableWorks()
@@ -191,7 +206,7 @@ QString cliRun(const Row &row, const QString &reader)
     const auto &[schema, user, password, tables, kinds, obstacle] = row;
     QTemporaryDir dir;
     const QString root = dir.filePath(QStringLiteral("out"));
-    OldTree old(root, obstacle);
+    OldTree old(root, obstacle, true);
     QStringList arguments = serverArguments(schema, user, password)
             + QStringList{QStringLiteral("-v"), QStringLiteral("--catalog=") + reader, QStringLiteral("-o"), root};
     if (!tables.isEmpty())
@@ -201,6 +216,7 @@ QString cliRun(const Row &row, const QString &reader)
     CliOptions options;
     options.mergeChannels = true;
     options.workingDirectory = dir.path();
+    options.environment.insert(old.environment());
     const CliResult result = runCli(arguments, options);
     old.release();
     // Nothing but the output tree may change.
@@ -223,7 +239,7 @@ QString windowRun(const Row &row, bool perTable)
     const auto &[schema, user, password, tables, kinds, obstacle] = row;
     QTemporaryDir dir;
     const QString root = dir.filePath(QStringLiteral("out"));
-    OldTree old(root, obstacle);
+    OldTree old(root, obstacle, false);
     UserSettings().setOutputFolder(root);
     Tablesmith window;
     child<QAction>(window, "actionReadTableByTable")->setChecked(perTable);
@@ -253,28 +269,13 @@ QString windowRun(const Row &row, bool perTable)
                                                      describeTree(root)), root);
 }
 
-} // namespace
-
-class TestGolden : public QObject
+// Every row: each fixture schema whole, and the rows of their own below.
+QList<std::pair<QString, Row>> rows()
 {
-    Q_OBJECT
-
-private slots:
-    void schemas_data();
-    void schemas();
-    void readerEdgeCases();
-};
-
-void TestGolden::schemas_data()
-{
-    QTest::addColumn<QString>("schema");
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QStringList>("tables"); // empty: all
-    QTest::addColumn<QString>("kinds");
-    QTest::addColumn<QString>("obstacle"); // in the way of the output tree
     const TestServer::Settings &s = TestServer::settings();
-    QVERIFY(TestServer::openConnections(QStringLiteral("information_schema")));
+    QList<std::pair<QString, Row>> rows;
+    if (!TestServer::openConnections(QStringLiteral("information_schema")))
+        return rows;
     QStringList schemas;
     {
         QSqlQuery query(QStringLiteral("select schema_name from schemata where schema_name not in "
@@ -286,20 +287,44 @@ void TestGolden::schemas_data()
     }
     TestServer::closeConnections();
     for (const QString &schema : std::as_const(schemas))
-        QTest::newRow(qPrintable(schema)) << schema << s.user << s.password << QStringList() << allKinds << QString();
+        rows.append({schema, Row{schema, s.user, s.password, {}, allKinds, {}}});
     // Chosen tables come in schema order, the kinds in the run's order.
-    QTest::newRow("shop_a-subset") << "shop_a" << s.user << s.password << QStringList{"invoice", "customer"}
-                                   << "model,dao" << QString();
+    rows.append({QStringLiteral("shop_a-subset"), Row{"shop_a", s.user, s.password, {"invoice", "customer"}, "model,dao", {}}});
     // Accounts that may connect but not read everything: the run goes to the
     // end and says what it could not read.
-    QTest::newRow("rob_secret-noread") << "rob_secret" << "rob_noread" << "rob-pw" << QStringList() << allKinds << QString();
-    QTest::newRow("rob_secret-noselect") << "rob_secret" << "rob_noselect" << "rob-pw" << QStringList() << allKinds << QString();
+    rows.append({QStringLiteral("rob_secret-noread"), Row{"rob_secret", "rob_noread", "rob-pw", {}, allKinds, {}}});
+    rows.append({QStringLiteral("rob_secret-noselect"), Row{"rob_secret", "rob_noselect", "rob-pw", {}, allKinds, {}}});
     // Whatever stands in the way, every file that can be written is, each
     // failure has its line, and the status says so.
-    for (const char *obstacle : {"output directory immutable", "old file immutable", "old directory immutable"})
-        QTest::addRow("rob_secret-%s", qPrintable(QString::fromLatin1(obstacle).replace(QLatin1Char(' '), QLatin1Char('-'))))
-                << "rob_secret" << s.user << s.password << QStringList() << allKinds
-                                                 << obstacle;
+    for (const QString obstacle : {"output directory immutable", "old file immutable", "old directory immutable"})
+        rows.append({QStringLiteral("rob_secret-") + QString(obstacle).replace(QLatin1Char(' '), QLatin1Char('-')),
+                     Row{"rob_secret", s.user, s.password, {}, allKinds, obstacle}});
+    return rows;
+}
+
+} // namespace
+
+class TestGolden : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void schemas_data();
+    void schemas();
+    void everyGoldenFileHasItsRow();
+    void readerEdgeCases();
+};
+
+void TestGolden::schemas_data()
+{
+    QTest::addColumn<QString>("schema");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QStringList>("tables"); // empty: all
+    QTest::addColumn<QString>("kinds");
+    QTest::addColumn<QString>("obstacle"); // in the way of the output tree
+    for (const auto &[tag, row] : rows())
+        QTest::newRow(qPrintable(tag)) << row.schema << row.user << row.password << row.tables << row.kinds << row.obstacle;
 }
 
 void TestGolden::schemas()
@@ -311,8 +336,6 @@ void TestGolden::schemas()
     QFETCH(QString, kinds);
     QFETCH(QString, obstacle);
     const Row row{schema, user, password, tables, kinds, obstacle};
-    if (obstacle.endsWith(QLatin1String("immutable")) && !immutableWorks())
-        QSKIP("chattr +i does not work here");
     const QString model = loadModel(schema, user, password, false);
     QString difference = firstDifference(loadModel(schema, user, password, true), model);
     QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("schema-wide reader: ") + difference));
@@ -327,10 +350,28 @@ void TestGolden::schemas()
     // The window logs what the command line prints, less its own closing lines.
     static const QRegularExpression cliOnly(QStringLiteral("^(tablesmith-cli: .*|== exit .*)\n"),
                                             QRegularExpression::MultilineOption);
+    // Loud, not skipped: the command line's rows above ran all the same.
+    if (obstacle.endsWith(QLatin1String("immutable")) && !immutableWorks()) {
+        qWarning("NOT RUN: the window with an immutable entry in its way (chattr +i does not work here)");
+        return;
+    }
     for (const bool perTable : {false, true}) {
         difference = firstDifference(windowRun(row, perTable), QString(run).remove(cliOnly));
         QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("window, per-table %1: ").arg(perTable) + difference));
     }
+}
+
+void TestGolden::everyGoldenFileHasItsRow()
+{
+    // A fixture that stopped loading must not silently drop its row.
+    QStringList expected{QStringLiteral("window-form")}; // tst_window's
+    for (const auto &[tag, row] : rows())
+        expected.append(tag);
+    QStringList files = QDir(qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + QStringLiteral("/tests/golden"))
+                                .entryList({QStringLiteral("*.golden")}, QDir::Files);
+    files.replaceInStrings(QRegularExpression(QStringLiteral("\\.golden$")), QString());
+    for (const QString &file : std::as_const(files))
+        QVERIFY2(expected.contains(file), qPrintable(QStringLiteral("tests/golden/%1.golden has no row").arg(file)));
 }
 
 void TestGolden::readerEdgeCases()
@@ -364,13 +405,6 @@ void TestGolden::readerEdgeCases()
         QCOMPARE(capture.messages.filter(QStringLiteral("  - in ->  ")).filter(QStringLiteral("Access denied")).size(), 1);
     }
     QCOMPARE(queryErrorCount(), failedBefore + 1);
-    QVERIFY(TestServer::openConnections(QStringLiteral("rd_basic")));
-
-    // A filter list loads the base tables it names as written, in the
-    // server's order, a name listed twice twice.
-    Database filtered(QStringLiteral("rd_basic"), {"venta", "v_cliente", "Cliente", "cliente", "venta"}, nullptr);
-    filtered.loadTables();
-    QCOMPARE(names(filtered.tables()), QStringLiteral("cliente, venta, venta"));
 }
 
 QTEST_MAIN(TestGolden)

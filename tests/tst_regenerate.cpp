@@ -15,6 +15,8 @@
 
 #include <csignal>
 
+#include <sys/stat.h>
+
 namespace {
 
 QMap<QString, qint64> modificationTimes(const QString &root)
@@ -34,6 +36,19 @@ CliResult generate(const QString &root, const QStringList &options = {})
     return runCli(serverArguments(QStringLiteral("scratch_regen")) + options + QStringList{QStringLiteral("-o"), root});
 }
 
+// Files below `root` with a second name: a tree that shares its files with
+// another one.
+QStringList hardLinked(const QString &root)
+{
+    QStringList shared;
+    struct stat status;
+    for (QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories); it.hasNext();) {
+        if (::lstat(QFile::encodeName(it.next()).constData(), &status) == 0 && status.st_nlink > 1)
+            shared.append(it.filePath());
+    }
+    return shared;
+}
+
 } // namespace
 
 class TestRegenerate : public QObject
@@ -51,6 +66,8 @@ private slots:
     void check_data();
     void check();
     void killedOrInterrupted();
+    void safetyBranches_data();
+    void safetyBranches();
 };
 
 void TestRegenerate::foreignEntries_data()
@@ -218,6 +235,94 @@ void TestRegenerate::killedOrInterrupted()
     // The next run clears away what the killed ones left.
     QCOMPARE(runCli(arguments).exitCode, 0);
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"code"});
+}
+
+void TestRegenerate::safetyBranches_data()
+{
+    // Over an old tree of DAO classes only (whose files are unchanged in the
+    // new one), with the row's change made before the run or, the run frozen
+    // meanwhile, during it. Exit 0: the new tree, else the old one as it was.
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says"); // on standard error; <out> the output folder
+    QTest::newRow("a write fails in the new tree") << "during: a folder where a file goes" << QStringList() << 1
+            << "(Is a directory)\nThe new output tree is incomplete: <out>/code was left as it was.\n";
+    QTest::newRow("a user's file appears during the run") << "during: a user's file" << QStringList() << 1
+            << "The output tree <out>/code holds 1 entry that Tablesmith did not write:\n  <out>/code/C++/dao/notes.txt\n"
+               "Nothing was removed or written.\n";
+    QTest::newRow("more than ten foreign entries") << "twelve user's files" << QStringList() << 1
+            << "  <out>/code/C++/dao/note10.txt\n  and 2 more\nNothing was removed";
+    QTest::newRow("code keeps its permissions") << "code mode 0750" << QStringList() << 0 << "";
+    QTest::newRow("no RENAME_EXCHANGE") << "no exchange" << QStringList() << 0 << "";
+    for (const char *change : {"a file a link", "code a link"})
+        QTest::addRow("--force --keep-unchanged, %s", change) << change << QStringList{"--force", "--keep-unchanged"} << 0 << "";
+}
+
+void TestRegenerate::safetyBranches()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    QTemporaryDir outside;
+    const QString code = dir.filePath(QStringLiteral("code"));
+    const QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup;
+    // A change during the run comes at its first "Generating" line, with
+    // many tables still to come.
+    const bool during = change.startsWith(QLatin1String("during: "));
+    const QStringList arguments = serverArguments(during ? QStringLiteral("big_chain") : QStringLiteral("shop_b")) + options
+            + QStringList{"-o", dir.path()};
+    QCOMPARE(runCli(arguments).exitCode, 0);
+    const QString newTree = describeTree(dir.path());
+    QCOMPARE(runCli(arguments + QStringList{"--only=dao"}).exitCode, 0);
+
+    CliOptions environment;
+    if (change == QLatin1String("twelve user's files")) {
+        for (int i = 1; i <= 12; ++i)
+            writeText(code + QStringLiteral("/C++/dao/note%1.txt").arg(i, 2, 10, QLatin1Char('0')), "mine\n");
+    } else if (change == QLatin1String("code mode 0750")) {
+        QVERIFY(QFile::setPermissions(code, mode));
+    } else if (change == QLatin1String("no exchange")) {
+        preloadFaultfs(&environment.environment, QStringLiteral("TABLESMITH_FAULTFS_NO_EXCHANGE"), QStringLiteral("1"));
+    } else if (change == QLatin1String("a file a link")) {
+        // The same text elsewhere: kept unchanged, it would become a link.
+        QVERIFY(QDir().mkpath(outside.filePath(QStringLiteral("code"))));
+        QVERIFY(QFile::rename(code + QStringLiteral("/C++/dao/stockdao.h"), outside.filePath(QStringLiteral("code/stockdao.h"))));
+        QVERIFY(QFile::link(outside.filePath(QStringLiteral("code/stockdao.h")), code + QStringLiteral("/C++/dao/stockdao.h")));
+    } else if (change == QLatin1String("code a link")) {
+        QVERIFY(QDir().rename(code, outside.filePath(QStringLiteral("code"))));
+        QVERIFY(QFile::link(outside.filePath(QStringLiteral("code")), code));
+    }
+    const QString before = describeTree(dir.path());
+    const QString outsideBefore = describeTree(outside.path());
+
+    const CliResult result = !during ? runCli(arguments, environment)
+                                     : runCliUntil(arguments, QStringLiteral("Generating DAO class for table: "), 1, [&](qint64) {
+        const QString staging = QDir(dir.path()).entryList({QStringLiteral(".tablesmith-*")}, QDir::Dirs | QDir::Hidden).value(0);
+        if (change.endsWith(QLatin1String("user's file")))
+            writeText(code + QStringLiteral("/C++/dao/notes.txt"), "mine\n");
+        // Folders in the way of the editors still to come.
+        for (int table = 1; table <= 300 && !change.endsWith(QLatin1String("user's file")); ++table) {
+            const QString path = QStringLiteral("%1/%2/C++/editors/t%3editor.cpp").arg(dir.path(), staging).arg(table, 4, 10, QLatin1Char('0'));
+            if (!staging.isEmpty() && !QFileInfo::exists(path))
+                QDir().mkpath(path);
+        }
+    });
+    QVERIFY2(result.exitCode == exitCode && masked(result.err, dir.path()).contains(says), qPrintable(result.describe()));
+    if (change.endsWith(QLatin1String("user's file")))
+        QVERIFY(readText(code + QStringLiteral("/C++/dao/notes.txt")) == QLatin1String("mine\n")
+                && QFile::remove(code + QStringLiteral("/C++/dao/notes.txt")));
+    QCOMPARE(describeTree(dir.path()), exitCode == 0 ? newTree : before);
+    // Nothing stays beside it, nothing outside changed, and no file of the
+    // new tree is another name of one elsewhere.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{"code"});
+    QCOMPARE(describeTree(outside.path()), outsideBefore);
+    QCOMPARE(hardLinked(dir.path()) + hardLinked(outside.path()), QStringList());
+    if (change == QLatin1String("code mode 0750"))
+        QCOMPARE(QFileInfo(code).permissions() & QFileDevice::Permissions(0x7077), mode);
 }
 
 QTEST_MAIN(TestRegenerate)

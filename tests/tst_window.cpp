@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -118,15 +119,17 @@ void TestWindow::connectTo_data()
                                        << QStringList{"customer", "invoice", "product"};
     QTest::newRow("empty schema") << "127.0.0.1" << "empty_schema" << s.password << port << connected << QStringList();
     QTest::newRow("another schema") << "127.0.0.1" << "shop_b" << s.password << port << connected
-                                    << QStringList{"warehouse", "stock"};
+                                    << QStringList{"stock", "warehouse"};
     QTest::newRow("localhost through the socket") << "localhost" << "shop_b" << s.password << port
-                                                  << "Connected to: localhost" << QStringList{"warehouse", "stock"};
+                                                  << "Connected to: localhost" << QStringList{"stock", "warehouse"};
     // Not a number: port 0, the client's default, which the socket ignores.
     QTest::newRow("localhost, port of letters") << "localhost" << "shop_b" << s.password << "abc"
-                                                << "Connected to: localhost" << QStringList{"warehouse", "stock"};
+                                                << "Connected to: localhost" << QStringList{"stock", "warehouse"};
     QTest::newRow("wrong password") << "127.0.0.1" << "shop_a" << "Wr0ng-Secret-4711" << port << "Access denied"
                                     << QStringList();
-    QTest::newRow("host that never answers") << "127.0.0.1" << "shop_a" << s.password << "silent" << ""
+    QTest::newRow("host that never answers") << "127.0.0.1" << "shop_a" << s.password << "silent"
+                                             << "Lost connection to server at 'handshake: reading initial communication packet', "
+                                                "system error: 110"
                                              << QStringList();
 }
 
@@ -187,7 +190,17 @@ void TestWindow::connectTo()
     QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
     click(window, "btSelectAll");
     const QStringList names = model->checkedTables();
-    QCOMPARE(names, connects ? QSqlDatabase::database(QStringLiteral("Connection")).tables(QSql::Tables) : QStringList());
+    // The catalogue's own order, which the server takes from its file
+    // system: asked here on its own, not through the driver's call the
+    // window makes.
+    QStringList catalogue;
+    QSqlQuery query(QSqlDatabase::database(QStringLiteral("Connection"), false));
+    if (connects)
+        query.exec(QStringLiteral("select table_name from information_schema.tables where table_schema = '%1' "
+                                  "and table_type = 'BASE TABLE'").arg(schema));
+    while (query.next())
+        catalogue.append(query.value(0).toString());
+    QCOMPARE(names, catalogue);
     QCOMPARE(QSet<QString>(names.cbegin(), names.cend()), QSet<QString>(tables.cbegin(), tables.cend()));
     click(window, "btSelectNone");
     QVERIFY(model->checkedTables().isEmpty());
