@@ -1,7 +1,9 @@
 #include "app/generationrun.h"
 
 #include "app/directorytree.h"
+#include "app/mysqlconnection.h"
 #include "codemodel/conventionreport.h"
+#include "codemodel/fieldlists.h"
 #include "codemodel/generator.h"
 #include "codemodel/tableobject.h"
 #include "generators/daogen.h"
@@ -128,6 +130,16 @@ bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTab
     };
     {
         Generator generator(&database, nullptr);
+        // With the schema-wide reader the field types, too, come in a few
+        // queries rather than one per table.
+        FieldLists fieldLists;
+        if (schemaWide) {
+            QStringList names;
+            for (const mysql::Table *table : database.tables())
+                names.append(table->name());
+            fieldLists.read(QSqlDatabase::database(schemaConnectionName(), true), names);
+            generator.setFieldLists(&fieldLists);
+        }
         generator.createTableObjects();
         generator.createRelations();
         QList<TableObject *> chosenObjects;
