@@ -3,11 +3,14 @@
 
 #include "app/generationrun.h"
 #include "app/mysqlconnection.h"
+#include "app/runworker.h"
 #include "app/tableitem.h"
 #include "app/tablemodel.h"
 #include "app/usersettings.h"
 
 #include <QAction>
+#include <QBoxLayout>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -15,27 +18,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
-#include <QSqlError>
 #include <QStandardPaths>
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include <unistd.h>
-
-namespace {
-
-// Both actions block the window while the server answers; the cursor says so.
-class BusyCursor
-{
-public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
-
-} // namespace
 
 Tablesmith::Tablesmith(QWidget *parent)
     : QWidget(parent)
@@ -47,6 +36,7 @@ Tablesmith::Tablesmith(QWidget *parent)
     connect(ui->btSelectNone, &QPushButton::clicked, m_tableModel, &TableModel::selectNone);
     connect(ui->tableFilter, &QLineEdit::textChanged, this, &Tablesmith::applyTableFilter);
     createMenus();
+    createRunControls();
 
     const UserSettings settings;
     const UserSettings::Form form = settings.form();
@@ -60,6 +50,9 @@ Tablesmith::Tablesmith(QWidget *parent)
 
 Tablesmith::~Tablesmith()
 {
+    // A run still going is cancelled and waited for: it leaves the old tree
+    // as it was, and no thread outlives the window.
+    m_run.reset();
     saveForm();
     UserSettings().setWindowGeometry(saveGeometry());
     delete ui;
@@ -69,48 +62,58 @@ Tablesmith::~Tablesmith()
     qDeleteAll(m_tableItems);
 }
 
+void Tablesmith::closeEvent(QCloseEvent *event)
+{
+    if (isRunning())
+        m_run->worker()->cancel();
+    QWidget::closeEvent(event);
+}
+
 void Tablesmith::on_btConnect_clicked()
 {
-    const BusyCursor busy;
-    const QString host = ui->serverAddress->text();
-    appendLog(tr("Establishing connection to: %1").arg(host));
-    // Shown before the wait for the server, not after it.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (isRunning())
+        return;
+    m_host = ui->serverAddress->text();
+    appendLog(tr("Establishing connection to: %1").arg(m_host));
     saveForm();
 
-    // The old registrations are replaced below; while handles to them live,
-    // Qt warns that they are still in use and keeps them open.
-    m_connection = QSqlDatabase();
-    m_infoSchema = QSqlDatabase();
-
     ConnectionSettings settings;
-    settings.host = host;
+    settings.host = m_host;
     settings.schema = ui->schema->text();
     settings.user = ui->userName->text();
     settings.password = ui->password->text();
     // Not a number: 0, which leaves the port to the client library.
     settings.port = ui->port->text().toInt(nullptr, 10);
-    const SchemaConnections connections = openSchemaConnections(settings);
-    m_connection = connections.schema;
-    m_infoSchema = connections.catalog;
+    setRunning(Running::Connect);
+    RunWorker *worker = m_run->worker();
+    m_run->post([worker, settings] { worker->connectToServer(settings); });
+}
 
+void Tablesmith::connectFinished(bool opened, const QString &error, const QStringList &tables)
+{
+    if (m_abandonedConnects > 0) {
+        --m_abandonedConnects;
+        return;
+    }
+    setRunning(Running::Nothing);
     // The old rows go whatever the outcome; views are told through a reset
     // so none keeps rows that no longer exist.
     m_tableModel->beginRefill();
     qDeleteAll(m_tableItems);
     m_tableItems.clear();
 
-    if (!m_connection.isOpen()) {
+    if (!opened) {
         m_tableModel->endRefill();
-        appendLog(m_connection.lastError().text());
+        appendLog(error);
+        m_connected = false;
         ui->groupBox->setEnabled(false);
         return;
     }
 
-    appendLog(tr("Connected to: %1").arg(host));
+    appendLog(tr("Connected to: %1").arg(m_host));
+    m_connected = true;
     ui->groupBox->setEnabled(true);
 
-    const QStringList tables = m_connection.tables(QSql::Tables);
     for (const QString &table : tables)
         m_tableItems.append(new TableItem(table));
     m_tableModel->endRefill();
@@ -121,41 +124,132 @@ void Tablesmith::on_btConnect_clicked()
 
 void Tablesmith::on_btGenerate_clicked()
 {
-    const BusyCursor busy;
-    // The run's lines go into one edit of the log, laid out once at its end
-    // rather than line by line: a run over 1,000 tables logs some 7,000.
+    if (isRunning())
+        return;
+    const OutputFolder folder = outputFolder();
+    RunWorker::GenerateJob job;
+    job.root = folder.path;
+    job.outputFolderNote = folder.note;
+    job.schema = ui->schema->text();
+    job.chosenTables = m_tableModel->checkedTables();
+    job.reader = m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
+                                                 : GenerationRun::CatalogReader::SchemaWide;
+    job.switches.dao = ui->chkDao->isChecked();
+    job.switches.object = ui->chkObject->isChecked();
+    job.switches.model = ui->chkModel->isChecked();
+    job.switches.editor = ui->chkCustomEditor->isChecked();
+    job.expectedTables = int(m_tableItems.size());
+    setRunning(Running::Generate);
+    RunWorker *worker = m_run->worker();
+    m_run->post([worker, job] { worker->generate(job); });
+}
+
+void Tablesmith::createRunControls()
+{
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("runProgress"));
+    m_cancel = new QPushButton(tr("Cancel"), this);
+    m_cancel->setObjectName(QStringLiteral("btCancel"));
+    auto *row = new QHBoxLayout;
+    row->setObjectName(QStringLiteral("runLayout"));
+    row->addWidget(m_progress, 1);
+    row->addWidget(m_cancel);
+    ui->verticalLayout_3->addLayout(row);
+    m_progress->hide();
+    m_cancel->hide();
+    connect(m_cancel, &QPushButton::clicked, this, &Tablesmith::cancelRun);
+
+    m_run = std::make_unique<RunThread>();
+    RunWorker *worker = m_run->worker();
+    connect(worker, &RunWorker::logLines, this, &Tablesmith::appendLogLines);
+    connect(worker, &RunWorker::progress, this, &Tablesmith::showProgress);
+    connect(worker, &RunWorker::connectFinished, this, &Tablesmith::connectFinished);
+    connect(worker, &RunWorker::generateFinished, this, [this](const QString &interrupted, const QString &closing) {
+        if (!interrupted.isEmpty())
+            appendLog(interrupted);
+        appendLog(closing);
+        setRunning(Running::Nothing);
+    });
+    connect(worker, &RunWorker::foreignEntries, this, [this, worker](int count) {
+        worker->answerForeignEntries(confirmRemoval(count));
+    });
+}
+
+void Tablesmith::setRunning(Running running)
+{
+    m_running = running;
+    const bool idle = running == Running::Nothing;
+    // Changing the form or the choices would not change the run under way.
+    ui->groupBox_3->setEnabled(idle);
+    ui->btConnect->setEnabled(idle);
+    ui->groupBox->setEnabled(idle && m_connected);
+    m_readTableByTable->setEnabled(idle);
+    m_outputFolder->setEnabled(idle);
+    m_progress->setVisible(!idle);
+    m_cancel->setVisible(!idle);
+    m_cancel->setEnabled(!idle);
+    if (running == Running::Connect) {
+        m_progress->setRange(0, 0);
+        m_progress->setFormat(tr("Connecting to %1").arg(m_host));
+    } else if (running == Running::Generate) {
+        m_progress->setRange(0, 0);
+        m_progress->setFormat(QString());
+    }
+    if (!idle)
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    else if (QGuiApplication::overrideCursor())
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void Tablesmith::cancelRun()
+{
+    if (m_running == Running::Connect) {
+        // The client library cannot be stopped in the middle of a connect:
+        // its result is dropped when it comes.
+        ++m_abandonedConnects;
+        m_connected = false;
+        setRunning(Running::Nothing);
+        m_tableModel->beginRefill();
+        qDeleteAll(m_tableItems);
+        m_tableItems.clear();
+        m_tableModel->endRefill();
+        ui->groupBox->setEnabled(false);
+        appendLog(tr("Cancelled: gave up connecting to %1").arg(m_host));
+    } else if (m_running == Running::Generate) {
+        // The run stops before its next table; the closing lines follow.
+        m_run->worker()->cancel();
+        m_cancel->setEnabled(false);
+    }
+}
+
+void Tablesmith::showProgress(int tablesRead, int tablesExpected, int filesWritten, int filesExpected)
+{
+    if (m_running != Running::Generate)
+        return;
+    if (filesWritten == 0 && tablesRead < tablesExpected) {
+        m_progress->setRange(0, tablesExpected);
+        m_progress->setValue(tablesRead);
+        m_progress->setFormat(tr("Tables read: %v of %m"));
+    } else if (filesExpected > 0) {
+        m_progress->setRange(0, filesExpected);
+        m_progress->setValue(filesWritten);
+        m_progress->setFormat(tr("Files written: %v of %m"));
+    }
+}
+
+void Tablesmith::appendLogLines(const QStringList &lines)
+{
+    // One edit for a bunch of lines: a run over 1,000 tables logs some 7,000.
     QTextCursor log(ui->textLog->document());
     log.beginEditBlock();
-    const auto showLog = [this, &log] {
-        log.endEditBlock();
-        ui->textLog->moveCursor(QTextCursor::End);
-    };
-    const OutputFolder folder = outputFolder();
-    GenerationRun run(folder.path, [&log](const QString &line) {
+    for (const QString &line : lines) {
         log.movePosition(QTextCursor::End);
         if (!log.document()->isEmpty())
             log.insertBlock();
         log.insertText(line);
-    });
-    run.setOutputFolderNote(folder.note);
-    run.setCatalogReader(m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
-                                                         : GenerationRun::CatalogReader::SchemaWide);
-    GenerationRun::Switches switches;
-    switches.dao = ui->chkDao->isChecked();
-    switches.object = ui->chkObject->isChecked();
-    switches.model = ui->chkModel->isChecked();
-    switches.editor = ui->chkCustomEditor->isChecked();
-    run.setSwitches(switches);
-    run.setForeignEntriesHandler([this, &log, &showLog](const QStringList &, int count) {
-        // The question points to the lines above it.
-        showLog();
-        const bool remove = confirmRemoval(count);
-        log.beginEditBlock();
-        return remove;
-    });
-    run.run(ui->schema->text(), m_tableModel->checkedTables());
-    showLog();
-    appendLog(run.closingLine());
+    }
+    log.endEditBlock();
+    ui->textLog->moveCursor(QTextCursor::End);
 }
 
 void Tablesmith::createMenus()
@@ -164,9 +258,9 @@ void Tablesmith::createMenus()
     menuBar->setObjectName(QStringLiteral("menuBar"));
     QMenu *file = menuBar->addMenu(tr("&File"));
     file->setObjectName(QStringLiteral("menuFile"));
-    QAction *outputFolder = file->addAction(tr("&Output Folder..."));
-    outputFolder->setObjectName(QStringLiteral("actionOutputFolder"));
-    connect(outputFolder, &QAction::triggered, this, &Tablesmith::chooseOutputFolder);
+    m_outputFolder = file->addAction(tr("&Output Folder..."));
+    m_outputFolder->setObjectName(QStringLiteral("actionOutputFolder"));
+    connect(m_outputFolder, &QAction::triggered, this, &Tablesmith::chooseOutputFolder);
     file->addSeparator();
     QAction *quit = file->addAction(tr("&Quit"));
     quit->setObjectName(QStringLiteral("actionQuit"));
@@ -249,6 +343,6 @@ bool Tablesmith::confirmRemoval(int count)
     box.setDefaultButton(QMessageBox::Cancel);
     QGuiApplication::restoreOverrideCursor();
     box.exec();
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     return box.clickedButton() == remove;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QList>
-#include <QSqlDatabase>
 #include <QWidget>
+
+#include <memory>
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -12,8 +13,11 @@ QT_END_NAMESPACE
 
 QT_BEGIN_NAMESPACE
 class QAction;
+class QProgressBar;
+class QPushButton;
 QT_END_NAMESPACE
 
+class RunThread;
 class TableItem;
 class TableModel;
 
@@ -21,7 +25,9 @@ class TableModel;
 // generation switches, and the log pane; a File menu chooses the output
 // folder, a Settings menu how the catalogue is read. The form (never the
 // password), the window's size and place and both choices are remembered
-// across starts.
+// across starts. Connect and Generate run on a worker thread; meanwhile a
+// progress bar and a Cancel button show below the log, and the form and the
+// Generator group are disabled.
 class Tablesmith : public QWidget
 {
     Q_OBJECT
@@ -30,11 +36,23 @@ public:
     explicit Tablesmith(QWidget *parent = nullptr);
     ~Tablesmith() override;
 
+    // Whether a Connect or a Generate is under way.
+    bool isRunning() const { return m_running != Running::Nothing; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private slots:
     void on_btConnect_clicked();
     void on_btGenerate_clicked();
 
 private:
+    enum class Running {
+        Nothing,
+        Connect,
+        Generate
+    };
+
     // Where Generate writes, and why there if it is not the usual place.
     struct OutputFolder
     {
@@ -43,6 +61,12 @@ private:
     };
 
     void createMenus();
+    void createRunControls();
+    void setRunning(Running running);
+    void cancelRun();
+    void connectFinished(bool opened, const QString &error, const QStringList &tables);
+    void showProgress(int tablesRead, int tablesExpected, int filesWritten, int filesExpected);
+    void appendLogLines(const QStringList &lines);
     void chooseOutputFolder();
     OutputFolder outputFolder() const;
     void applyTableFilter();
@@ -53,9 +77,16 @@ private:
     bool confirmRemoval(int count);
 
     Ui::Tablesmith *ui;
-    QSqlDatabase m_connection;
-    QSqlDatabase m_infoSchema;
     QList<TableItem *> m_tableItems;
     TableModel *m_tableModel;
     QAction *m_readTableByTable = nullptr;
+    QAction *m_outputFolder = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QPushButton *m_cancel = nullptr;
+    Running m_running = Running::Nothing;
+    bool m_connected = false;
+    // Connects given up by Cancel whose results are still to come.
+    int m_abandonedConnects = 0;
+    QString m_host;
+    std::unique_ptr<RunThread> m_run;
 };
