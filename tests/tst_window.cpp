@@ -1,10 +1,12 @@
 // The window: its form as a user first sees it (tests/golden/window-form.golden)
-// and Connect against the test server, with the table check list it fills;
-// what Generate writes is in tst_golden.
+// and Connect against the test server, with the table check list it fills,
+// and both runs behind a slow link (the window stays alive, Cancel and
+// closing keep the old tree); what Generate writes is in tst_golden.
 
 #include "support.h"
 
 #include "app/tablemodel.h"
+#include "app/usersettings.h"
 
 #include <QAbstractItemModelTester>
 #include <QElapsedTimer>
@@ -14,10 +16,15 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -62,6 +69,34 @@ void describe(const QObject *object, int depth, QString *text)
     }
 }
 
+// The test server behind bench/delayproxy.py: 10 ms each way. It ends by
+// itself when the test does.
+class SlowLink
+{
+public:
+    SlowLink()
+    {
+        m_proxy.start(QStringLiteral("python3"),
+                      {qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + QStringLiteral("/bench/delayproxy.py"),
+                       QStringLiteral("--target"), QString::number(TestServer::settings().port),
+                       QStringLiteral("--delay-ms"), QStringLiteral("10"), QStringLiteral("--lifetime"),
+                       QStringLiteral("120"), QStringLiteral("--parent"),
+                       QString::number(QCoreApplication::applicationPid())});
+        if (m_proxy.waitForReadyRead(10000))
+            m_port = QString::fromLatin1(m_proxy.readLine()).section(QLatin1Char(' '), 1).trimmed();
+    }
+    ~SlowLink()
+    {
+        m_proxy.terminate();
+        m_proxy.waitForFinished(5000);
+    }
+    const QString &port() const { return m_port; }
+
+private:
+    QProcess m_proxy;
+    QString m_port;
+};
+
 } // namespace
 
 class TestWindow : public QObject
@@ -75,6 +110,7 @@ private slots:
     void connectTo();
     void filter();
     void remembers();
+    void overSlowLink();
 };
 
 void TestWindow::initTestCase()
@@ -265,6 +301,85 @@ void TestWindow::remembers()
     QCOMPARE(form, QStringList({"127.0.0.1", "shop_b", "someone", "", QString::number(TestServer::settings().port)}));
     QCOMPARE(window.size(), QSize(720, 520));
     QVERIFY(child<QAction>(window, "actionReadTableByTable")->isChecked());
+}
+
+void TestWindow::overSlowLink()
+{
+    SlowLink link;
+    QVERIFY(!link.port().isEmpty());
+    QTemporaryDir folder;
+    UserSettings().setOutputFolder(folder.path());
+    auto window = std::make_unique<Tablesmith>();
+    child<QAction>(*window, "actionReadTableByTable")->setChecked(false);
+    fillForm(*window, QStringLiteral("big_chain"), TestServer::settings().user, TestServer::settings().password,
+             QStringLiteral("127.0.0.1"), link.port());
+    // The event loop keeps turning while the server answers: a timer fires
+    // and the progress bar moves.
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(5);
+    QTest::mouseClick(child(*window, "btConnect"), Qt::LeftButton);
+    QVERIFY(window->isRunning());
+    QVERIFY(!child(*window, "groupBox_3")->isEnabled() && !child(*window, "btConnect")->isEnabled());
+    waitForRun(*window);
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+    QCOMPARE(logLines(*window).value(1), QStringLiteral("Connected to: 127.0.0.1"));
+    click(*window, "btSelectAll");
+
+    auto *progress = child<QProgressBar>(*window, "runProgress");
+    QStringList shown;
+    QObject::connect(progress, &QProgressBar::valueChanged, [&shown, progress] { shown.append(progress->text()); });
+    ticks = 0;
+    QTest::mouseClick(child(*window, "btGenerate"), Qt::LeftButton);
+    QVERIFY(!child(*window, "groupBox")->isEnabled());
+    waitForRun(*window);
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+    QVERIFY2(shown.filter(QRegularExpression(QStringLiteral("^Files written: [1-9]\\d* of 2400$"))).size() >= 2,
+             qPrintable(shown.join(QLatin1Char('|'))));
+    QVERIFY2(logLines(*window).last().endsWith(QStringLiteral("2400 files written to %1/code.").arg(folder.path())),
+             qPrintable(logLines(*window).last()));
+    QVERIFY(child(*window, "groupBox")->isEnabled() && child(*window, "btConnect")->isEnabled());
+
+    // Cancel while the schema is read: the old tree stays byte for byte, as
+    // the command line says.
+    const QString before = describeTree(folder.path());
+    QTest::mouseClick(child(*window, "btGenerate"), Qt::LeftButton);
+    QTest::qWait(30);
+    QVERIFY(window->isRunning());
+    QTest::mouseClick(child(*window, "btCancel"), Qt::LeftButton);
+    waitForRun(*window);
+    QCOMPARE(logLines(*window).mid(logLines(*window).size() - 2, 1),
+             QStringList(QStringLiteral("Interrupted: %1/code is unchanged").arg(folder.path())));
+    QCOMPARE(describeTree(folder.path()), before);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList(QStringLiteral("code")));
+
+    // Cancel during Connect gives up at once.
+    QTest::mouseClick(child(*window, "btConnect"), Qt::LeftButton);
+    QTest::mouseClick(child(*window, "btCancel"), Qt::LeftButton);
+    QVERIFY(!window->isRunning());
+    QCOMPARE(logLines(*window).last(), QStringLiteral("Cancelled: gave up connecting to 127.0.0.1"));
+    QVERIFY(!child(*window, "groupBox")->isEnabled());
+
+    // Closing in the middle of a Generate ends the run and its thread; the
+    // old tree stays.
+    click(*window, "btConnect");
+    click(*window, "btSelectAll");
+    QTest::mouseClick(child(*window, "btGenerate"), Qt::LeftButton);
+    QTest::qWait(30);
+    QVERIFY(window->isRunning());
+    QVERIFY(window->close());
+    QElapsedTimer clock;
+    clock.start();
+    const auto threads = [] { return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); };
+    const qsizetype running = threads();
+    window.reset();
+    QVERIFY(clock.elapsed() < 10000);
+    QCOMPARE(threads(), running - 1);
+    QCOMPARE(describeTree(folder.path()), before);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList(QStringLiteral("code")));
 }
 
 QTEST_MAIN(TestWindow)
