@@ -98,6 +98,8 @@ bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTab
     m_timings.outputTree = lap();
 
     mysql::Database database(schema, m_log, nullptr);
+    if (m_interrupted)
+        database.setStopCheck(m_interrupted);
     mysql::SchemaCatalog catalog(&database);
     const bool schemaWide = m_reader == CatalogReader::SchemaWide;
     if (schemaWide)
@@ -128,6 +130,9 @@ bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTab
         m_outcome = Outcome::Interrupted;
         return true;
     };
+    // A schema read only in part must not become a code model.
+    if (interrupted())
+        return false;
     {
         Generator generator(&database, nullptr);
         // With the schema-wide reader the field types, too, come in a few

@@ -24,7 +24,6 @@ void RunWorker::answerForeignEntries(bool remove)
 
 void RunWorker::connectToServer(const ConnectionSettings &settings)
 {
-    m_cancelled = false;
     const SchemaConnections connections = openSchemaConnections(settings);
     const bool opened = connections.schema.isOpen();
     const QStringList tables = opened ? connections.schema.tables(QSql::Tables) : QStringList();
@@ -33,7 +32,6 @@ void RunWorker::connectToServer(const ConnectionSettings &settings)
 
 void RunWorker::generate(const GenerateJob &job)
 {
-    m_cancelled = false;
     m_answered.tryAcquire(m_answered.available());
     m_pending.clear();
     m_sinceFlush.start();

@@ -37,6 +37,8 @@ public:
     // tree as it was; a Connect cannot be stopped inside the client library,
     // so its result is dropped.
     void cancel() { m_cancelled = true; }
+    // Any thread, before a job is posted: a Cancel from then on stops it.
+    void clearCancel() { m_cancelled = false; }
     bool isCancelled() const { return m_cancelled; }
     // Any thread: the answer to foreignEntries().
     void answerForeignEntries(bool remove);

@@ -9,6 +9,7 @@
 #include "app/usersettings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QBoxLayout>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -86,6 +87,7 @@ void Tablesmith::on_btConnect_clicked()
     settings.port = ui->port->text().toInt(nullptr, 10);
     setRunning(Running::Connect);
     RunWorker *worker = m_run->worker();
+    worker->clearCancel();
     m_run->post([worker, settings] { worker->connectToServer(settings); });
 }
 
@@ -141,6 +143,7 @@ void Tablesmith::on_btGenerate_clicked()
     job.expectedTables = int(m_tableItems.size());
     setRunning(Running::Generate);
     RunWorker *worker = m_run->worker();
+    worker->clearCancel();
     m_run->post([worker, job] { worker->generate(job); });
 }
 
@@ -179,6 +182,9 @@ void Tablesmith::setRunning(Running running)
 {
     m_running = running;
     const bool idle = running == Running::Nothing;
+    // The keyboard focus goes back where it was once the run is over.
+    if (!idle)
+        m_focusBeforeRun = QApplication::focusWidget();
     // Changing the form or the choices would not change the run under way.
     ui->groupBox_3->setEnabled(idle);
     ui->btConnect->setEnabled(idle);
@@ -199,6 +205,8 @@ void Tablesmith::setRunning(Running running)
         QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     else if (QGuiApplication::overrideCursor())
         QGuiApplication::restoreOverrideCursor();
+    if (idle && m_focusBeforeRun && m_focusBeforeRun->isEnabled())
+        m_focusBeforeRun->setFocus();
 }
 
 void Tablesmith::cancelRun()

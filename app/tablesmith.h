@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -88,5 +89,6 @@ private:
     // Connects given up by Cancel whose results are still to come.
     int m_abandonedConnects = 0;
     QString m_host;
+    QPointer<QWidget> m_focusBeforeRun;
     std::unique_ptr<RunThread> m_run;
 };
