@@ -9,6 +9,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMutex>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRegularExpression>
@@ -178,6 +179,9 @@ QtMessageHandler g_previous = nullptr;
 
 void capture(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
+    // The window's run thread writes messages too.
+    static QRecursiveMutex mutex;
+    const QMutexLocker lock(&mutex);
     // The window's runs write their developer lines on their own thread,
     // where they join the run's log in order.
     if (type == QtDebugMsg && g_pane && RunWorker::runningOnThisThread())
