@@ -234,14 +234,15 @@ void Tablesmith::showProgress(int tablesRead, int tablesExpected, int filesWritt
 {
     if (m_running != Running::Generate)
         return;
+    // The text first: a change of value repaints the bar with it.
     if (filesWritten == 0 && tablesRead < tablesExpected) {
+        m_progress->setFormat(tr("Tables read: %v of %m"));
         m_progress->setRange(0, tablesExpected);
         m_progress->setValue(tablesRead);
-        m_progress->setFormat(tr("Tables read: %v of %m"));
     } else if (filesExpected > 0) {
+        m_progress->setFormat(tr("Files written: %v of %m"));
         m_progress->setRange(0, filesExpected);
         m_progress->setValue(filesWritten);
-        m_progress->setFormat(tr("Files written: %v of %m"));
     }
 }
 
