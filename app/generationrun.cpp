@@ -1,7 +1,9 @@
 #include "app/generationrun.h"
 
 #include "app/directorytree.h"
+#include "app/mysqlconnection.h"
 #include "codemodel/conventionreport.h"
+#include "codemodel/fieldlists.h"
 #include "codemodel/generator.h"
 #include "codemodel/tableobject.h"
 #include "generators/daogen.h"
@@ -111,6 +113,8 @@ bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTab
     m_timings.outputTree = lap();
 
     mysql::Database database(schema, m_log, nullptr);
+    if (m_interrupted)
+        database.setStopCheck(m_interrupted);
     mysql::SchemaCatalog catalog(&database);
     const bool schemaWide = m_reader == CatalogReader::SchemaWide;
     if (schemaWide)
@@ -141,8 +145,21 @@ bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTab
         m_outcome = Outcome::Interrupted;
         return true;
     };
+    // A schema read only in part must not become a code model.
+    if (interrupted())
+        return false;
     {
         Generator generator(&database, nullptr);
+        // With the schema-wide reader the field types, too, come in a few
+        // queries rather than one per table.
+        FieldLists fieldLists;
+        if (schemaWide) {
+            QStringList names;
+            for (const mysql::Table *table : database.tables())
+                names.append(table->name());
+            fieldLists.read(QSqlDatabase::database(schemaConnectionName(), true), names);
+            generator.setFieldLists(&fieldLists);
+        }
         generator.createTableObjects();
         generator.createRelations();
         QList<TableObject *> chosenObjects;

@@ -7,12 +7,16 @@
 #include "app/mysqlconnection.h"
 #include "app/passwordkeyring.h"
 #include "app/projectmenu.h"
+#include "app/runworker.h"
 #include "app/tableitem.h"
 #include "app/tablemodel.h"
 #include "app/usersettings.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QBoxLayout>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
@@ -22,28 +26,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
-#include <QSqlError>
 #include <QStandardPaths>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
 
 #include <unistd.h>
-
-namespace {
-
-// Both actions block the window while the server answers; the cursor says so.
-class BusyCursor
-{
-public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
-
-} // namespace
 
 Tablesmith::Tablesmith(QWidget *parent)
     : QWidget(parent)
@@ -60,6 +50,7 @@ Tablesmith::Tablesmith(QWidget *parent)
     for (QCheckBox *box : {ui->chkDao, ui->chkObject, ui->chkModel, ui->chkCustomEditor})
         connect(box, &QCheckBox::toggled, m_inspection, &InspectionPanel::switchesChanged);
     createMenus();
+    createRunControls();
 
     const UserSettings settings;
     const UserSettings::Form form = settings.form();
@@ -77,6 +68,9 @@ Tablesmith::Tablesmith(QWidget *parent)
 
 Tablesmith::~Tablesmith()
 {
+    // A run still going is cancelled and waited for: it leaves the old tree
+    // as it was, and no thread outlives the window.
+    m_run.reset();
     saveForm();
     UserSettings().setWindowGeometry(saveGeometry());
     delete ui;
@@ -86,22 +80,23 @@ Tablesmith::~Tablesmith()
     qDeleteAll(m_tableItems);
 }
 
+void Tablesmith::closeEvent(QCloseEvent *event)
+{
+    if (isRunning())
+        m_run->worker()->cancel();
+    QWidget::closeEvent(event);
+}
+
 void Tablesmith::on_btConnect_clicked()
 {
-    const BusyCursor busy;
-    const QString host = ui->serverAddress->text();
-    appendLog(tr("Establishing connection to: %1").arg(host));
-    // Shown before the wait for the server, not after it.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (isRunning())
+        return;
+    m_host = ui->serverAddress->text();
+    appendLog(tr("Establishing connection to: %1").arg(m_host));
     saveForm();
 
-    // The old registrations are replaced below; while handles to them live,
-    // Qt warns that they are still in use and keeps them open.
-    m_connection = QSqlDatabase();
-    m_infoSchema = QSqlDatabase();
-
     ConnectionSettings settings;
-    settings.host = host;
+    settings.host = m_host;
     settings.schema = ui->schema->text();
     settings.user = ui->userName->text();
     settings.password = ui->password->text();
@@ -110,34 +105,46 @@ void Tablesmith::on_btConnect_clicked()
     settings.tls = m_tls;
     if (!m_projectMenu->path().isEmpty())
         settings.socket = m_project.connection.socket;
-    const SchemaConnections connections = openSchemaConnections(settings);
-    m_connection = connections.schema;
-    m_infoSchema = connections.catalog;
+    m_connectSettings = settings;
+    setRunning(Running::Connect);
+    RunWorker *worker = m_run->worker();
+    worker->clearCancel();
+    m_run->post([worker, settings] { worker->connectToServer(settings); });
+}
 
+void Tablesmith::connectFinished(bool opened, const QString &error, const QStringList &tables,
+                                 const QString &encryption)
+{
+    if (m_abandonedConnects > 0) {
+        --m_abandonedConnects;
+        return;
+    }
+    setRunning(Running::Nothing);
     // The old rows go whatever the outcome; views are told through a reset
     // so none keeps rows that no longer exist.
     m_tableModel->beginRefill();
     qDeleteAll(m_tableItems);
     m_tableItems.clear();
 
-    if (!m_connection.isOpen()) {
+    if (!opened) {
         m_tableModel->endRefill();
-        appendLog(connections.problem);
+        appendLog(error);
+        m_connected = false;
         ui->groupBox->setEnabled(false);
         m_inspection->setDisconnected();
         return;
     }
 
-    appendLog(tr("Connected to: %1").arg(host));
-    appendLog(encryptionLine(connections.encryption, settings.tls));
+    appendLog(tr("Connected to: %1").arg(m_host));
+    appendLog(encryption);
     rememberPassword();
+    m_connected = true;
     ui->groupBox->setEnabled(true);
 
-    const QStringList tables = m_connection.tables(QSql::Tables);
     for (const QString &table : tables)
         m_tableItems.append(new TableItem(table));
     if (!m_projectMenu->path().isEmpty()) {
-        const TableChoice choice = chooseTables(settings.schema, tables, m_project.tables);
+        const TableChoice choice = chooseTables(m_connectSettings.schema, tables, m_project.tables);
         for (TableItem *item : std::as_const(m_tableItems))
             item->setChecked(choice.tables.contains(item->name()));
         for (const QString &problem : choice.problems)
@@ -147,45 +154,145 @@ void Tablesmith::on_btConnect_clicked()
 
     ui->listViewSource->setModel(m_tableModel);
     applyTableFilter();
-    m_inspection->setConnected(settings, m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
+    m_inspection->setConnected(m_connectSettings, m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
                                                                          : GenerationRun::CatalogReader::SchemaWide);
 }
 
 void Tablesmith::on_btGenerate_clicked()
 {
-    const BusyCursor busy;
+    if (isRunning())
+        return;
     m_inspection->showLog();
-    // The run's lines go into one edit of the log, laid out once at its end
-    // rather than line by line: a run over 1,000 tables logs some 7,000.
+    const OutputFolder folder = outputFolder();
+    RunWorker::GenerateJob job;
+    job.root = folder.path;
+    job.outputFolderNote = folder.note;
+    job.schema = ui->schema->text();
+    job.chosenTables = m_tableModel->checkedTables();
+    job.reader = m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
+                                                 : GenerationRun::CatalogReader::SchemaWide;
+    job.switches = switches();
+    job.keepUnchanged = m_keepUnchanged->isChecked();
+    job.expectedTables = int(m_tableItems.size());
+    setRunning(Running::Generate);
+    RunWorker *worker = m_run->worker();
+    worker->clearCancel();
+    m_run->post([worker, job] { worker->generate(job); });
+}
+
+void Tablesmith::createRunControls()
+{
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("runProgress"));
+    m_cancel = new QPushButton(tr("Cancel"), this);
+    m_cancel->setObjectName(QStringLiteral("btCancel"));
+    auto *row = new QHBoxLayout;
+    row->setObjectName(QStringLiteral("runLayout"));
+    row->addWidget(m_progress, 1);
+    row->addWidget(m_cancel);
+    ui->verticalLayout_3->addLayout(row);
+    m_progress->hide();
+    m_cancel->hide();
+    connect(m_cancel, &QPushButton::clicked, this, &Tablesmith::cancelRun);
+
+    m_run = std::make_unique<RunThread>();
+    RunWorker *worker = m_run->worker();
+    connect(worker, &RunWorker::logLines, this, &Tablesmith::appendLogLines);
+    connect(worker, &RunWorker::progress, this, &Tablesmith::showProgress);
+    connect(worker, &RunWorker::connectFinished, this, &Tablesmith::connectFinished);
+    connect(worker, &RunWorker::generateFinished, this, [this](const QString &interrupted, const QString &closing) {
+        if (!interrupted.isEmpty())
+            appendLog(interrupted);
+        appendLog(closing);
+        setRunning(Running::Nothing);
+        m_inspection->schemaMayHaveChanged();
+    });
+    connect(worker, &RunWorker::foreignEntries, this, [this, worker](int count) {
+        worker->answerForeignEntries(confirmRemoval(count));
+    });
+}
+
+void Tablesmith::setRunning(Running running)
+{
+    m_running = running;
+    const bool idle = running == Running::Nothing;
+    // The keyboard focus goes back where it was once the run is over.
+    if (!idle)
+        m_focusBeforeRun = QApplication::focusWidget();
+    // Changing the form or the choices would not change the run under way.
+    ui->groupBox_3->setEnabled(idle);
+    ui->btConnect->setEnabled(idle);
+    ui->groupBox->setEnabled(idle && m_connected);
+    m_readTableByTable->setEnabled(idle);
+    m_outputFolder->setEnabled(idle);
+    m_progress->setVisible(!idle);
+    m_cancel->setVisible(!idle);
+    m_cancel->setEnabled(!idle);
+    if (running == Running::Connect) {
+        m_progress->setRange(0, 0);
+        m_progress->setFormat(tr("Connecting to %1").arg(m_host));
+    } else if (running == Running::Generate) {
+        m_progress->setRange(0, 0);
+        m_progress->setFormat(QString());
+    }
+    if (!idle)
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    else if (QGuiApplication::overrideCursor())
+        QGuiApplication::restoreOverrideCursor();
+    if (idle && m_focusBeforeRun && m_focusBeforeRun->isEnabled())
+        m_focusBeforeRun->setFocus();
+}
+
+void Tablesmith::cancelRun()
+{
+    if (m_running == Running::Connect) {
+        // The client library cannot be stopped in the middle of a connect:
+        // its result is dropped when it comes.
+        ++m_abandonedConnects;
+        m_connected = false;
+        setRunning(Running::Nothing);
+        m_tableModel->beginRefill();
+        qDeleteAll(m_tableItems);
+        m_tableItems.clear();
+        m_tableModel->endRefill();
+        ui->groupBox->setEnabled(false);
+        appendLog(tr("Cancelled: gave up connecting to %1").arg(m_host));
+    } else if (m_running == Running::Generate) {
+        // The run stops before its next table; the closing lines follow.
+        m_run->worker()->cancel();
+        m_cancel->setEnabled(false);
+    }
+}
+
+void Tablesmith::showProgress(int tablesRead, int tablesExpected, int filesWritten, int filesExpected)
+{
+    if (m_running != Running::Generate)
+        return;
+    // The text first: a change of value repaints the bar with it.
+    if (filesWritten == 0 && tablesRead < tablesExpected) {
+        m_progress->setFormat(tr("Tables read: %v of %m"));
+        m_progress->setRange(0, tablesExpected);
+        m_progress->setValue(tablesRead);
+    } else if (filesExpected > 0) {
+        m_progress->setFormat(tr("Files written: %v of %m"));
+        m_progress->setRange(0, filesExpected);
+        m_progress->setValue(filesWritten);
+    }
+}
+
+void Tablesmith::appendLogLines(const QStringList &lines)
+{
+    // One edit for a bunch of lines: a run over 1,000 tables logs some 7,000.
     QTextCursor log(ui->textLog->document());
     log.beginEditBlock();
-    const auto showLog = [this, &log] {
-        log.endEditBlock();
-        ui->textLog->moveCursor(QTextCursor::End);
-    };
-    const OutputFolder folder = outputFolder();
-    GenerationRun run(folder.path, [&log](const QString &line) {
+    for (const QString &line : lines) {
         log.movePosition(QTextCursor::End);
         if (!log.document()->isEmpty())
             log.insertBlock();
         log.insertText(line);
-    });
-    run.setOutputFolderNote(folder.note);
-    run.setCatalogReader(m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
-                                                         : GenerationRun::CatalogReader::SchemaWide);
-    run.setSwitches(switches());
-    run.setKeepUnchanged(m_keepUnchanged->isChecked());
-    run.setForeignEntriesHandler([this, &log, &showLog](const QStringList &, int count) {
-        // The question points to the lines above it.
-        showLog();
-        const bool remove = confirmRemoval(count);
-        log.beginEditBlock();
-        return remove;
-    });
-    run.run(ui->schema->text(), m_tableModel->checkedTables());
-    showLog();
-    appendLog(run.closingLine());
-    m_inspection->schemaMayHaveChanged();
+    }
+    log.endEditBlock();
+    ui->textLog->moveCursor(QTextCursor::End);
 }
 
 GenerationRun::Switches Tablesmith::switches() const
@@ -204,9 +311,9 @@ void Tablesmith::createMenus()
     menuBar->setObjectName(QStringLiteral("menuBar"));
     QMenu *file = menuBar->addMenu(tr("&File"));
     file->setObjectName(QStringLiteral("menuFile"));
-    QAction *outputFolder = file->addAction(tr("&Output Folder..."));
-    outputFolder->setObjectName(QStringLiteral("actionOutputFolder"));
-    connect(outputFolder, &QAction::triggered, this, &Tablesmith::chooseOutputFolder);
+    m_outputFolder = file->addAction(tr("&Output Folder..."));
+    m_outputFolder->setObjectName(QStringLiteral("actionOutputFolder"));
+    connect(m_outputFolder, &QAction::triggered, this, &Tablesmith::chooseOutputFolder);
     QAction *openFolder = file->addAction(tr("Open Output &Folder"));
     openFolder->setObjectName(QStringLiteral("actionOpenOutputFolder"));
     connect(openFolder, &QAction::triggered, this, &Tablesmith::openOutputFolder);
@@ -223,7 +330,7 @@ void Tablesmith::createMenus()
     connect(quit, &QAction::triggered, this, &QWidget::close);
     addAction(quit);
     // Open, Save, Save As and the recent projects come first.
-    m_projectMenu = new ProjectMenu(file, outputFolder, this);
+    m_projectMenu = new ProjectMenu(file, m_outputFolder, this);
     connect(m_projectMenu, &ProjectMenu::openRequested, this, &Tablesmith::openProject);
     connect(m_projectMenu, &ProjectMenu::saveRequested, this, &Tablesmith::saveProject);
 
@@ -334,7 +441,7 @@ bool Tablesmith::confirmRemoval(int count)
     box.setDefaultButton(QMessageBox::Cancel);
     QGuiApplication::restoreOverrideCursor();
     box.exec();
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     return box.clickedButton() == remove;
 }
 

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "app/generationrun.h"
+#include "app/mysqlconnection.h"
 #include "app/projectfile.h"
 #include "app/tlsoptions.h"
 
 #include <QList>
-#include <QSqlDatabase>
+#include <QPointer>
 #include <QWidget>
+
+#include <memory>
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
@@ -16,10 +19,13 @@ QT_END_NAMESPACE
 
 QT_BEGIN_NAMESPACE
 class QAction;
+class QProgressBar;
+class QPushButton;
 QT_END_NAMESPACE
 
 class InspectionPanel;
 class ProjectMenu;
+class RunThread;
 class TableItem;
 class TableModel;
 
@@ -27,7 +33,9 @@ class TableModel;
 // generation switches, and the log pane; a File menu chooses the output
 // folder, a Settings menu how the catalogue is read. The form (never the
 // password), the window's size and place and both choices are remembered
-// across starts.
+// across starts. Connect and Generate run on a worker thread; meanwhile a
+// progress bar and a Cancel button show below the log, and the form and the
+// Generator group are disabled.
 class Tablesmith : public QWidget
 {
     Q_OBJECT
@@ -36,11 +44,23 @@ public:
     explicit Tablesmith(QWidget *parent = nullptr);
     ~Tablesmith() override;
 
+    // Whether a Connect or a Generate is under way.
+    bool isRunning() const { return m_running != Running::Nothing; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private slots:
     void on_btConnect_clicked();
     void on_btGenerate_clicked();
 
 private:
+    enum class Running {
+        Nothing,
+        Connect,
+        Generate
+    };
+
     // Where Generate writes, and why there if it is not the usual place.
     struct OutputFolder
     {
@@ -49,6 +69,12 @@ private:
     };
 
     void createMenus();
+    void createRunControls();
+    void setRunning(Running running);
+    void cancelRun();
+    void connectFinished(bool opened, const QString &error, const QStringList &tables, const QString &encryption);
+    void showProgress(int tablesRead, int tablesExpected, int filesWritten, int filesExpected);
+    void appendLogLines(const QStringList &lines);
     void chooseOutputFolder();
     OutputFolder outputFolder() const;
     void applyTableFilter();
@@ -74,8 +100,6 @@ private:
     QString keyringKey() const;
 
     Ui::Tablesmith *ui;
-    QSqlDatabase m_connection;
-    QSqlDatabase m_infoSchema;
     QList<TableItem *> m_tableItems;
     TableModel *m_tableModel;
     QAction *m_readTableByTable = nullptr;
@@ -88,4 +112,17 @@ private:
     Project m_project;
     QAction *m_keepUnchanged = nullptr;
     InspectionPanel *m_inspection = nullptr;
+    QAction *m_outputFolder = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QPushButton *m_cancel = nullptr;
+    Running m_running = Running::Nothing;
+    bool m_connected = false;
+    // Connects given up by Cancel whose results are still to come.
+    int m_abandonedConnects = 0;
+    QString m_host;
+    // What the pending or last Connect used (the password too, for the
+    // views' own connections; never stored).
+    ConnectionSettings m_connectSettings;
+    QPointer<QWidget> m_focusBeforeRun;
+    std::unique_ptr<RunThread> m_run;
 };

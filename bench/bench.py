@@ -716,8 +716,16 @@ def write_doc(meta, path):
         with open(notes) as f:
             add(f.read().rstrip("\n"))
         add("")
+    # The section bench/link.py writes stays.
+    link = ""
+    if os.path.exists(path):
+        with open(path) as f:
+            old = f.read()
+        begin, end = "<!-- link: written by bench/link.py -->", "<!-- /link -->"
+        if begin in old and end in old:
+            link = "\n" + old[old.index(begin):old.index(end) + len(end)] + "\n"
     with open(path, "w") as f:
-        f.write("\n".join(lines))
+        f.write("\n".join(lines) + link)
 
 
 def main():

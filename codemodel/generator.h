@@ -10,6 +10,7 @@ namespace mysql {
 class Database;
 }
 
+class FieldLists;
 class TableObject;
 
 // The root of the code model: one TableObject per loaded table and one
@@ -30,6 +31,11 @@ public:
     // Whether the generated code uses a class of its framework by this name.
     static bool isFrameworkClassName(const QString &name);
 
+    // Field lists read beforehand for many tables; the table objects read
+    // those of the other tables one by one.
+    void setFieldLists(const FieldLists *lists) { m_fieldLists = lists; }
+    const FieldLists *fieldLists() const { return m_fieldLists; }
+
     void createTableObjects();
     void createRelations();
 
@@ -41,4 +47,5 @@ private:
     mutable QHash<QString, TableObject *> m_objectIndex;
     mutable qsizetype m_indexedObjects = 0;
     QSet<QString> m_classNames;
+    const FieldLists *m_fieldLists = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "codemodel/tableobject.h"
 
 #include "codemodel/columnobject.h"
+#include "codemodel/fieldlists.h"
 #include "codemodel/generator.h"
 #include "codemodel/identifiers.h"
 #include "mysql/column.h"
@@ -62,10 +63,14 @@ TableObject::TableObject(mysql::Table *table, const QString &cppName, QObject *p
     m_daoClassName = m_className + QStringLiteral("DAO");
     m_fileName = identifiers::fileName(table->name(), m_cppName);
 
-    // Field types come from the driver, through the connection on the schema.
+    // Field types come from the driver, through the connection on the schema:
+    // read beforehand with those of other tables, or now.
     QString fieldListError;
-    const QSqlRecord record = fieldList(QSqlDatabase::database(mysql::schemaConnection(), true),
-                                        table->name(), &fieldListError);
+    const Generator *root = qobject_cast<Generator *>(parent);
+    const FieldLists *lists = root ? root->fieldLists() : nullptr;
+    const QSqlRecord record = lists && lists->contains(table->name())
+            ? lists->record(table->name())
+            : fieldList(QSqlDatabase::database(mysql::schemaConnection(), true), table->name(), &fieldListError);
     // Both cases below leave the classes incomplete without any catalogue
     // query failing, so they are counted with the failed queries: a front end
     // must not report such a run as complete.

@@ -96,6 +96,8 @@ void Database::announceTable(const QString &name) const
 void Database::loadTables()
 {
     for (const QString &name : queryTableNames()) {
+        if (stopped())
+            return;
         announceTable(name);
         m_tables.append(new Table(name, this));
     }
@@ -123,6 +125,8 @@ void Database::announceForeignKeys(const Table *table) const
 void Database::createPrimaryKeys()
 {
     for (Table *table : std::as_const(m_tables)) {
+        if (stopped())
+            return;
         announcePrimaryKey(table);
         table->createPrimaryKey();
     }
@@ -131,6 +135,8 @@ void Database::createPrimaryKeys()
 void Database::createForeignKeys()
 {
     for (Table *table : std::as_const(m_tables)) {
+        if (stopped())
+            return;
         announceForeignKeys(table);
         table->loadForeignKeys();
     }

@@ -50,6 +50,9 @@ public:
 
     // Appends a progress line to the log pane (or sink) when there is one.
     void writeLog(const QString &line) const;
+    // Asked before each table is loaded or gets its keys: when it says yes,
+    // the load stops there (a run that was cancelled).
+    void setStopCheck(std::function<bool()> check) { m_stop = std::move(check); }
 
 private:
     friend class SchemaCatalog;
@@ -71,6 +74,9 @@ private:
     mutable qsizetype m_indexedTables = 0;
     QPlainTextEdit *m_log = nullptr;
     LogSink m_logSink;
+    std::function<bool()> m_stop;
+
+    bool stopped() const { return m_stop && m_stop(); }
 };
 
 } // namespace mysql

@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include "app/mysqlconnection.h"
+#include "app/runworker.h"
 
 #include <QCoreApplication>
 #include <QAbstractButton>
@@ -8,11 +9,13 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMutex>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 
 #include <csignal>
@@ -146,15 +149,36 @@ QStringList logLines(const Tablesmith &window)
     return child<QPlainTextEdit>(window, "textLog")->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+void waitForRun(const Tablesmith &window)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (window.isRunning() && clock.elapsed() < 120000)
+        QTest::qWait(2);
+}
+
 void answerNextDialog(const QString &button)
 {
-    QTimer::singleShot(0, [button] {
+    // The window asks from its run, a moment after the click: look for the
+    // dialog until it shows, for a minute at most.
+    auto *poll = new QTimer;
+    auto *clock = new QElapsedTimer;
+    clock->start();
+    QObject::connect(poll, &QTimer::timeout, [poll, clock, button] {
         const QWidget *dialog = QApplication::activeModalWidget();
         for (QAbstractButton *candidate : dialog ? dialog->findChildren<QAbstractButton *>() : QList<QAbstractButton *>()) {
-            if (candidate->text().remove(QLatin1Char('&')) == button)
+            if (candidate->text().remove(QLatin1Char('&')) == button) {
                 candidate->click();
+                break;
+            }
+        }
+        if (dialog || clock->elapsed() > 60000) {
+            poll->stop();
+            poll->deleteLater();
+            delete clock;
         }
     });
+    poll->start(20);
 }
 
 namespace {
@@ -164,7 +188,14 @@ QtMessageHandler g_previous = nullptr;
 
 void capture(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (type == QtDebugMsg && g_pane)
+    // The window's run thread writes messages too.
+    static QRecursiveMutex mutex;
+    const QMutexLocker lock(&mutex);
+    // The window's runs write their developer lines on their own thread,
+    // where they join the run's log in order.
+    if (type == QtDebugMsg && g_pane && RunWorker::runningOnThisThread())
+        RunWorker::runningOnThisThread()->appendLine(message);
+    else if (type == QtDebugMsg && g_pane && QThread::currentThread() == g_pane->thread())
         g_pane->appendPlainText(message);
     else if (type == QtDebugMsg || type == QtWarningMsg)
         g_capture->messages.append(message);

@@ -77,7 +77,14 @@ T *child(const QWidget &window, const char *name)
 void fillForm(Tablesmith &window, const QString &schema, const QString &user = TestServer::settings().user,
               const QString &password = TestServer::settings().password, const QString &host = QStringLiteral("127.0.0.1"),
               const QString &port = QString::number(TestServer::settings().port));
-inline void click(Tablesmith &window, const char *button) { QTest::mouseClick(child(window, button), Qt::LeftButton); }
+// Waits (at most two minutes) until the window's Connect or Generate ended.
+void waitForRun(const Tablesmith &window);
+// Clicks the button and waits for the run it started, if any.
+inline void click(Tablesmith &window, const char *button)
+{
+    QTest::mouseClick(child(window, button), Qt::LeftButton);
+    waitForRun(window);
+}
 QStringList logLines(const Tablesmith &window);
 // The next dialog the window opens is answered with the button of that text.
 void answerNextDialog(const QString &button);

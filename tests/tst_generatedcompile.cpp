@@ -116,6 +116,10 @@ void TestGeneratedCompile::generatedCodeWorks_data()
     QTest::addColumn<int>("tables");
     QTest::addColumn<QStringList>("refused");
     QTest::newRow("conventional") << "gen_compile" << 5 << QStringList();
+    // Every column type the server has, as members, setters and bindings;
+    // compiled only: preparing the select of the spatial columns makes Qt's
+    // MySQL driver allocate their longest value (4 GiB) for each of them.
+    QTest::newRow("every column type") << "ty_types" << 8 << QStringList{"not prepared"};
     // The by-id selects of the tables without a single-column key and the
     // update of the table without any, as the report says.
     QTest::newRow("real-world") << "rw_rental" << 23
@@ -156,9 +160,11 @@ void TestGeneratedCompile::generatedCodeWorks()
         objects.append(it.next());
     QCOMPARE(objects.size(), 4 * tables + 1);
 
-    QVERIFY(TestServer::openConnections(schema));
-    QCOMPARE(unpreparedStatements(code), refused);
-    TestServer::closeConnections();
+    if (refused != QStringList{QStringLiteral("not prepared")}) {
+        QVERIFY(TestServer::openConnections(schema));
+        QCOMPARE(unpreparedStatements(code), refused);
+        TestServer::closeConnections();
+    }
 
     if (schema == QLatin1String("rw_rental")) {
         QCOMPARE(cmake({QStringLiteral("--build"), build, QStringLiteral("--target"), QStringLiteral("roundtrip")}), 0);

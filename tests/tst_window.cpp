@@ -1,10 +1,12 @@
 // The window: its form as a user first sees it (tests/golden/window-form.golden)
-// and Connect against the test server, with the table check list it fills;
-// what Generate writes is in tst_golden.
+// and Connect against the test server, with the table check list it fills,
+// and both runs behind a slow link (the window stays alive, Cancel and
+// closing keep the old tree); what Generate writes is in tst_golden.
 
 #include "support.h"
 
 #include "app/tablemodel.h"
+#include "app/usersettings.h"
 
 #include <QAbstractItemModelTester>
 #include <QElapsedTimer>
@@ -14,11 +16,16 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
@@ -66,6 +73,34 @@ void describe(const QObject *object, int depth, QString *text)
     }
 }
 
+// The test server behind bench/delayproxy.py: 10 ms each way. It ends by
+// itself when the test does.
+class SlowLink
+{
+public:
+    SlowLink()
+    {
+        m_proxy.start(QStringLiteral("python3"),
+                      {qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + QStringLiteral("/bench/delayproxy.py"),
+                       QStringLiteral("--target"), QString::number(TestServer::settings().port),
+                       QStringLiteral("--delay-ms"), QStringLiteral("10"), QStringLiteral("--lifetime"),
+                       QStringLiteral("120"), QStringLiteral("--parent"),
+                       QString::number(QCoreApplication::applicationPid())});
+        if (m_proxy.waitForReadyRead(10000))
+            m_port = QString::fromLatin1(m_proxy.readLine()).section(QLatin1Char(' '), 1).trimmed();
+    }
+    ~SlowLink()
+    {
+        m_proxy.terminate();
+        m_proxy.waitForFinished(5000);
+    }
+    const QString &port() const { return m_port; }
+
+private:
+    QProcess m_proxy;
+    QString m_port;
+};
+
 } // namespace
 
 class TestWindow : public QObject
@@ -79,6 +114,7 @@ private slots:
     void connectTo();
     void filter();
     void remembers();
+    void overSlowLink();
 };
 
 void TestWindow::initTestCase()
@@ -191,15 +227,27 @@ void TestWindow::connectTo()
     click(window, "btSelectAll");
     const QStringList names = model->checkedTables();
     // The catalogue's own order, which the server takes from its file
-    // system: asked here on its own, not through the driver's call the
-    // window makes.
+    // system: asked here on a connection of the test's own (the window's
+    // live on its run's thread), not through the driver's call the window
+    // makes.
     QStringList catalogue;
-    QSqlQuery query(QSqlDatabase::database(QStringLiteral("Connection"), false));
-    if (connects)
+    if (connects) {
+        QSqlDatabase own = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), QStringLiteral("tst_window-own"));
+        own.setHostName(QStringLiteral("127.0.0.1"));
+        own.setPort(TestServer::settings().port);
+        own.setUserName(TestServer::settings().user);
+        own.setPassword(TestServer::settings().password);
+        own.setDatabaseName(schema);
+        QVERIFY(own.open());
+        QSqlQuery query(own);
         query.exec(QStringLiteral("select table_name from information_schema.tables where table_schema = '%1' "
                                   "and table_type = 'BASE TABLE'").arg(schema));
-    while (query.next())
-        catalogue.append(query.value(0).toString());
+        while (query.next())
+            catalogue.append(query.value(0).toString());
+        query = QSqlQuery();
+        own = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("tst_window-own"));
+    }
     QCOMPARE(names, catalogue);
     QCOMPARE(QSet<QString>(names.cbegin(), names.cend()), QSet<QString>(tables.cbegin(), tables.cend()));
     click(window, "btSelectNone");
@@ -216,7 +264,6 @@ void TestWindow::connectTo()
         QCOMPARE(model->checkedTables(), names.mid(0, 1));
     }
     QCOMPARE(model->headerData(0, Qt::Horizontal), QVariant(QStringLiteral("Name")));
-    QCOMPARE(QSqlDatabase::database(QStringLiteral("InformationSchema"), false).isOpen(), connects);
 
     // Old registrations are dropped cleanly, no password is ever shown, and
     // a silent host is given up after one connect timeout for both connections.
@@ -272,6 +319,86 @@ void TestWindow::remembers()
     QCOMPARE(window.size(), QSize(720, 520));
     QVERIFY(child<QAction>(window, "actionReadTableByTable")->isChecked());
     QVERIFY(child<QAction>(window, "actionKeepUnchanged")->isChecked());
+}
+
+void TestWindow::overSlowLink()
+{
+    SlowLink link;
+    QVERIFY(!link.port().isEmpty());
+    QTemporaryDir folder;
+    UserSettings().setOutputFolder(folder.path());
+    auto window = std::make_unique<Tablesmith>();
+    child<QAction>(*window, "actionReadTableByTable")->setChecked(false);
+    fillForm(*window, QStringLiteral("big_chain"), TestServer::settings().user, TestServer::settings().password,
+             QStringLiteral("127.0.0.1"), link.port());
+    // The event loop keeps turning while the server answers: a timer fires
+    // and the progress bar moves.
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(5);
+    QTest::mouseClick(child(*window, "btConnect"), Qt::LeftButton);
+    QVERIFY(window->isRunning());
+    QVERIFY(!child(*window, "groupBox_3")->isEnabled() && !child(*window, "btConnect")->isEnabled());
+    waitForRun(*window);
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+    QCOMPARE(logLines(*window).value(1), QStringLiteral("Connected to: 127.0.0.1"));
+    click(*window, "btSelectAll");
+
+    auto *progress = child<QProgressBar>(*window, "runProgress");
+    QStringList shown;
+    QObject::connect(progress, &QProgressBar::valueChanged, [&shown, progress] { shown.append(progress->text()); });
+    ticks = 0;
+    QTest::mouseClick(child(*window, "btGenerate"), Qt::LeftButton);
+    QVERIFY(!child(*window, "groupBox")->isEnabled());
+    waitForRun(*window);
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+    QVERIFY2(shown.filter(QRegularExpression(QStringLiteral("^Files written: [1-9]\\d* of 2400$"))).size() >= 2,
+             qPrintable(shown.join(QLatin1Char('|'))));
+    QVERIFY2(logLines(*window).last().endsWith(QStringLiteral("2400 files written to %1/code.").arg(folder.path())),
+             qPrintable(logLines(*window).last()));
+    QVERIFY(child(*window, "groupBox")->isEnabled() && child(*window, "btConnect")->isEnabled());
+
+    // Cancel while the schema is read: the old tree stays byte for byte, as
+    // the command line says.
+    const QString before = describeTree(folder.path());
+    QTest::mouseClick(child(*window, "btGenerate"), Qt::LeftButton);
+    QTest::qWait(30);
+    QVERIFY(window->isRunning());
+    QTest::mouseClick(child(*window, "btCancel"), Qt::LeftButton);
+    waitForRun(*window);
+    QCOMPARE(logLines(*window).mid(logLines(*window).size() - 2, 1),
+             QStringList(QStringLiteral("Interrupted: %1/code is unchanged").arg(folder.path())));
+    QCOMPARE(describeTree(folder.path()), before);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList(QStringLiteral("code")));
+
+    // Cancel during Connect gives up at once.
+    QTest::mouseClick(child(*window, "btConnect"), Qt::LeftButton);
+    QTest::mouseClick(child(*window, "btCancel"), Qt::LeftButton);
+    QVERIFY(!window->isRunning());
+    QCOMPARE(logLines(*window).last(), QStringLiteral("Cancelled: gave up connecting to 127.0.0.1"));
+    QVERIFY(!child(*window, "groupBox")->isEnabled());
+
+    // Closing in the middle of a Generate ends the run and its thread; the
+    // old tree stays.
+    click(*window, "btConnect");
+    click(*window, "btSelectAll");
+    QTest::mouseClick(child(*window, "btGenerate"), Qt::LeftButton);
+    QTest::qWait(30);
+    QVERIFY(window->isRunning());
+    QVERIFY(window->close());
+    QElapsedTimer clock;
+    clock.start();
+    const auto threads = [] { return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); };
+    const qsizetype running = threads();
+    window.reset();
+    QVERIFY(clock.elapsed() < 10000);
+    // The run's thread ends with the window (and so does the views' own).
+    QVERIFY2(threads() <= running - 1, qPrintable(QStringLiteral("%1 of %2 threads left").arg(threads()).arg(running)));
+    QCOMPARE(describeTree(folder.path()), before);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList(QStringLiteral("code")));
 }
 
 QTEST_MAIN(TestWindow)
