@@ -5,6 +5,8 @@
 
 #include "support.h"
 
+#include "generators/outputtree.h"
+
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -68,7 +70,39 @@ private slots:
     void killedOrInterrupted();
     void safetyBranches_data();
     void safetyBranches();
+    void outputTreeRefuses_data();
+    void outputTreeRefuses();
 };
+
+// The last guard of the output tree, behind the code model's own file names:
+// a second file of one path in a run, or a name that would lead out of its
+// folder, is refused with its reason, counted, and nothing else is touched.
+void TestRegenerate::outputTreeRefuses_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("written twice") << "first.h" << "another table's file of the same name was written in this run";
+    QTest::newRow("separator") << "../first.h" << "the file name holds a path separator";
+    QTest::newRow("backslash") << "a\\b.h" << "the file name holds a path separator";
+    QTest::newRow("dot dot") << ".." << "the file name is not a plain name";
+}
+
+void TestRegenerate::outputTreeRefuses()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    OutputTree tree(dir.path());
+    QStringList failures;
+    tree.setFailureHandler([&failures](const QString &line) { failures.append(line); });
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("code/dao"))));
+    QVERIFY(tree.writeFile(QStringLiteral("code/dao"), QStringLiteral("first.h"), QStringLiteral("first")));
+    QVERIFY(!tree.writeFile(QStringLiteral("code/dao"), fileName, QStringLiteral("second")));
+    QCOMPARE(failures, QStringList(QStringLiteral("Cannot write file: %1/code/dao/%2 (%3)").arg(dir.path(), fileName, reason)));
+    QCOMPARE(tree.failureCount(), 1);
+    QCOMPARE(readText(dir.filePath(QStringLiteral("code/dao/first.h"))), QStringLiteral("first"));
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("code"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"dao"});
+}
 
 void TestRegenerate::foreignEntries_data()
 {
