@@ -109,13 +109,14 @@ void TestFaults::commandLineRun_data()
     QTest::newRow("killed while loading keys, per-table reader")
             << "per-table" << "Creating Foreign key for table: " << 10 << int(SIGKILL) << true;
     // The schema-wide reader has the catalogue by then; the tables' field
-    // types are still to come.
+    // types are still to come, but in one batched query, which a fast run
+    // may have sent before the fault lands: then it must have everything.
     QTest::newRow("killed after the catalogue, schema-wide reader")
-            << "schema" << "Creating Foreign key for table: " << 1 << int(SIGKILL) << true;
+            << "schema" << "Creating Foreign key for table: " << 1 << int(SIGKILL) << false;
     // A server that stops answering without closing its connections: the
     // read timeout ends the wait.
     QTest::newRow("frozen after the catalogue, schema-wide reader")
-            << "schema" << "Creating Foreign key for table: " << 1 << int(SIGSTOP) << true;
+            << "schema" << "Creating Foreign key for table: " << 1 << int(SIGSTOP) << false;
     // From the first file on the server is not needed any more.
     QTest::newRow("killed while writing files") << "schema" << "Generating DAO class for table: " << 1 << int(SIGKILL)
                                                 << false;
