@@ -22,10 +22,10 @@
 
 static int isImmutable(int dirfd, const char *path)
 {
-    const char *spec = getenv("TABLESMITH_FAULTFS_IMMUTABLE");
+    const char *immutable = getenv("TABLESMITH_FAULTFS_IMMUTABLE");
     unsigned long long dev, ino;
     struct stat st;
-    if (!spec || sscanf(spec, "%llu:%llu", &dev, &ino) != 2)
+    if (!immutable || sscanf(immutable, "%llu:%llu", &dev, &ino) != 2)
         return 0;
     return fstatat(dirfd, path, &st, AT_SYMLINK_NOFOLLOW) == 0 && st.st_dev == dev && st.st_ino == ino;
 }
