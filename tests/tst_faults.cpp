@@ -103,7 +103,10 @@ void TestFaults::commandLineRun_data()
     QTest::addColumn<int>("occurrence"); // ...for this time
     QTest::addColumn<int>("signal");
     QTest::addColumn<bool>("mustFail");
-    QTest::newRow("stopped right after connecting") << "schema" << "Connected to: " << 1 << int(SIGTERM) << true;
+    // The schema-wide reader needs a handful of statements after connecting,
+    // which a fast run may have sent before the test sees the line: then it
+    // must have everything, else say what it lost.
+    QTest::newRow("stopped right after connecting") << "schema" << "Connected to: " << 1 << int(SIGTERM) << false;
     QTest::newRow("killed while loading tables, per-table reader")
             << "per-table" << "Getting information from table: " << 10 << int(SIGKILL) << true;
     QTest::newRow("killed while loading keys, per-table reader")
