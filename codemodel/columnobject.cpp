@@ -22,11 +22,19 @@ bool ColumnObject::isBinary(const QString &dataType)
     static const QSet<QString> binaryTypes = {
         QStringLiteral("tinyblob"), QStringLiteral("blob"), QStringLiteral("mediumblob"),
         QStringLiteral("longblob"), QStringLiteral("binary"), QStringLiteral("varbinary"),
+    };
+    return binaryTypes.contains(dataType.toLower()) || isSpatial(dataType);
+}
+
+bool ColumnObject::isSpatial(const QString &dataType)
+{
+    // MySQL 8 names the collection "geomcollection".
+    static const QSet<QString> spatialTypes = {
         QStringLiteral("geometry"), QStringLiteral("point"), QStringLiteral("linestring"),
         QStringLiteral("polygon"), QStringLiteral("multipoint"), QStringLiteral("multilinestring"),
-        QStringLiteral("multipolygon"), QStringLiteral("geometrycollection"),
+        QStringLiteral("multipolygon"), QStringLiteral("geometrycollection"), QStringLiteral("geomcollection"),
     };
-    return binaryTypes.contains(dataType.toLower());
+    return spatialTypes.contains(dataType.toLower());
 }
 
 int ColumnObject::mapType(int type)

@@ -57,6 +57,9 @@ public:
     static int mapType(int type);
     // Whether the column's data type holds bytes rather than text.
     static bool isBinary(const QString &dataType);
+    // Whether it is one of the geometry types, which the driver cannot read
+    // into a prepared statement's buffers as they are.
+    static bool isSpatial(const QString &dataType);
 
 private:
     QString conversion() const;

@@ -3,6 +3,7 @@
 #include "codemodel/columnobject.h"
 #include "codemodel/identifiers.h"
 #include "codemodel/tableobject.h"
+#include "mysql/column.h"
 
 namespace {
 
@@ -10,6 +11,18 @@ namespace {
 QString sqlColumn(const ColumnObject *column)
 {
     return identifiers::literalText(column->sqlName());
+}
+
+// A select item. Qt's MySQL driver sizes a prepared statement's buffer for
+// a geometry column by its longest possible value, 4 GiB, and fails; cast to
+// bytes the column comes as a blob, which it sizes by the values read. The
+// bytes are the server's own form (SRID and WKB), which inserts and updates
+// take back as they are.
+QString selectColumn(const ColumnObject *column)
+{
+    if (!ColumnObject::isSpatial(column->column()->dataType()))
+        return sqlColumn(column);
+    return identifiers::literalText(QStringLiteral("cast(%1 as binary) as %1").arg(column->sqlName()));
 }
 
 QString placeholder(const ColumnObject *column)
@@ -269,7 +282,7 @@ QString DAOGen::getByIdMethod() const
     text += QStringLiteral("\ttry{\n");
     text += QStringLiteral("\t\tSqlQuery query(db);\n");
     const QString statement = QStringLiteral("\"select ")
-            + columnList(sqlColumn)
+            + columnList(selectColumn)
             + QStringLiteral(" from %1 ").arg(sqlTable()) + byIdCondition() + QStringLiteral("\"");
     text += QStringLiteral("\t\tquery.prepare(%1);\n").arg(statement);
     text += QStringLiteral("\t\tquery.bindValue(\":id\", id);\n");
@@ -297,7 +310,7 @@ QString DAOGen::getAllMethod() const
     text += QStringLiteral("\ttry{\n");
     text += QStringLiteral("\t\tSqlQuery query(db);\n");
     const QString statement = QStringLiteral("\"select ")
-            + columnList(sqlColumn)
+            + columnList(selectColumn)
             + QStringLiteral(" from %1 \"").arg(sqlTable());
     text += QStringLiteral("\t\tquery.prepare(%1);\n").arg(statement);
     text += listMethodEnd();
@@ -318,7 +331,7 @@ QString DAOGen::getByMatchMethod() const
     // The where clause keeps its %1: the generated method fills it at run
     // time with the column it is asked for. Names holding "%" stay out of
     // that fill.
-    const QString select = QStringLiteral("\"select ") + columnList(sqlColumn)
+    const QString select = QStringLiteral("\"select ") + columnList(selectColumn)
             + QStringLiteral(" from %1 ").arg(sqlTable());
     if (select.contains(QLatin1Char('%'))) {
         text += QStringLiteral("\t\tQString sqlQuery = QString(%1 where \") + QString(\"%2 = :value \").arg(ColumnObject);\n")

@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/resource.h>
+
 class TestGeneratedCompile : public QObject
 {
     Q_OBJECT
@@ -44,10 +46,33 @@ int cmake(const QStringList &arguments)
     return QProcess::execute(QStringLiteral(TABLESMITH_CMAKE), arguments);
 }
 
-// The statements of the DAO and editor sources that the server refuses to
-// prepare, as "file verb"; getByMatch's column is filled with a number.
+// Caps the process's address space at what it uses now and 1 GiB more, so
+// that a statement for which the driver would allocate gigabytes fails the
+// test instead of exhausting the machine.
+class AddressSpaceCap
+{
+public:
+    AddressSpaceCap()
+    {
+        getrlimit(RLIMIT_AS, &m_old);
+        const QString status = readText(QStringLiteral("/proc/self/status"));
+        const rlim_t used = QRegularExpression(QStringLiteral("VmSize:\\s*(\\d+) kB")).match(status).captured(1).toULongLong() * 1024;
+        rlimit capped = m_old;
+        capped.rlim_cur = std::min<rlim_t>(m_old.rlim_cur, used + (rlim_t(1) << 30));
+        setrlimit(RLIMIT_AS, &capped);
+    }
+    ~AddressSpaceCap() { setrlimit(RLIMIT_AS, &m_old); }
+
+private:
+    rlimit m_old{};
+};
+
+// The statements of the DAO and editor sources that the server refuses, as
+// "file verb": the DAO's prepared, the editor's model query run as the
+// model runs it; getByMatch's column is filled with a number.
 QStringList unpreparedStatements(const QString &code)
 {
+    const AddressSpaceCap cap;
     static const QRegularExpression statement(QStringLiteral(R"(query\.prepare\("|QString sqlQuery = |setQuery\(")"));
     static const QRegularExpression literal(QStringLiteral(R"re("((?:[^"\\]|\\.)*)")re"));
     static const QRegularExpression escape(QStringLiteral(R"(\\(.))"));
@@ -68,7 +93,7 @@ QStringList unpreparedStatements(const QString &code)
                 sql += match.captured(1).replace(escape, QStringLiteral("\\1"));
             sql.replace(byMatch, QStringLiteral(" where 1 = :value "));
             QSqlQuery query(QSqlDatabase::database(schemaConnectionName()));
-            if (!query.prepare(sql))
+            if (!(text.contains(QLatin1String("setQuery(\"")) ? query.exec(sql) : query.prepare(sql)))
                 refused.append(QFileInfo(path).fileName() + QLatin1Char(' ') + sql.section(QLatin1Char(' '), 0, 0));
         }
     }
@@ -116,10 +141,8 @@ void TestGeneratedCompile::generatedCodeWorks_data()
     QTest::addColumn<int>("tables");
     QTest::addColumn<QStringList>("refused");
     QTest::newRow("conventional") << "gen_compile" << 5 << QStringList();
-    // Every column type the server has, as members, setters and bindings;
-    // compiled only: preparing the select of the spatial columns makes Qt's
-    // MySQL driver allocate their longest value (4 GiB) for each of them.
-    QTest::newRow("every column type") << "ty_types" << 8 << QStringList{"not prepared"};
+    // Every column type the server has, as members, setters and bindings.
+    QTest::newRow("every column type") << "ty_types" << 8 << QStringList();
     // The by-id selects of the tables without a single-column key and the
     // update of the table without any, as the report says.
     QTest::newRow("real-world") << "rw_rental" << 23
@@ -160,11 +183,9 @@ void TestGeneratedCompile::generatedCodeWorks()
         objects.append(it.next());
     QCOMPARE(objects.size(), 4 * tables + 1);
 
-    if (refused != QStringList{QStringLiteral("not prepared")}) {
-        QVERIFY(TestServer::openConnections(schema));
-        QCOMPARE(unpreparedStatements(code), refused);
-        TestServer::closeConnections();
-    }
+    QVERIFY(TestServer::openConnections(schema));
+    QCOMPARE(unpreparedStatements(code), refused);
+    TestServer::closeConnections();
 
     if (schema == QLatin1String("rw_rental")) {
         QCOMPARE(cmake({QStringLiteral("--build"), build, QStringLiteral("--target"), QStringLiteral("roundtrip")}), 0);
