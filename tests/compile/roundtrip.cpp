@@ -1,14 +1,17 @@
 // Uses the classes generated for the real-world test schema as an application
 // would: inserts, updates, reads by key and lists rows of two related tables,
-// loads a related object through its getter, keeps binary data intact and
-// keeps NULL through a load, an update and an insert.
+// loads a related object through its getter, keeps binary data and a
+// spatial value intact and keeps NULL through a load, an update and an
+// insert.
 //   roundtrip HOST PORT USER PASSWORD SCHEMA
 
 #include "dao/2fa_tokendao.h"
+#include "dao/citydao.h"
 #include "dao/filmdao.h"
 #include "dao/languagedao.h"
 #include "dao/ordersdao.h"
 #include "object/2fa_token.h"
+#include "object/city.h"
 #include "object/employees.h"
 #include "object/film.h"
 #include "object/language.h"
@@ -45,7 +48,7 @@ int main(int argc, char **argv)
     Session::instance()->setSystemDatabase(db);
     QSqlQuery setUp(db);
     bool ok = check(db.open(), "connecting");
-    for (const char *statement : {"delete from `2fa_token`", "delete from employees", "delete from film", "delete from language",
+    for (const char *statement : {"delete from `2fa_token`", "delete from city", "delete from country", "delete from employees", "delete from film", "delete from language",
                                   "delete from order_item", "delete from ORDERS",
                                   "insert into employees (emp_no, birth_date, first_name, hire_date) "
                                   "values (10001, '1953-09-02', 'Georgi', '1986-06-26')"})
@@ -81,6 +84,18 @@ int main(int argc, char **argv)
     ok = ok && check(readToken && readToken->secret().toByteArray() == secret, "keeping the token's bytes");
     ok = ok && check(readToken->employees() && readToken->employees()->first_name() == QStringLiteral("Georgi"),
                      "loading the token's employee");
+    // A point keeps its coordinates and SRID through a load and an update.
+    for (const char *statement : {"insert into country (country_code, country) values ('JPN', 'Japan')",
+                                  "insert into city (city_id, city, country_code, location) "
+                                  "values (1, 'Kyoto', 'JPN', ST_GeomFromText('POINT(135.77 35.01)', 4326))"})
+        ok = ok && check(setUp.exec(QString::fromLatin1(statement)), statement);
+    City *city = ok ? CityDAO::instance()->getById(1) : nullptr;
+    ok = ok && check(city && city->location().toByteArray().size() == 25, "reading a point as its 25 bytes");
+    ok = ok && check(CityDAO::instance()->updateObject(city), "updating a city with a point");
+    ok = ok && check(setUp.exec(QStringLiteral("select ST_AsText(location), ST_SRID(location) from city")) && setUp.next()
+                             && setUp.value(0).toString() == QStringLiteral("POINT(135.77 35.01)") && setUp.value(1).toInt() == 4326,
+                     "keeping the point through an update");
+
     // NULL in a nullable key, number, text and date survives a load and an
     // unchanged update, and an insert of the loaded object.
     for (const char *statement : {"insert into film (film_id, title, language_id, rental_rate) values (9, 'Ran', 1, 1.5)",
