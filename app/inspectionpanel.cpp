@@ -222,7 +222,7 @@ void InspectionPanel::requestPreview()
         return;
     const GenerationRun::Switches switches = m_switches ? m_switches() : GenerationRun::Switches();
     m_preview->setMessage(tr("Generating the files of %1 in memory...").arg(m_previewTable));
-    m_service->requestPreview(m_previewTable, switches, m_tables->checkedTables(), [this](const PreviewResult &result) {
+    m_service->requestPreview(m_previewTable, switches, [this](const PreviewResult &result) {
         if (result.files.isEmpty() && !result.error.isEmpty())
             m_preview->setMessage(result.error);
         else

@@ -79,10 +79,10 @@ void InspectionService::requestDiagram(const QStringList &shown, bool withEntiti
 }
 
 void InspectionService::requestPreview(const QString &table, const GenerationRun::Switches &switches,
-                                       const QStringList &chosen, std::function<void(const PreviewResult &)> done)
+                                       std::function<void(const PreviewResult &)> done)
 {
-    post<PreviewResult>(m_latestPreview, [table, switches, chosen](InspectionWorker *worker) {
-        return worker->preview(table, switches, chosen);
+    post<PreviewResult>(m_latestPreview, [table, switches](InspectionWorker *worker) {
+        return worker->preview(table, switches);
     }, std::move(done));
 }
 

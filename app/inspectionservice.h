@@ -76,7 +76,7 @@ public:
     void reload();
 
     void requestDiagram(const QStringList &shown, bool withEntities, std::function<void(const DiagramResult &)> done);
-    void requestPreview(const QString &table, const GenerationRun::Switches &switches, const QStringList &chosen,
+    void requestPreview(const QString &table, const GenerationRun::Switches &switches,
                         std::function<void(const PreviewResult &)> done);
     void requestComparison(const QString &root, const QStringList &chosen, const GenerationRun::Switches &switches,
                            std::function<void(const ComparisonResult &)> done);

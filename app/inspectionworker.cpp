@@ -78,12 +78,14 @@ QString InspectionWorker::connect()
         && QSqlDatabase::contains(m_catalogName) && QSqlDatabase::database(m_catalogName, false).isOpen())
         return QString();
     dropConnections();
-    const QSqlDatabase schema = openMysqlConnection(m_schemaName, m_settings.schema, m_settings);
-    if (!schema.isOpen())
-        return schema.lastError().text();
-    const QSqlDatabase catalog = openMysqlConnection(m_catalogName, QStringLiteral("information_schema"), m_settings);
-    if (!catalog.isOpen())
-        return catalog.lastError().text();
+    // As Connect opens them: also refused when TLS was asked for and the
+    // server fell back to plain text.
+    const mysql::ThreadConnectionNames names(m_schemaName, m_catalogName);
+    const SchemaConnections connections = openSchemaConnections(m_settings);
+    if (!connections.schema.isOpen())
+        return connections.problem;
+    if (!connections.catalog.isOpen())
+        return connections.catalog.lastError().text();
     return QString();
 }
 
@@ -137,8 +139,7 @@ DiagramResult InspectionWorker::diagram(const QStringList &shown, bool withEntit
     return result;
 }
 
-PreviewResult InspectionWorker::preview(const QString &table, const GenerationRun::Switches &switches,
-                                       const QStringList &chosen)
+PreviewResult InspectionWorker::preview(const QString &table, const GenerationRun::Switches &switches)
 {
     PreviewResult result;
     result.table = table;

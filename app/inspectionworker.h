@@ -31,8 +31,7 @@ public:
     void reload();
 
     DiagramResult diagram(const QStringList &shown, bool withEntities);
-    // `chosen` are the ticked tables, which Generate would write with it.
-    PreviewResult preview(const QString &table, const GenerationRun::Switches &switches, const QStringList &chosen);
+    PreviewResult preview(const QString &table, const GenerationRun::Switches &switches);
     ComparisonResult compare(const QString &root, const QStringList &chosen, const GenerationRun::Switches &switches);
 
 private:

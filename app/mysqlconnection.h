@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/tlsoptions.h"
+#include "mysql/threadconnections.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -56,6 +57,7 @@ struct SchemaConnections
 SchemaConnections openSchemaConnections(const ConnectionSettings &settings);
 
 // The names under which the schema and its catalogue are registered; the
-// schema reader and the code model find them by these names.
-inline QString schemaConnectionName() { return QStringLiteral("Connection"); }
-inline QString catalogConnectionName() { return QStringLiteral("InformationSchema"); }
+// schema reader and the code model find them by these names, which a thread
+// of its own may change.
+inline QString schemaConnectionName() { return mysql::schemaConnection(); }
+inline QString catalogConnectionName() { return mysql::catalogConnection(); }

@@ -154,8 +154,7 @@ void Tablesmith::connectFinished(bool opened, const QString &error, const QStrin
 
     ui->listViewSource->setModel(m_tableModel);
     applyTableFilter();
-    m_inspection->setConnected(m_connectSettings, m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
-                                                                         : GenerationRun::CatalogReader::SchemaWide);
+    m_inspection->setConnected(m_connectSettings, catalogReader());
 }
 
 void Tablesmith::on_btGenerate_clicked()
@@ -169,8 +168,7 @@ void Tablesmith::on_btGenerate_clicked()
     job.outputFolderNote = folder.note;
     job.schema = ui->schema->text();
     job.chosenTables = m_tableModel->checkedTables();
-    job.reader = m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
-                                                 : GenerationRun::CatalogReader::SchemaWide;
+    job.reader = catalogReader();
     job.switches = switches();
     job.keepUnchanged = m_keepUnchanged->isChecked();
     job.expectedTables = int(m_tableItems.size());
@@ -293,6 +291,12 @@ void Tablesmith::appendLogLines(const QStringList &lines)
     }
     log.endEditBlock();
     ui->textLog->moveCursor(QTextCursor::End);
+}
+
+GenerationRun::CatalogReader Tablesmith::catalogReader() const
+{
+    return m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
+                                           : GenerationRun::CatalogReader::SchemaWide;
 }
 
 GenerationRun::Switches Tablesmith::switches() const
@@ -496,12 +500,8 @@ void Tablesmith::saveProject(const QString &path)
     connection.schema = ui->schema->text();
     connection.password.clear();
     connection.tls = m_tls;
-    project.switches.dao = ui->chkDao->isChecked();
-    project.switches.object = ui->chkObject->isChecked();
-    project.switches.model = ui->chkModel->isChecked();
-    project.switches.editor = ui->chkCustomEditor->isChecked();
-    project.catalogReader = m_readTableByTable->isChecked() ? GenerationRun::CatalogReader::PerTable
-                                                            : GenerationRun::CatalogReader::SchemaWide;
+    project.switches = switches();
+    project.catalogReader = catalogReader();
     project.outputDirectory = outputFolder().path;
     project.keepUnchanged = m_keepUnchanged->isChecked();
     // The ticks become the table list, unless the project's names and

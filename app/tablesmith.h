@@ -79,6 +79,7 @@ private:
     OutputFolder outputFolder() const;
     void applyTableFilter();
     void openOutputFolder();
+    GenerationRun::CatalogReader catalogReader() const;
     GenerationRun::Switches switches() const;
     void saveForm() const;
     void appendLog(const QString &line);
