@@ -11,16 +11,6 @@ namespace {
 const QString yes = QStringLiteral("yes");
 const QString no = QStringLiteral("no");
 
-QStringList splitList(const QString &value)
-{
-    QStringList items;
-    for (const QString &item : value.split(QLatin1Char(','))) {
-        if (!item.trimmed().isEmpty())
-            items.append(item.trimmed());
-    }
-    return items;
-}
-
 QString pathIn(const QString &folder, const QString &path)
 {
     return path.isEmpty() ? path : QDir::cleanPath(QDir(folder).absoluteFilePath(path));
@@ -83,23 +73,12 @@ QString setPort(Project &p, const QString &value, const QString &)
 
 QString setKinds(Project &p, const QString &value, const QString &)
 {
-    GenerationRun::Switches chosen;
-    chosen.dao = chosen.object = chosen.model = chosen.editor = false;
-    const QStringList kinds = splitList(value);
-    if (kinds.isEmpty())
+    QString unknown;
+    if (parseKinds(value, &p.switches, &unknown))
+        return QString();
+    if (unknown.isEmpty())
         return QStringLiteral("only needs at least one of dao, object, model, editor");
-    for (const QString &kind : kinds) {
-        bool *on = kind == QLatin1String("dao")      ? &chosen.dao
-                 : kind == QLatin1String("object") ? &chosen.object
-                 : kind == QLatin1String("model")  ? &chosen.model
-                 : kind == QLatin1String("editor") ? &chosen.editor
-                                                    : nullptr;
-        if (!on)
-            return QStringLiteral("unknown kind of class \"%1\" (use dao, object, model, editor)").arg(kind);
-        *on = true;
-    }
-    p.switches = chosen;
-    return QString();
+    return QStringLiteral("unknown kind of class \"%1\" (use dao, object, model, editor)").arg(unknown);
 }
 
 QString setCatalog(Project &p, const QString &value, const QString &)
@@ -154,6 +133,39 @@ const std::vector<Key> &keys()
 }
 
 } // namespace
+
+QStringList splitList(const QString &value)
+{
+    QStringList items;
+    for (const QString &item : value.split(QLatin1Char(','))) {
+        if (!item.trimmed().isEmpty())
+            items.append(item.trimmed());
+    }
+    return items;
+}
+
+bool parseKinds(const QString &value, GenerationRun::Switches *switches, QString *unknown)
+{
+    GenerationRun::Switches chosen;
+    chosen.dao = chosen.object = chosen.model = chosen.editor = false;
+    const QStringList kinds = splitList(value);
+    for (const QString &kind : kinds) {
+        bool *on = kind == QLatin1String("dao")      ? &chosen.dao
+                 : kind == QLatin1String("object") ? &chosen.object
+                 : kind == QLatin1String("model")  ? &chosen.model
+                 : kind == QLatin1String("editor") ? &chosen.editor
+                                                    : nullptr;
+        if (!on) {
+            *unknown = kind;
+            return false;
+        }
+        *on = true;
+    }
+    if (kinds.isEmpty())
+        return false;
+    *switches = chosen;
+    return true;
+}
 
 ProjectReading readProject(const QString &path)
 {

@@ -44,6 +44,12 @@ struct ProjectReading
 
 ProjectReading readProject(const QString &path);
 
+// The items of a comma-separated list, trimmed, empty ones left out.
+QStringList splitList(const QString &value);
+// The kinds of class a list like "dao, model" names, into `switches`; false
+// when it names none, or a kind there is not (then that kind in `unknown`).
+bool parseKinds(const QString &value, GenerationRun::Switches *switches, QString *unknown);
+
 // The file's text for `project`, paths made relative to `folder` where they
 // lie below it.
 QByteArray projectText(const Project &project, const QString &folder);

@@ -80,7 +80,7 @@ void Generator::createTableObjects()
         if (isFrameworkClassName(identifiers::upperFirst(base)))
             base += QLatin1Char('_');
         QString cppName = base;
-        for (int n = 2; m_classNames.contains(identifiers::upperFirst(cppName)) || guardTaken(cppName); ++n)
+        for (int n = 2; guardTaken(cppName); ++n)
             cppName = base + QStringLiteral("_%1").arg(n);
         auto *object = new TableObject(table, cppName, this);
         const QString fileBase = object->fileName();

@@ -46,39 +46,14 @@ bool matches(const QString &argument, const QString &shortName, const QString &l
     return argument == longName || argument.startsWith(longName + QLatin1Char('='));
 }
 
-QStringList splitList(const QString &value)
-{
-    QStringList items;
-    for (const QString &item : value.split(QLatin1Char(','))) {
-        const QString trimmed = item.trimmed();
-        if (!trimmed.isEmpty())
-            items.append(trimmed);
-    }
-    return items;
-}
-
 QString parseSwitches(const QString &value, GenerationRun::Switches *switches)
 {
-    GenerationRun::Switches chosen;
-    chosen.dao = chosen.object = chosen.model = chosen.editor = false;
-    const QStringList kinds = splitList(value);
-    if (kinds.isEmpty())
+    QString unknown;
+    if (parseKinds(value, switches, &unknown))
+        return QString();
+    if (unknown.isEmpty())
         return QStringLiteral("--only needs at least one of dao, object, model, editor");
-    for (const QString &kind : kinds) {
-        if (kind == QLatin1String("dao"))
-            chosen.dao = true;
-        else if (kind == QLatin1String("object"))
-            chosen.object = true;
-        else if (kind == QLatin1String("model"))
-            chosen.model = true;
-        else if (kind == QLatin1String("editor"))
-            chosen.editor = true;
-        else
-            return QStringLiteral("unknown kind of class in --only: \"%1\" (use dao, object, model, editor)")
-                    .arg(kind);
-    }
-    *switches = chosen;
-    return QString();
+    return QStringLiteral("unknown kind of class in --only: \"%1\" (use dao, object, model, editor)").arg(unknown);
 }
 
 // The field of the TLS option that takes a value, or null.
