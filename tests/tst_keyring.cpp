@@ -24,11 +24,6 @@ private slots:
 
 namespace {
 
-QString password(const Tablesmith &window)
-{
-    return child<QLineEdit>(window, "password")->text();
-}
-
 // Opens the Settings menu as a user does, and ticks or unticks the option.
 QAction *rememberOption(Tablesmith &window)
 {
@@ -63,7 +58,7 @@ void TestKeyring::unavailable()
         QVERIFY(logLines(window).contains(QStringLiteral("Connected to: 127.0.0.1")));
     }
     Tablesmith next;
-    QCOMPARE(password(next), QString());
+    QCOMPARE(child<QLineEdit>(next, "password")->text(), QString());
     QCOMPARE(filesHoldingThePassword(), QStringList());
 }
 
@@ -82,7 +77,7 @@ void TestKeyring::remembered()
     QCOMPARE(PasswordKeyring::read(key).status, PasswordKeyring::Status::NotFound);
     {
         Tablesmith window;
-        QCOMPARE(password(window), QString());
+        QCOMPARE(child<QLineEdit>(window, "password")->text(), QString());
         fillForm(window, QStringLiteral("shop_a"));
         rememberOption(window)->trigger();
         click(window, "btConnect");
@@ -91,12 +86,12 @@ void TestKeyring::remembered()
     {
         // The next start offers it; opting out takes it away.
         Tablesmith window;
-        QCOMPARE(password(window), TestServer::settings().password);
+        QCOMPARE(child<QLineEdit>(window, "password")->text(), TestServer::settings().password);
         rememberOption(window)->trigger();
     }
     QCOMPARE(PasswordKeyring::read(key).status, PasswordKeyring::Status::NotFound);
     Tablesmith window;
-    QCOMPARE(password(window), QString());
+    QCOMPARE(child<QLineEdit>(window, "password")->text(), QString());
     QCOMPARE(filesHoldingThePassword(), QStringList());
 }
 
