@@ -371,6 +371,8 @@ void TestInspect::relationsFollowTicksAndFilter()
 
 void TestInspect::previewAndCompare()
 {
+    // The views' thread queries its own connections, never the run's.
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("does not belong to the calling thread")));
     Tablesmith window;
     generateAll(window, QStringLiteral("rw_rental"));
     const QString root = windowRoot();
