@@ -6,7 +6,6 @@
 
 #include "app/cli/commandline.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 class TestCli : public QObject
@@ -52,8 +51,7 @@ void TestCli::parse_data()
                                   << "unknown kind of class in --only: \"view\" (use dao, object, model, editor)";
     QTest::newRow("empty tables") << QStringList{"-D", "s", "--tables=,"} << "--tables needs at least one table name";
     QTest::newRow("TLS file missing") << QStringList{"-D", "s", "--ssl-ca"} << "option --ssl-ca needs a value";
-    QTest::newRow("project file missing") << QStringList{"-D", "s", "--save-project"}
-                                          << "option --save-project needs a value";
+    QTest::newRow("project file missing") << QStringList{"-D", "s", "--save-project"} << "option --save-project needs a value";
     QTest::newRow("help needs no schema") << QStringList{"--help"} << "help";
     QTest::newRow("version needs no schema") << QStringList{"--version"} << "version";
 }
@@ -64,25 +62,18 @@ void TestCli::parse()
     QFETCH(QString, expected);
     const ParsedCommandLine parsed = parseCommandLine(arguments);
     const CommandLineOptions &o = parsed.options;
-    QStringList kinds;
-    for (const auto &[on, kind] : {std::pair{o.switches.dao, "dao"}, {o.switches.object, "object"},
-                                   {o.switches.model, "model"}, {o.switches.editor, "editor"}}) {
-        if (on)
-            kinds.append(QLatin1String(kind));
-    }
-    const QString options = QStringList{o.connection.host, QString::number(o.connection.port), o.connection.user,
-                                        o.connection.password, o.connection.schema, o.tables.join(QLatin1Char(',')),
-                                        kinds.join(QLatin1Char(',')), o.outputDirectory,
-                                        o.catalogReader == GenerationRun::CatalogReader::PerTable ? "per-table" : "schema",
-                                        QString::number(o.connection.readTimeout), o.connection.socket,
-                                        QString(o.verbose ? "v" : "") + (o.force ? "f" : "") + (o.check ? "c" : "")
-                                                + (o.keepUnchanged ? "k" : "")}
-                                    .join(QLatin1Char('|'));
-    QCOMPARE(!parsed.error.isEmpty() ? parsed.error
-                     : o.showHelp    ? QStringLiteral("help")
-                     : o.showVersion ? QStringLiteral("version")
-                                     : options,
-             expected);
+    const ConnectionSettings &c = o.connection;
+    QStringList kinds{o.switches.dao ? "dao" : "", o.switches.object ? "object" : "", o.switches.model ? "model" : "",
+                      o.switches.editor ? "editor" : ""};
+    kinds.removeAll(QString());
+    const QString reader = o.catalogReader == GenerationRun::CatalogReader::PerTable ? "per-table" : "schema";
+    const QString flags =
+            QString(o.verbose ? "v" : "") + (o.force ? "f" : "") + (o.check ? "c" : "") + (o.keepUnchanged ? "k" : "");
+    const QString options = QStringList{c.host, QString::number(c.port), c.user, c.password, c.schema, o.tables.join(','),
+                                        kinds.join(','), o.outputDirectory, reader, QString::number(c.readTimeout),
+                                        c.socket, flags}
+                                    .join('|');
+    QCOMPARE(!parsed.error.isEmpty() ? parsed.error : o.showHelp ? "help" : o.showVersion ? "version" : options, expected);
 }
 
 void TestCli::runs_data()
@@ -94,30 +85,29 @@ void TestCli::runs_data()
     // On standard error (standard output for --help); each of the parts
     // between "|" must appear.
     QTest::addColumn<QString>("says");
+    const auto row = [](const char *name, const QStringList &arguments, int exitCode, const QString &says,
+                        const QStringList &environment = {}, const QByteArray &input = {}) {
+        QTest::newRow(name) << arguments << environment << input << exitCode << says;
+    };
     const TestServer::Settings &s = TestServer::settings();
     const QStringList noPassword{"-h", "127.0.0.1", "-P", QString::number(s.port), "-u", s.user, "-D", "shop_b"};
+    const QStringList shopA = serverArguments("shop_a");
     const QByteArray right = (s.password + "\n").toUtf8();
-    QTest::newRow("help") << QStringList{"--help"} << QStringList() << QByteArray() << 0
-                          << "-h, --host=HOST|-P, --port=PORT|-S, --socket=PATH|-u, --user=USER|-p, --password[=PASS]|"
-                             "-D, --schema=SCHEMA|--ssl |--ssl-ca=FILE|--ssl-capath=DIR|--ssl-cert=FILE|--ssl-key=FILE|"
-                             "--ssl-cipher=LIST|--ssl-verify-server-cert|--read-timeout=S|--tables=A,B,...|--exclude=A,B,...|"
-                             "--only=KINDS|-o, --output=DIR|--force|--keep-unchanged|--check|--diagram=FILE|"
-                             "--catalog=READER|--project=FILE|--save-project=FILE|-v, --verbose|--timings|--version|--help";
-    QTest::newRow("bad argument") << QStringList{"--nonsense"} << QStringList() << QByteArray() << 2
-                                  << "tablesmith-cli: unknown argument \"--nonsense\"\nTry 'tablesmith-cli --help'";
-    QTest::newRow("unknown table") << serverArguments("shop_a") + QStringList{"--tables=customer,nosuch"} << QStringList()
-                                   << QByteArray() << 2 << "schema \"shop_a\" has no table \"nosuch\"";
-    QTest::newRow("a view is not a table") << serverArguments("shop_a") + QStringList{"--tables=customer_names"} << QStringList()
-                                           << QByteArray() << 2 << "has no table \"customer_names\"";
-    QTest::newRow("unknown schema") << serverArguments("no_such_schema") << QStringList() << QByteArray() << 1
-                                    << "cannot connect to schema";
-    QTest::newRow("nobody listens") << serverArguments("shop_a", "x", "y", 1) << QStringList() << QByteArray() << 1
-                                    << "cannot connect";
-    QTest::newRow("only USAGE") << serverArguments("rob_secret", "rob_usage", "rob-pw") << QStringList() << QByteArray() << 1
-                                << "Access denied for user 'rob_usage'";
-    QTest::newRow("grants on another schema") << serverArguments("rob_secret", "rob_other", "rob-pw") << QStringList()
-                                              << QByteArray() << 1 << "Access denied for user 'rob_other'";
-    QTest::newRow("MYSQL_PWD") << noPassword << QStringList{"MYSQL_PWD=" + s.password} << QByteArray() << 0 << "";
+    row("help", {"--help"}, 0,
+        "-h, --host=HOST|-P, --port=PORT|-S, --socket=PATH|-u, --user=USER|-p, --password[=PASS]|"
+        "-D, --schema=SCHEMA|--ssl |--ssl-ca=FILE|--ssl-capath=DIR|--ssl-cert=FILE|--ssl-key=FILE|"
+        "--ssl-cipher=LIST|--ssl-verify-server-cert|--read-timeout=S|--tables=A,B,...|--exclude=A,B,...|"
+        "--only=KINDS|-o, --output=DIR|--force|--keep-unchanged|--check|--diagram=FILE|"
+        "--catalog=READER|--project=FILE|--save-project=FILE|-v, --verbose|--timings|--version|--help");
+    row("bad argument", {"--nonsense"}, 2, "tablesmith-cli: unknown argument \"--nonsense\"\nTry 'tablesmith-cli --help'");
+    row("unknown table", shopA + QStringList{"--tables=customer,nosuch"}, 2, "schema \"shop_a\" has no table \"nosuch\"");
+    row("a view is not a table", shopA + QStringList{"--tables=customer_names"}, 2, "has no table \"customer_names\"");
+    row("unknown schema", serverArguments("no_such_schema"), 1, "cannot connect to schema");
+    row("nobody listens", serverArguments("shop_a", "x", "y", 1), 1, "cannot connect");
+    row("only USAGE", serverArguments("rob_secret", "rob_usage", "rob-pw"), 1, "Access denied for user 'rob_usage'");
+    row("grants on another schema", serverArguments("rob_secret", "rob_other", "rob-pw"), 1,
+        "Access denied for user 'rob_other'");
+    row("MYSQL_PWD", noPassword, 0, "", {"MYSQL_PWD=" + s.password});
     QStringList local = serverArguments("shop_b");
     local[1] = QStringLiteral("localhost");
     // The server's socket under a path of the test's own, where no default
@@ -125,24 +115,20 @@ void TestCli::runs_data()
     static const QTemporaryDir links;
     const QString socketLink = links.filePath(QStringLiteral("server.sock"));
     QFile::link(s.socket, socketLink);
-    QTest::newRow("socket") << QStringList{"-S", socketLink} + local << QStringList() << QByteArray() << 0 << "";
-    QTest::newRow("no such socket") << QStringList{"--socket=/nonexistent"} + local
-                                    << QStringList{"MYSQL_UNIX_PORT=" + s.socket} << QByteArray() << 1 << "cannot connect";
-    QTest::newRow("prompted") << noPassword + QStringList{"-p"} << QStringList() << right << 0 << "";
-    QTest::newRow("prompt wins over MYSQL_PWD") << noPassword + QStringList{"--password"} << QStringList{"MYSQL_PWD=wrong-pass"} << right << 0
-                                                << "";
-    QTest::newRow("wrong, given") << noPassword + QStringList{"-pSecretWrong1"} << QStringList() << QByteArray() << 1
-                                  << "cannot connect to schema \"shop_b\" on 127.0.0.1: Access denied";
-    QTest::newRow("wrong, prompted") << noPassword + QStringList{"-p"} << QStringList() << QByteArray("SecretWrong2\n") << 1
-                                     << "Access denied";
-    QTest::newRow("output folder cannot be made") << serverArguments("shop_a") + QStringList{"-o", "/proc/version/out"} << QStringList()
-            << QByteArray() << 1 << "Cannot create the output folder /proc/version/out (Not a directory): nothing was written.";
-    QTest::newRow("diagram of another kind") << serverArguments("shop_a") + QStringList{"--diagram", "r.png"} << QStringList()
-            << QByteArray() << 2 << "--diagram writes a file ending in .svg or .dot, not \"r.png\"";
-    QTest::newRow("diagram cannot be written") << serverArguments("shop_a") + QStringList{"--diagram=/proc/version/r.svg"}
-            << QStringList() << QByteArray() << 1 << "cannot write the diagram /proc/version/r.svg: Not a directory";
-    QTest::newRow("nothing to read") << noPassword + QStringList{"-p"} << QStringList() << QByteArray() << 2
-                                     << "no password could be read";
+    row("socket", QStringList{"-S", socketLink} + local, 0, "");
+    row("no such socket", QStringList{"--socket=/nonexistent"} + local, 1, "cannot connect", {"MYSQL_UNIX_PORT=" + s.socket});
+    row("prompted", noPassword + QStringList{"-p"}, 0, "", {}, right);
+    row("prompt wins over MYSQL_PWD", noPassword + QStringList{"--password"}, 0, "", {"MYSQL_PWD=wrong-pass"}, right);
+    row("wrong, given", noPassword + QStringList{"-pSecretWrong1"}, 1,
+        "cannot connect to schema \"shop_b\" on 127.0.0.1: Access denied");
+    row("wrong, prompted", noPassword + QStringList{"-p"}, 1, "Access denied", {}, "SecretWrong2\n");
+    row("output folder cannot be made", shopA + QStringList{"-o", "/proc/version/out"}, 1,
+        "Cannot create the output folder /proc/version/out (Not a directory): nothing was written.");
+    row("diagram of another kind", shopA + QStringList{"--diagram", "r.png"}, 2,
+        "--diagram writes a file ending in .svg or .dot, not \"r.png\"");
+    row("diagram cannot be written", shopA + QStringList{"--diagram=/proc/version/r.svg"}, 1,
+        "cannot write the diagram /proc/version/r.svg: Not a directory");
+    row("nothing to read", noPassword + QStringList{"-p"}, 2, "no password could be read");
 }
 
 void TestCli::runs()
@@ -152,8 +138,7 @@ void TestCli::runs()
     QFETCH(QByteArray, input);
     QFETCH(int, exitCode);
     QFETCH(QString, says);
-    CliOptions options;
-    options.input = input;
+    CliOptions options{{}, input};
     options.environment.remove(QStringLiteral("MYSQL_PWD"));
     options.environment.remove(QStringLiteral("MYSQL_UNIX_PORT"));
     for (const QString &variable : std::as_const(environment))
