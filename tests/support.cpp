@@ -3,14 +3,13 @@
 #include "app/mysqlconnection.h"
 #include "app/runworker.h"
 
-#include <QCoreApplication>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMutex>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -111,9 +110,8 @@ CliResult runCliUntil(const QStringList &arguments, const QString &trigger, int 
     process.start(qEnvironmentVariable("TABLESMITH_CLI"), arguments);
     QByteArray out;
     bool acted = false;
-    QElapsedTimer clock;
-    clock.start();
-    while (process.state() != QProcess::NotRunning && clock.elapsed() < 120000) {
+    const QDeadlineTimer deadline(120000);
+    while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
         process.waitForReadyRead(10);
         out += process.readAllStandardOutput();
         if (!acted && QString::fromLocal8Bit(out).count(QLatin1Char('\n') + trigger) >= occurrence) {
@@ -151,10 +149,7 @@ QStringList logLines(const Tablesmith &window)
 
 void waitForRun(const Tablesmith &window)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (window.isRunning() && clock.elapsed() < 120000)
-        QTest::qWait(2);
+    (void)QTest::qWaitFor([&window] { return !window.isRunning(); }, 120000);
 }
 
 void answerNextDialog(const QString &button)
@@ -162,21 +157,17 @@ void answerNextDialog(const QString &button)
     // The window asks from its run, a moment after the click: look for the
     // dialog until it shows, for a minute at most.
     auto *poll = new QTimer;
-    auto *clock = new QElapsedTimer;
-    clock->start();
+    QElapsedTimer clock;
+    clock.start();
     QObject::connect(poll, &QTimer::timeout, [poll, clock, button] {
         const QWidget *dialog = QApplication::activeModalWidget();
-        for (QAbstractButton *candidate : dialog ? dialog->findChildren<QAbstractButton *>() : QList<QAbstractButton *>()) {
-            if (candidate->text().remove(QLatin1Char('&')) == button) {
-                candidate->click();
-                break;
-            }
-        }
-        if (dialog || clock->elapsed() > 60000) {
-            poll->stop();
-            poll->deleteLater();
-            delete clock;
-        }
+        if (!dialog && !clock.hasExpired(60000))
+            return;
+        poll->stop();
+        poll->deleteLater();
+        for (QAbstractButton *candidate : dialog ? dialog->findChildren<QAbstractButton *>() : QList<QAbstractButton *>())
+            if (candidate->text().remove(QLatin1Char('&')) == button)
+                return candidate->click();
     });
     poll->start(20);
 }
@@ -259,12 +250,10 @@ QString describeTree(const QString &root)
         // Names may hold line breaks and tabs; the heading stays one line.
         const QString name = QDir(root).relativeFilePath(path).replace(QLatin1Char('\n'), QLatin1String("\\n"))
                                      .replace(QLatin1Char('\t'), QLatin1String("\\t"));
-        if (info.isSymLink())
-            text += QStringLiteral("== link %1\n").arg(name);
-        else if (info.isDir())
-            text += QStringLiteral("== dir %1\n").arg(name);
-        else
-            text += QStringLiteral("== file %1\n%2\n").arg(name, readText(path));
+        const QLatin1String kind(info.isSymLink() ? "link" : info.isDir() ? "dir" : "file");
+        text += QStringLiteral("== %1 %2\n").arg(kind, name);
+        if (kind == QLatin1String("file"))
+            text += readText(path) + QLatin1Char('\n');
     }
     return masked(text, root);
 }
@@ -278,15 +267,13 @@ QString firstDifference(const QString &actual, const QString &expected)
     qsizetype line = 0;
     while (line < a.size() && line < e.size() && a.at(line) == e.at(line))
         ++line;
-    return QStringLiteral("first difference in line %1:\n  actual:   %2\n  expected: %3")
-            .arg(line + 1)
+    return QStringLiteral("first difference in line %1:\n  actual:   %2\n  expected: %3").arg(line + 1)
             .arg(line < a.size() ? a.at(line) : QStringLiteral("<end>"), line < e.size() ? e.at(line) : QStringLiteral("<end>"));
 }
 
 QString goldenDifference(const QString &name, const QString &actual)
 {
-    const QString path = qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + QStringLiteral("/tests/golden/") + name
-            + QStringLiteral(".golden");
+    const QString path = QStringLiteral("%1/tests/golden/%2.golden").arg(qEnvironmentVariable("TABLESMITH_SOURCE_DIR"), name);
     if (qEnvironmentVariableIntValue("TABLESMITH_UPDATE_GOLDEN")) {
         // CI checks against the golden files; it must never bless its own output.
         if (qEnvironmentVariableIsSet("CI"))
