@@ -10,13 +10,8 @@
 #include "app/mysqlconnection.h"
 #include "codemodel/identifiers.h"
 
-#include <QDirIterator>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -46,33 +41,22 @@ int cmake(const QStringList &arguments)
     return QProcess::execute(QStringLiteral(TABLESMITH_CMAKE), arguments);
 }
 
-// Caps the process's address space at what it uses now and 1 GiB more, so
-// that a statement for which the driver would allocate gigabytes fails the
-// test instead of exhausting the machine.
-class AddressSpaceCap
-{
-public:
-    AddressSpaceCap()
-    {
-        getrlimit(RLIMIT_AS, &m_old);
-        const QString status = readText(QStringLiteral("/proc/self/status"));
-        const rlim_t used = QRegularExpression(QStringLiteral("VmSize:\\s*(\\d+) kB")).match(status).captured(1).toULongLong() * 1024;
-        rlimit capped = m_old;
-        capped.rlim_cur = std::min<rlim_t>(m_old.rlim_cur, used + (rlim_t(1) << 30));
-        setrlimit(RLIMIT_AS, &capped);
-    }
-    ~AddressSpaceCap() { setrlimit(RLIMIT_AS, &m_old); }
-
-private:
-    rlimit m_old{};
-};
-
 // The statements of the DAO and editor sources that the server refuses, as
 // "file verb": the DAO's prepared, the editor's model query run as the
 // model runs it; getByMatch's column is filled with a number.
 QStringList unpreparedStatements(const QString &code)
 {
-    const AddressSpaceCap cap;
+    // The address space capped at its size now and 1 GiB more: a statement
+    // for which the driver would reserve gigabytes fails the test instead of
+    // exhausting the machine.
+    rlimit old{};
+    getrlimit(RLIMIT_AS, &old);
+    rlimit capped = old;
+    const QString status = readText(QStringLiteral("/proc/self/status"));
+    const rlim_t used = QRegularExpression(QStringLiteral("VmSize:\\s*(\\d+) kB")).match(status).captured(1).toULongLong() * 1024;
+    capped.rlim_cur = std::min<rlim_t>(old.rlim_cur, used + (rlim_t(1) << 30));
+    setrlimit(RLIMIT_AS, &capped);
+    const auto restore = qScopeGuard([old] { setrlimit(RLIMIT_AS, &old); });
     static const QRegularExpression statement(QStringLiteral(R"(query\.prepare\("|QString sqlQuery = |setQuery\(")"));
     static const QRegularExpression literal(QStringLiteral(R"re("((?:[^"\\]|\\.)*)")re"));
     static const QRegularExpression escape(QStringLiteral(R"(\\(.))"));

@@ -27,17 +27,12 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QCheckBox>
-#include <QDateTime>
-#include <QDirIterator>
 #include <QListView>
 #include <QPlainTextEdit>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>

@@ -21,17 +21,14 @@
 #include "mysql/table.h"
 
 #include <QAction>
-#include <QDirIterator>
 #include <QGraphicsView>
 #include <QImage>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
-#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTextCursor>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {

@@ -8,7 +8,6 @@
 #include "app/passwordkeyring.h"
 
 #include <QAction>
-#include <QDirIterator>
 #include <QLineEdit>
 #include <QMenu>
 #include <QtTest>

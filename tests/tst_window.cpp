@@ -9,20 +9,15 @@
 #include "app/tablemodel.h"
 #include "app/usersettings.h"
 
-#include <QAbstractItemModelTester>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListView>
-#include <QProcess>
 #include <QProgressBar>
-#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
