@@ -1,16 +1,16 @@
 #include "app/tablesmith.h"
 #include "ui_tablesmith.h"
 
-#include "app/connectionsecuritydialog.h"
-#include "app/generationrun.h"
-#include "app/inspectionpanel.h"
-#include "app/mysqlconnection.h"
-#include "app/passwordkeyring.h"
-#include "app/projectmenu.h"
-#include "app/runworker.h"
+#include "app/window/connectionsecuritydialog.h"
+#include "engine/generationrun.h"
+#include "app/window/inspectionpanel.h"
+#include "connection/mysqlconnection.h"
+#include "app/window/passwordkeyring.h"
+#include "app/window/projectmenu.h"
+#include "engine/runworker.h"
 #include "app/tableitem.h"
 #include "app/tablemodel.h"
-#include "app/usersettings.h"
+#include "project/usersettings.h"
 
 #include <QAction>
 #include <QApplication>

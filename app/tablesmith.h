@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/generationrun.h"
-#include "app/mysqlconnection.h"
-#include "app/projectfile.h"
-#include "app/tlsoptions.h"
+#include "engine/generationrun.h"
+#include "connection/mysqlconnection.h"
+#include "project/projectfile.h"
+#include "connection/tlsoptions.h"
 
 #include <QList>
 #include <QPointer>

@@ -218,7 +218,7 @@ def slope(points):
 class Bench:
     def __init__(self, args):
         self.args = args
-        self.cli = os.path.join(os.path.abspath(args.build), "app", "tablesmith-cli")
+        self.cli = os.path.join(os.path.abspath(args.build), "cli", "tablesmith-cli")
         if not os.access(self.cli, os.X_OK):
             sys.exit("no tablesmith-cli in %s" % args.build)
         self.window = os.path.join(os.path.abspath(args.build), "bench", "tablesmith-windowbench")

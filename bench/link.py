@@ -61,7 +61,7 @@ class LinkBench:
     def __init__(self, args):
         self.args = args
         build = os.path.abspath(args.build)
-        self.cli_path = os.path.join(build, "app", "tablesmith-cli")
+        self.cli_path = os.path.join(build, "cli", "tablesmith-cli")
         self.window_path = os.path.join(build, "bench", "tablesmith-windowbench")
         self.work = tempfile.mkdtemp(prefix="tablesmith-link-")
         self.out = tempfile.mkdtemp(prefix="tablesmith-link-out-",

@@ -10,7 +10,7 @@
 // test location, never the user's.
 
 #include "app/tablesmith.h"
-#include "app/usersettings.h"
+#include "project/usersettings.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -7,7 +7,6 @@
 #include "mysql/table.h"
 
 #include <QHash>
-#include <QPlainTextEdit>
 #include <QSqlError>
 #include <QVariant>
 
@@ -16,13 +15,6 @@ namespace mysql {
 Database::Database(const QString &schema, QObject *parent)
     : QObject(parent)
     , m_name(schema)
-{
-}
-
-Database::Database(const QString &schema, QPlainTextEdit *log, QObject *parent)
-    : QObject(parent)
-    , m_name(schema)
-    , m_log(log)
 {
 }
 
@@ -59,8 +51,6 @@ Table *Database::table(const QString &name) const
 
 void Database::writeLog(const QString &line) const
 {
-    if (m_log)
-        m_log->appendPlainText(line);
     if (m_logSink)
         m_logSink(line);
 }
@@ -101,12 +91,6 @@ void Database::loadTables()
         announceTable(name);
         m_tables.append(new Table(name, this));
     }
-}
-
-void Database::dumpTables() const
-{
-    for (const Table *table : m_tables)
-        debugQuoted(table->toString());
 }
 
 void Database::announcePrimaryKey(const Table *table) const

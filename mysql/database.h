@@ -8,10 +8,6 @@
 
 #include <functional>
 
-QT_BEGIN_NAMESPACE
-class QPlainTextEdit;
-QT_END_NAMESPACE
-
 namespace mysql {
 
 class Table;
@@ -27,7 +23,6 @@ class Database : public QObject
 
 public:
     Database(const QString &schema, QObject *parent);
-    Database(const QString &schema, QPlainTextEdit *log, QObject *parent);
     Database(const QString &schema, const QStringList &tableNames, QObject *parent);
     // For front ends without a log pane, such as the command line.
     Database(const QString &schema, LogSink logSink, QObject *parent);
@@ -35,12 +30,10 @@ public:
     const QString &name() const { return m_name; }
     const QStringList &tableNames() const { return m_tableNames; }
     const QList<Table *> &tables() const { return m_tables; }
-    QPlainTextEdit *log() const { return m_log; }
 
     Table *table(const QString &name) const;
 
     void loadTables();
-    void dumpTables() const;
 
     void createPrimaryKeys();
     void createForeignKeys();
@@ -48,7 +41,7 @@ public:
 
     void createRelationships();
 
-    // Appends a progress line to the log pane (or sink) when there is one.
+    // Hands a progress line to the log sink when there is one.
     void writeLog(const QString &line) const;
     // Asked before each table is loaded or gets its keys: when it says yes,
     // the load stops there (a run that was cancelled).
@@ -72,7 +65,6 @@ private:
     // m_indexedTables tables.
     mutable QHash<QString, Table *> m_tableIndex;
     mutable qsizetype m_indexedTables = 0;
-    QPlainTextEdit *m_log = nullptr;
     LogSink m_logSink;
     std::function<bool()> m_stop;
 

@@ -1,7 +1,7 @@
 #include "support.h"
 
-#include "app/mysqlconnection.h"
-#include "app/runworker.h"
+#include "connection/mysqlconnection.h"
+#include "engine/runworker.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -4,7 +4,7 @@
 
 #include "support.h"
 
-#include "app/cli/commandline.h"
+#include "cli/commandline.h"
 
 #include <QtTest>
 

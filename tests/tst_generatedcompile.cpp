@@ -7,7 +7,7 @@
 
 #include "support.h"
 
-#include "app/mysqlconnection.h"
+#include "connection/mysqlconnection.h"
 #include "codemodel/identifiers.h"
 
 #include <QSqlError>

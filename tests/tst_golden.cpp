@@ -8,7 +8,7 @@
 
 #include "support.h"
 
-#include "app/usersettings.h"
+#include "project/usersettings.h"
 #include "codemodel/columnobject.h"
 #include "codemodel/fieldlists.h"
 #include "codemodel/generator.h"

@@ -5,7 +5,7 @@
 
 #include "support.h"
 
-#include "app/passwordkeyring.h"
+#include "app/window/passwordkeyring.h"
 
 #include <QAction>
 #include <QLineEdit>

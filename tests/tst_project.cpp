@@ -4,8 +4,8 @@
 
 #include "support.h"
 
-#include "app/projectfile.h"
-#include "app/projectmenu.h"
+#include "project/projectfile.h"
+#include "app/window/projectmenu.h"
 #include "app/tablemodel.h"
 
 #include <QCheckBox>

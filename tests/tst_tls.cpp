@@ -5,8 +5,8 @@
 
 #include "support.h"
 
-#include "app/connectionsecuritydialog.h"
-#include "app/tlsoptions.h"
+#include "app/window/connectionsecuritydialog.h"
+#include "connection/tlsoptions.h"
 
 #include <QAction>
 #include <QApplication>

@@ -5,9 +5,9 @@
 
 #include "support.h"
 
-#include "app/mysqlconnection.h"
+#include "connection/mysqlconnection.h"
 #include "app/tablemodel.h"
-#include "app/usersettings.h"
+#include "project/usersettings.h"
 
 #include <QFileDialog>
 #include <QFormLayout>

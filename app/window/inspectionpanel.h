@@ -1,0 +1,96 @@
+#pragma once
+
+#include "engine/generationrun.h"
+#include "connection/mysqlconnection.h"
+
+#include <QMetaObject>
+#include <QStringList>
+#include <QTabWidget>
+#include <QVariant>
+
+#include <functional>
+
+QT_BEGIN_NAMESPACE
+class QBoxLayout;
+class QListView;
+class QPlainTextEdit;
+class QTimer;
+QT_END_NAMESPACE
+
+class CodePreview;
+class CompareView;
+class DiagramView;
+class InspectionService;
+class TableModel;
+
+// The window's right-hand pane: the log and, beside it, what the schema
+// looks like before anything is written: the relations of the ticked tables
+// (as the filter shows them), the files of the table clicked in the list,
+// and the comparison with the output folder.
+class InspectionPanel : public QTabWidget
+{
+    Q_OBJECT
+
+public:
+    // Takes the log's place in `layout` and shows it as the first tab.
+    InspectionPanel(QPlainTextEdit *log, QBoxLayout *layout, TableModel *tables, QListView *list, QWidget *parent);
+
+    void setSwitchesSource(std::function<GenerationRun::Switches()> source) { m_switches = std::move(source); }
+    void setOutputRootSource(std::function<QString()> source) { m_outputRoot = std::move(source); }
+
+    // After a successful Connect (the list shows the tables) or a failed one.
+    void setConnected(const ConnectionSettings &settings, GenerationRun::CatalogReader reader);
+    void setDisconnected();
+    void setCatalogReader(GenerationRun::CatalogReader reader);
+    // After Generate: the schema is read again for the next look.
+    void schemaMayHaveChanged();
+
+    // Writes the diagram shown as SVG or PNG (by the extension); says in
+    // the log what it did.
+    bool exportDiagramTo(const QString &path);
+
+    DiagramView *diagramView() const { return m_diagram; }
+    CodePreview *codePreview() const { return m_preview; }
+    CompareView *compareView() const { return m_compare; }
+    InspectionService *service() const { return m_service; }
+    // The tables the diagram draws: ticked and shown by the filter.
+    QStringList diagramTables() const;
+
+public slots:
+    // The ticks or the filter changed.
+    void tablesChanged();
+    void switchesChanged();
+    void exportDiagram();
+    void compareWithOutputFolder();
+    // Shows the files of `table` in the Preview tab, opening the tab first
+    // if the log is shown and `show` is set.
+    void previewTable(const QString &table, bool show);
+    void showLog();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void updateCurrentView();
+    void requestDiagram();
+    void requestPreview();
+
+    QPlainTextEdit *m_log;
+    TableModel *m_tables;
+    QListView *m_list;
+    InspectionService *m_service;
+    DiagramView *m_diagram;
+    CodePreview *m_preview;
+    CompareView *m_compare;
+    QTimer *m_diagramTimer;
+    std::function<GenerationRun::Switches()> m_switches;
+    std::function<QString()> m_outputRoot;
+    QMetaObject::Connection m_currentConnection;
+    bool m_connected = false;
+    bool m_diagramDirty = true;
+    bool m_previewDirty = false;
+    bool m_logAtEnd = true;
+    // The check state of the row under the last mouse press in the list.
+    QVariant m_pressedCheckState;
+    QString m_previewTable;
+};
