@@ -8,6 +8,7 @@
 #include "project/projectfile.h"
 #include "codemodel/relationdiagram.h"
 #include "codemodel/tableobject.h"
+#include "mysql/diagnostics.h"
 #include "mysql/table.h"
 
 #include <QCoreApplication>
@@ -83,6 +84,8 @@ int main(int argc, char **argv)
     }
 
     g_verbose = options.verbose;
+    if (g_verbose)
+        mysql::enableDeveloperLines();
     qInstallMessageHandler(messageHandler);
 
     // Before the password is asked for.

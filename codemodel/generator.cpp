@@ -85,8 +85,16 @@ void Generator::createTableObjects()
         auto *object = new TableObject(table, cppName, this);
         const QString fileBase = object->fileName();
         QString fileName = fileBase;
-        for (int n = 2; fileNames.contains(fileName.toCaseFolded()); ++n)
-            fileName = fileBase + QStringLiteral("_%1").arg(n);
+        const auto stemTaken = [&](const QString &stem) {
+            return fileNames.contains(stem.toCaseFolded()) || identifiers::isWindowsDeviceName(stem);
+        };
+        // Windows looks at a name up to its first dot, so a device name's
+        // number goes there ("nul_2.txt"); other stems are numbered at the end.
+        const qsizetype numberAt = identifiers::isWindowsDeviceName(fileBase) && fileBase.contains(QLatin1Char('.'))
+                ? fileBase.indexOf(QLatin1Char('.'))
+                : fileBase.size();
+        for (int n = 2; stemTaken(fileName); ++n)
+            fileName = QString(fileBase).insert(numberAt, QStringLiteral("_%1").arg(n));
         object->setFileName(fileName);
         fileNames.insert(fileName.toCaseFolded());
         m_tableObjects.append(object);

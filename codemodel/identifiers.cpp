@@ -83,6 +83,13 @@ QString fileName(const QString &tableName, const QString &cppName)
     return upperFirst(tableName).toLower();
 }
 
+bool isWindowsDeviceName(const QString &stem)
+{
+    static const QRegularExpression device(QStringLiteral("^(aux|con|nul|prn|com[1-9]|lpt[1-9]|conin\\$|conout\\$) *(\\..*)?$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return device.match(stem).hasMatch();
+}
+
 const QStringList &sqlReservedWords()
 {
     // MariaDB's reserved words; the tests try each as a bare column name.

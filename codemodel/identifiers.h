@@ -27,6 +27,11 @@ QString notClassName(const QString &name);
 // a file name or an include line cannot (a path separator, a quote, a
 // control character, or one that Windows refuses).
 QString fileName(const QString &tableName, const QString &cppName);
+// Whether Windows reserves a file name for a device: "aux", "con", "nul",
+// "prn", "com1" to "com9", "lpt1" to "lpt9" (and the console's "conin$" and
+// "conout$"), in any case and whatever follows the first dot. Generated
+// trees are checked out on every system, so such stems are numbered.
+bool isWindowsDeviceName(const QString &stem);
 
 // The name as generated SQL writes it: bare, or between backticks when it is
 // a reserved word of MariaDB or MySQL or holds anything but letters, digits,

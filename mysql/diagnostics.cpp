@@ -21,7 +21,7 @@ QString quoted(const QString &text)
 void writeDebugMessage(const QString &message)
 {
     // nospace() keeps the trailing blank that every item carries.
-    qDebug().nospace().noquote() << message;
+    qCDebug(mysql::schemaReaderLog).nospace().noquote() << message;
 }
 
 } // namespace
@@ -40,6 +40,13 @@ void reportQueryError(const QSqlError &error, const QString &where)
 }
 
 namespace mysql {
+
+Q_LOGGING_CATEGORY(schemaReaderLog, "tablesmith.schemareader", QtInfoMsg)
+
+void enableDeveloperLines()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("tablesmith.schemareader.debug=true"));
+}
 
 int queryErrorCount()
 {

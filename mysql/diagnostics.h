@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QString>
 
 QT_BEGIN_NAMESPACE
@@ -11,6 +12,13 @@ QT_END_NAMESPACE
 void reportQueryError(const QSqlError &error, const QString &where);
 
 namespace mysql {
+
+// The schema reader's developer lines (one or more per table and key) and its
+// failed queries. Off unless asked for: tablesmith-cli --verbose, or
+// QT_LOGGING_RULES="tablesmith.schemareader.debug=true" for the window.
+Q_DECLARE_LOGGING_CATEGORY(schemaReaderLog)
+// Turns the developer lines on, for the whole process.
+void enableDeveloperLines();
 
 // Writes one debug message whose items are the given strings, each quoted
 // and followed by one blank. The text is kept verbatim: unlike the default

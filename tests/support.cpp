@@ -1,5 +1,7 @@
 #include "support.h"
 
+#include "mysql/diagnostics.h"
+
 #include "connection/mysqlconnection.h"
 #include "engine/runworker.h"
 
@@ -197,6 +199,8 @@ void capture(QtMsgType type, const QMessageLogContext &context, const QString &m
 
 MessageCapture::MessageCapture(QPlainTextEdit *pane)
 {
+    // The schema reader's developer lines are what is captured.
+    mysql::enableDeveloperLines();
     g_capture = this;
     g_pane = pane;
     g_previous = qInstallMessageHandler(capture);

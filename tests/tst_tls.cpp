@@ -28,11 +28,25 @@ private slots:
 
 static QString tlsFile(const QString &name) { return TestServer::settings().tlsDir + QLatin1Char('/') + name; }
 
+// The user "plain" is the test account on the second server, which offers no
+// TLS at all (scripts/test-server start-plain).
+static bool onPlainServer(const QString &user) { return user == QLatin1String("plain"); }
+static int serverPort(const QString &user)
+{
+    if (!onPlainServer(user))
+        return TestServer::settings().port;
+    const int port = QSettings(qEnvironmentVariable("TABLESMITH_PLAIN_TEST_ENV"), QSettings::IniFormat).value("TEST_PORT").toInt();
+    if (port == 0)
+        qFatal("the plain test server is not running (TABLESMITH_PLAIN_TEST_ENV)");
+    return port;
+}
+
 // What the command line and the window alike say.
 static const QString verified("(the server's certificate is signed by the given CA; its host name is not checked)");
 static const QString encrypted("Connected to: 127.0.0.1\nEncrypted connection: TLSv1.3, cipher TLS_AES_256_GCM_SHA384 " + verified);
 static const QString requiresTls("Access denied for user 'tls_ssl'@'127.0.0.1' (using password: YES) QMYSQL: Unable to connect: "
                                  "the account requires an encrypted connection (TLS)");
+static const QString noTls("TLS: the server 127.0.0.1 does not offer encrypted connections; the connection was closed");
 static const QString untrusted("the server's certificate is not trusted: the given CA did not sign it (TLS/SSL error: "
                                "self-signed certificate in certificate chain");
 
@@ -77,6 +91,8 @@ void TestTls::cli_data()
             << "tls_x509" << QStringList{ca, cert, "--ssl-key=" + tlsFile("other-ca-key.pem")} << 1
             << "the client key does not belong to the client certificate";
     QTest::newRow("not PEM") << "tls_ssl" << QStringList{"--ssl-ca=" + tlsFile("../env")} << 1 << "TLS/SSL error";
+    QTest::newRow("server without TLS, --ssl") << "plain" << QStringList{"--ssl"} << 1 << noTls;
+    QTest::newRow("server without TLS, --ssl-ca") << "plain" << QStringList{ca} << 1 << noTls;
 }
 
 void TestTls::cli()
@@ -88,7 +104,9 @@ void TestTls::cli()
     QTemporaryDir dir;
     // tls_wrong: the account tls_ssl with a wrong password.
     const bool wrong = user == QLatin1String("tls_wrong");
-    const QStringList server = serverArguments("shop_a", wrong ? "tls_ssl" : user, wrong ? "wrong" : TestServer::settings().password);
+    const QString account = wrong ? QStringLiteral("tls_ssl") : onPlainServer(user) ? TestServer::settings().user : user;
+    const QStringList server = serverArguments("shop_a", account, wrong ? "wrong" : TestServer::settings().password,
+                                               serverPort(user));
     const CliResult result = runCli(server + options + QStringList{"-o", dir.path(), "--only=dao"});
     QVERIFY2(result.exitCode == exitCode && (exitCode == 0 ? result.out : result.err).contains(says)
                      && (user == QLatin1String("tls_ssl") || !result.err.contains("requires an encrypted connection")),
@@ -106,6 +124,7 @@ void TestTls::window_data()
     QTest::newRow("wrong CA") << "tls_ssl" << QStringList{"other-ca.pem", "", "", "verify"} << untrusted + " QMYSQL: Unable to connect)";
     QTest::newRow("client certificate") << "tls_x509" << QStringList{"ca.pem", "client-cert.pem", "client-key.pem", ""}
                                         << "Connected to: 127.0.0.1\nEncrypted connection: TLSv1.3";
+    QTest::newRow("server without TLS") << "plain" << QStringList{"ca.pem", "", "", ""} << noTls;
     QTest::newRow("verify without CA") << "tls_ssl" << QStringList{"", "", "", "verify"}
                                        << "Cannot use these settings: verifying the server's certificate needs a CA file or directory.";
 }
@@ -119,7 +138,8 @@ void TestTls::window()
     QFETCH(QString, says);
     for (const bool first : {true, false}) {
         Tablesmith window;
-        fillForm(window, QStringLiteral("shop_a"), user);
+        fillForm(window, QStringLiteral("shop_a"), onPlainServer(user) ? TestServer::settings().user : user,
+                 TestServer::settings().password, QStringLiteral("127.0.0.1"), QString::number(serverPort(user)));
         QString refusal;
         if (first) {
             QTimer::singleShot(0, [&] {
