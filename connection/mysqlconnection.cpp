@@ -1,5 +1,7 @@
 #include "connection/mysqlconnection.h"
 
+#include "connection/hostnameverification.h"
+
 #include <QElapsedTimer>
 #include <QSqlError>
 
@@ -68,6 +70,7 @@ QSqlDatabase openMysqlConnection(const QString &connectionName, const QString &d
                                  const ConnectionSettings &settings)
 {
     QSqlDatabase db = registerMysqlConnection(connectionName, databaseName, settings);
+    const HostNameVerification verification(settings.tls.verifyServerCert);
     db.open();
     return db;
 }

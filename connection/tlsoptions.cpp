@@ -99,10 +99,13 @@ QString encryptionLine(const ConnectionEncryption &encryption, const TlsOptions 
         return QCoreApplication::translate("Tablesmith", "Encryption unknown: the server did not say");
     if (!encryption.isEncrypted())
         return QCoreApplication::translate("Tablesmith", "Unencrypted connection");
-    const QString verified = tls.verifiesServer()
-            ? QCoreApplication::translate("Tablesmith", "the server's certificate is signed by the given CA; "
-                                                        "its host name is not checked")
-            : QCoreApplication::translate("Tablesmith", "the server's certificate is not verified: no CA given");
+    const QString verified = !tls.verifiesServer()
+            ? QCoreApplication::translate("Tablesmith", "the server's certificate is not verified: no CA given")
+            : tls.verifyServerCert
+            ? QCoreApplication::translate("Tablesmith", "the server's certificate is signed by the given CA and "
+                                                        "issued to the host connected to")
+            : QCoreApplication::translate("Tablesmith", "the server's certificate is signed by the given CA; "
+                                                        "its host name is not checked");
     return QCoreApplication::translate("Tablesmith", "Encrypted connection: %1, cipher %2 (%3)")
             .arg(encryption.version, encryption.cipher, verified);
 }
@@ -126,5 +129,7 @@ QString tlsFailureLine(const QSqlError &error, const TlsOptions &tls)
              && (says("self-signed certificate") || says("local issuer") || says("verify the first certificate")
                  || says("certificate verify failed")))
         cause = QStringLiteral("the server's certificate is not trusted: the given CA did not sign it");
+    else if (tls.verifyServerCert && says("Validation of SSL server certificate failed"))
+        cause = QStringLiteral("the server's certificate was issued to another host name");
     return cause.isEmpty() ? text : cause + QStringLiteral(" (") + text + QLatin1Char(')');
 }

@@ -16,8 +16,9 @@
 //   closed when it has none;
 // - with a CA (file or directory) the server's certificate chain is verified;
 //   without one the server is not authenticated at all;
-// - the server's host name is never compared with its certificate: the driver
-//   has no switch for that check.
+// - the server's host name is compared with its certificate only with
+//   verifyServerCert; the driver has no switch for that check, so
+//   HostNameVerification asks the client library for it directly.
 struct TlsOptions
 {
     bool required = false; // --ssl
@@ -26,7 +27,7 @@ struct TlsOptions
     QString cert; // --ssl-cert: client certificate (PEM)
     QString key; // --ssl-key: its private key (PEM)
     QString cipher; // --ssl-cipher
-    bool verifyServerCert = false; // --ssl-verify-server-cert
+    bool verifyServerCert = false; // --ssl-verify-server-cert: the chain and the host name
 
     // Whether TLS was asked for in any way.
     bool isRequested() const;

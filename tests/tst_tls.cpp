@@ -91,6 +91,12 @@ void TestTls::cli_data()
             << "tls_x509" << QStringList{ca, cert, "--ssl-key=" + tlsFile("other-ca-key.pem")} << 1
             << "the client key does not belong to the client certificate";
     QTest::newRow("not PEM") << "tls_ssl" << QStringList{"--ssl-ca=" + tlsFile("../env")} << 1 << "TLS/SSL error";
+    QTest::newRow("host name checked") << "tls_ssl" << QStringList{ca, "--ssl-verify-server-cert"} << 0
+                                       << "signed by the given CA and issued to the host connected to)\n";
+    // 127.1 is 127.0.0.1 to the resolver, but not a name the certificate holds.
+    QTest::newRow("another host name") << "tls_ssl" << QStringList{ca, "--ssl-verify-server-cert", "-h", "127.1"} << 1
+                                       << "on 127.1: the server's certificate was issued to another host name (TLS/SSL error: ";
+    QTest::newRow("another host name, not checked") << "tls_ssl" << QStringList{ca, "-h", "127.1"} << 0 << verified;
     QTest::newRow("server without TLS, --ssl") << "plain" << QStringList{"--ssl"} << 1 << noTls;
     QTest::newRow("server without TLS, --ssl-ca") << "plain" << QStringList{ca} << 1 << noTls;
 }
