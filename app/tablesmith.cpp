@@ -28,12 +28,9 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
-
-#include <unistd.h>
 
 Tablesmith::Tablesmith(QWidget *parent)
     : QWidget(parent)
@@ -380,28 +377,17 @@ void Tablesmith::chooseOutputFolder()
     appendLog(tr("Output folder: %1").arg(QDir::toNativeSeparators(folder)));
 }
 
-Tablesmith::OutputFolder Tablesmith::outputFolder() const
+OutputFolder Tablesmith::outputFolder() const
 {
-    const QString chosen = m_projectMenu->path().isEmpty() ? UserSettings().outputFolder() : m_project.outputDirectory;
-    if (!chosen.isEmpty())
-        return {chosen, QString()};
-    // Beside the executable where it may be written (a build tree), else in
-    // the user's documents (an installed program).
-    const QString beside = QCoreApplication::applicationDirPath();
-    if (::access(QFile::encodeName(beside).constData(), W_OK | X_OK) == 0)
-        return {beside, QString()};
-    QString base = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (base.isEmpty())
-        base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return {base + QStringLiteral("/Tablesmith"),
-            tr("the program's folder %1 cannot be written to").arg(QDir::toNativeSeparators(beside))};
+    return windowOutputFolder(m_projectMenu->path().isEmpty() ? UserSettings().outputFolder()
+                                                              : m_project.outputDirectory);
 }
 
 void Tablesmith::openOutputFolder()
 {
     // The generated tree when there is one, else the folder that will hold it.
     const QString root = outputFolder().path;
-    const QString code = root + QStringLiteral("/code");
+    const QString code = codeFolder(root);
     const QString target = QFileInfo(code).isDir() ? code : root;
     if (!QFileInfo(target).isDir())
         appendLog(tr("The output folder %1 does not exist yet: Generate creates it.").arg(QDir::toNativeSeparators(root)));

@@ -2,6 +2,7 @@
 
 #include "engine/generationrun.h"
 #include "connection/mysqlconnection.h"
+#include "project/outputfolder.h"
 #include "project/projectfile.h"
 #include "connection/tlsoptions.h"
 
@@ -61,13 +62,6 @@ private:
         Generate
     };
 
-    // Where Generate writes, and why there if it is not the usual place.
-    struct OutputFolder
-    {
-        QString path;
-        QString note;
-    };
-
     void createMenus();
     void createRunControls();
     void setRunning(Running running);
@@ -76,6 +70,7 @@ private:
     void showProgress(int tablesRead, int tablesExpected, int filesWritten, int filesExpected);
     void appendLogLines(const QStringList &lines);
     void chooseOutputFolder();
+    // Where Generate writes, and why there if it is not the usual place.
     OutputFolder outputFolder() const;
     void applyTableFilter();
     void openOutputFolder();

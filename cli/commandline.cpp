@@ -1,74 +1,337 @@
 #include "cli/commandline.h"
 
 #include "cli/diagramfile.h"
-#include "project/projectfile.h"
+#include "project/outputfolder.h"
 
 #include <QDir>
 
+#include <functional>
+#include <optional>
+
 namespace {
 
-// One option with a value: "-x value", "-xvalue", "--long=value", "--long value".
-class ArgumentReader
+// What the parse has found so far.
+struct Parse
 {
-public:
-    explicit ArgumentReader(const QStringList &arguments)
-        : m_arguments(arguments)
-    {
-    }
-
-    bool atEnd() const { return m_index >= m_arguments.size(); }
-    QString next() { return m_arguments.at(m_index++); }
-    bool hasNext() const { return m_index < m_arguments.size(); }
-
-    // The value that belongs to `argument` (already taken), or a null string
-    // when there is none.
-    QString valueFor(const QString &argument, const QString &shortName, const QString &longName)
-    {
-        if (!shortName.isEmpty() && argument.startsWith(shortName) && argument.size() > shortName.size())
-            return argument.mid(shortName.size());
-        if (argument.startsWith(longName + QLatin1Char('=')))
-            return argument.mid(longName.size() + 1);
-        if (hasNext())
-            return next();
-        return QString();
-    }
-
-private:
-    QStringList m_arguments;
-    int m_index = 0;
+    CommandLineOptions &options;
+    bool schemaGiven = false;
 };
 
-bool matches(const QString &argument, const QString &shortName, const QString &longName)
+// Takes an option's value (empty for an option that takes none); returns an
+// empty string or what is wrong with it.
+using Store = std::function<QString(Parse &, const QString &value)>;
+
+enum class Takes {
+    Nothing, // "--force", exactly
+    Value, // "-x value", "-xvalue", "--long=value", "--long value"
+    Attached // "-xvalue", "--long=value" only
+};
+
+struct Option
 {
-    if (!shortName.isEmpty() && argument.startsWith(shortName)
-        && !argument.startsWith(QLatin1String("--")))
-        return true;
-    return argument == longName || argument.startsWith(longName + QLatin1Char('='));
+    const char *shortName; // "-h", or null
+    const char *longName; // "--host"; messages name the option by it
+    Takes takes;
+    // For the help: the value's name, and what the option does, a line or
+    // more. Options without a text are not listed.
+    const char *valueName;
+    const char *help;
+    Store store;
+    // Another long name for the same option, not listed.
+    const char *alias = nullptr;
+};
+
+QString needsValue(const char *option)
+{
+    return QStringLiteral("option %1 needs a value").arg(QLatin1String(option));
 }
 
-QString parseSwitches(const QString &value, GenerationRun::Switches *switches)
+Store flag(bool CommandLineOptions::*field)
+{
+    return [field](Parse &p, const QString &) {
+        p.options.*field = true;
+        return QString();
+    };
+}
+
+Store tlsFlag(bool TlsOptions::*field)
+{
+    return [field](Parse &p, const QString &) {
+        p.options.project.connection.tls.*field = true;
+        return QString();
+    };
+}
+
+// A value read as a project file reads its key.
+Store projectKey(ProjectKey key)
+{
+    return [key](Parse &p, const QString &value) { return setProjectValue(&p.options.project, key, value); };
+}
+
+QString storeReadTimeout(Parse &p, const QString &value)
+{
+    bool ok = false;
+    const int seconds = value.toInt(&ok, 10);
+    if (!ok || seconds < 0)
+        return QStringLiteral("invalid read timeout \"%1\": give a number of seconds, 0 for none").arg(value);
+    p.options.project.connection.readTimeout = seconds;
+    return QString();
+}
+
+QString storeTables(Parse &p, const QString &value)
+{
+    TableSelection &tables = p.options.project.tables;
+    tables.include = splitList(value);
+    tables.includeOrigin.clear();
+    if (tables.include.isEmpty())
+        return QStringLiteral("--tables needs at least one table name");
+    return QString();
+}
+
+QString storeExclude(Parse &p, const QString &value)
+{
+    TableSelection &tables = p.options.project.tables;
+    tables.exclude = splitList(value);
+    tables.excludeOrigin.clear();
+    return QString();
+}
+
+QString storeKinds(Parse &p, const QString &value)
 {
     QString unknown;
-    if (parseKinds(value, switches, &unknown))
+    if (parseKinds(value, &p.options.project.switches, &unknown))
         return QString();
+    const QString kinds = classKindNames().join(QStringLiteral(", "));
     if (unknown.isEmpty())
-        return QStringLiteral("--only needs at least one of dao, object, model, editor");
-    return QStringLiteral("unknown kind of class in --only: \"%1\" (use dao, object, model, editor)").arg(unknown);
+        return QStringLiteral("--only needs at least one of %1").arg(kinds);
+    return QStringLiteral("unknown kind of class in --only: \"%1\" (use %2)").arg(unknown, kinds);
 }
 
-// The field of the TLS option that takes a value, or null.
-QString *tlsOption(const QString &argument, TlsOptions *tls)
+QString storeOutput(Parse &p, const QString &value)
 {
-    const std::pair<const char *, QString *> options[] = {{"--ssl-ca", &tls->ca},
-                                                          {"--ssl-capath", &tls->caPath},
-                                                          {"--ssl-cert", &tls->cert},
-                                                          {"--ssl-key", &tls->key},
-                                                          {"--ssl-cipher", &tls->cipher}};
-    for (const auto &[name, field] : options) {
-        if (matches(argument, QString(), QLatin1String(name)))
-            return field;
+    if (value.isEmpty())
+        return QStringLiteral("--output needs a directory");
+    p.options.project.outputDirectory = value;
+    return QString();
+}
+
+QString storeDiagram(Parse &p, const QString &value)
+{
+    if (!isDiagramFileName(value))
+        return QStringLiteral("--diagram writes a file ending in .svg or .dot, not \"%1\"").arg(value);
+    p.options.diagramFile = value;
+    return QString();
+}
+
+// Every option, in the order the help lists them.
+const std::vector<Option> &options()
+{
+    using O = CommandLineOptions;
+    using T = Takes;
+    static const std::vector<Option> options = {
+        {"-h", "--host", T::Value, "HOST", "server host (default localhost: the unix socket)",
+         projectKey(ProjectKey::Host)},
+        {"-P", "--port", T::Value, "PORT", "server port (default 3306)", projectKey(ProjectKey::Port)},
+        {"-S", "--socket", T::Value, "PATH", "the server's unix socket, for host localhost",
+         projectKey(ProjectKey::Socket)},
+        {"-u", "--user", T::Value, "USER", "account name", projectKey(ProjectKey::User)},
+        // Without a value the password is asked for, never taken from the
+        // next argument, as the mysql client does.
+        {"-p", "--password", T::Attached, "PASS",
+         "password; without a value it is asked for on the\n"
+         "terminal. MYSQL_PWD is used when neither is given",
+         [](Parse &p, const QString &value) {
+             p.options.project.connection.password = value;
+             p.options.promptForPassword = false;
+             return QString();
+         }},
+        {"-p", "--password", T::Nothing, nullptr, nullptr,
+         [](Parse &p, const QString &) {
+             p.options.promptForPassword = true;
+             return QString();
+         }},
+        {"-D", "--schema", T::Value, "SCHEMA", "the schema to read (required, or from --project)",
+         [](Parse &p, const QString &value) {
+             p.schemaGiven = true;
+             return setProjectValue(&p.options.project, ProjectKey::Schema, value);
+         },
+         "--database"},
+        {nullptr, "--ssl", T::Nothing, nullptr,
+         "require an encrypted connection (TLS); without a CA\n"
+         "the server's certificate is NOT verified",
+         tlsFlag(&TlsOptions::required)},
+        {nullptr, "--ssl-ca", T::Value, "FILE",
+         "CA certificates (PEM) that must have signed the\n"
+         "server's certificate chain",
+         projectKey(ProjectKey::SslCa)},
+        {nullptr, "--ssl-capath", T::Value, "DIR", "the same from a directory prepared by openssl rehash",
+         projectKey(ProjectKey::SslCapath)},
+        {nullptr, "--ssl-cert", T::Value, "FILE", "client certificate (PEM), for REQUIRE X509 accounts",
+         projectKey(ProjectKey::SslCert)},
+        {nullptr, "--ssl-key", T::Value, "FILE", "the client certificate's private key (PEM)",
+         projectKey(ProjectKey::SslKey)},
+        {nullptr, "--ssl-cipher", T::Value, "LIST",
+         "ciphers to offer: TLS 1.3 names (TLS_AES_128_GCM_SHA256)\n"
+         "for TLS 1.3, OpenSSL names for TLS 1.2",
+         projectKey(ProjectKey::SslCipher)},
+        {nullptr, "--ssl-verify-server-cert", T::Nothing, nullptr,
+         "needs --ssl-ca or --ssl-capath, which verify\n"
+         "the chain; the server's host name is NOT compared\n"
+         "with its certificate (the MySQL driver cannot)\n"
+         "Each --ssl option requires TLS: a connection the\n"
+         "server does not encrypt is refused. The log names\n"
+         "the cipher used.",
+         tlsFlag(&TlsOptions::verifyServerCert)},
+        {nullptr, "--read-timeout", T::Value, "S",
+         "seconds a silent server may take to answer before\n"
+         "the query fails (default 60, 0: wait for ever)",
+         storeReadTimeout},
+        {nullptr, "--tables", T::Value, "A,B,...",
+         "tables to generate, names or patterns with * and ?\n"
+         "(default: every base table)",
+         storeTables},
+        {nullptr, "--exclude", T::Value, "A,B,...", "leave out the tables these names or patterns match",
+         storeExclude},
+        {nullptr, "--only", T::Value, "KINDS", "any of dao,object,model,editor (default: all four)", storeKinds},
+        {"-o", "--output", T::Value, "DIR", "directory that receives code/C++ (default: .)", storeOutput},
+        {nullptr, "--force", T::Nothing, nullptr, "also remove what DIR/code holds besides generated files",
+         flag(&O::force)},
+        {nullptr, "--keep-unchanged", T::Nothing, nullptr,
+         "keep files (and their times) whose text changes only\n"
+         "in the banner's date",
+         [](Parse &p, const QString &) {
+             p.options.project.keepUnchanged = true;
+             return QString();
+         }},
+        {nullptr, "--check", T::Nothing, nullptr,
+         "write nothing: list the files of DIR/code that are\n"
+         "new, changed or stale against the schema; exit 1 if any",
+         flag(&O::check)},
+        {nullptr, "--diagram", T::Value, "FILE",
+         "also write the chosen tables' relation diagram, as\n"
+         "SVG or Graphviz DOT by FILE's extension (.svg, .dot);\n"
+         "with --check nothing else is written",
+         storeDiagram},
+        {nullptr, "--catalog", T::Value, "READER",
+         "schema: a few schema-wide catalogue queries (default)\n"
+         "per-table: the catalogue queries table by table",
+         projectKey(ProjectKey::Catalog)},
+        // Read before the other options (projectFileOf()).
+        {nullptr, "--project", T::Value, "FILE",
+         "take the settings of a project file (INI); the other\n"
+         "options given override them",
+         [](Parse &, const QString &value) { return value.isEmpty() ? needsValue("--project") : QString(); }},
+        {nullptr, "--save-project", T::Value, "FILE",
+         "write the settings of this command line as a\n"
+         "project (never the password) and exit",
+         [](Parse &p, const QString &value) {
+             p.options.saveProject = value;
+             return value.isEmpty() ? needsValue("--save-project") : QString();
+         }},
+        {"-v", "--verbose", T::Nothing, nullptr, "also print the developer lines of the schema reader",
+         flag(&O::verbose)},
+        {nullptr, "--timings", T::Nothing, nullptr, "print the time of each phase on standard error",
+         flag(&O::timings)},
+        {nullptr, "--version", T::Nothing, nullptr, "print the version and exit", flag(&O::showVersion)},
+        {nullptr, "--help", T::Nothing, nullptr, "print this help and exit", flag(&O::showHelp)},
+    };
+    return options;
+}
+
+// The long name `argument` gives `option` by, or an empty string when it
+// does not give that option.
+QString givenName(const Option &option, const QString &argument)
+{
+    const bool exact = option.takes == Takes::Nothing;
+    const QLatin1String shortName(option.shortName);
+    if (!shortName.isEmpty() && argument.startsWith(shortName) && !argument.startsWith(QLatin1String("--"))
+        && (exact ? argument.size() == shortName.size()
+                  : option.takes == Takes::Value || argument.size() > shortName.size()))
+        return QLatin1String(option.longName);
+    for (const char *name : {option.longName, option.alias}) {
+        const QLatin1String longName(name);
+        if (longName.isEmpty())
+            continue;
+        if ((argument == longName && option.takes != Takes::Attached)
+            || (!exact && argument.startsWith(longName + QLatin1Char('='))))
+            return longName;
     }
-    return nullptr;
+    return QString();
+}
+
+// The value given with `argument` as `name`, or else the next argument for
+// an option that may take it; none when there is neither.
+std::optional<QString> valueOf(const Option &option, const QString &argument, const QString &name,
+                               const QStringList &arguments, qsizetype *next)
+{
+    const QLatin1String shortName(option.shortName);
+    if (!shortName.isEmpty() && argument.startsWith(shortName) && argument.size() > shortName.size())
+        return argument.mid(shortName.size());
+    if (argument.startsWith(name + QLatin1Char('=')))
+        return argument.mid(name.size() + 1);
+    if (option.takes == Takes::Value && *next < arguments.size())
+        return arguments.at((*next)++);
+    return std::nullopt;
+}
+
+// The project file --project names, read before the other options.
+QString projectFileOf(const QStringList &arguments)
+{
+    QString file;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments.at(i).startsWith(QLatin1String("--project=")))
+            file = arguments.at(i).mid(int(qstrlen("--project=")));
+        else if (arguments.at(i) == QLatin1String("--project") && i + 1 < arguments.size())
+            file = arguments.at(i + 1);
+    }
+    return file;
+}
+
+// Parses the arguments into `parse`; returns an empty string or what is wrong
+// with the first faulty one.
+QString parseArguments(const QStringList &arguments, Parse &parse)
+{
+    for (qsizetype next = 0; next < arguments.size();) {
+        const QString argument = arguments.at(next++);
+        const Option *option = nullptr;
+        QString name;
+        for (const Option &candidate : options()) {
+            name = givenName(candidate, argument);
+            if (!name.isEmpty()) {
+                option = &candidate;
+                break;
+            }
+        }
+        if (!option)
+            return QStringLiteral("unknown argument \"%1\"").arg(argument);
+        QString value;
+        if (option->takes != Takes::Nothing) {
+            const std::optional<QString> given = valueOf(*option, argument, name, arguments, &next);
+            if (!given)
+                return needsValue(option->longName);
+            value = *given;
+        }
+        const QString problem = option->store(parse, value);
+        if (!problem.isEmpty())
+            return problem;
+    }
+    return QString();
+}
+
+// "  -h, --host=HOST        server host ...": the option in a column of its
+// own, its text beside it.
+QString helpLines(const Option &option)
+{
+    constexpr int textColumn = 25;
+    QString left = option.shortName ? QStringLiteral("  %1, ").arg(QLatin1String(option.shortName)) : QString(6, u' ');
+    left += QLatin1String(option.longName);
+    if (option.takes == Takes::Value)
+        left += QLatin1Char('=') + QLatin1String(option.valueName);
+    else if (option.takes == Takes::Attached)
+        left += QStringLiteral("[=%1]").arg(QLatin1String(option.valueName));
+    left = left.leftJustified(textColumn - 2) + QStringLiteral("  ");
+    return left + QString::fromLatin1(option.help).replace(QLatin1Char('\n'), QLatin1Char('\n') + QString(textColumn, u' '))
+            + QLatin1Char('\n');
 }
 
 } // namespace
@@ -77,197 +340,31 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const QString &
 {
     ParsedCommandLine parsed;
     CommandLineOptions &options = parsed.options;
-    options.connection.password = environmentPassword;
-    bool schemaGiven = false;
+    Parse parse{options};
 
     // A project gives the starting values, which the other options override
     // wherever they stand.
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        if (arguments.at(i).startsWith(QLatin1String("--project=")))
-            options.project = arguments.at(i).mid(int(qstrlen("--project=")));
-        else if (arguments.at(i) == QLatin1String("--project") && i + 1 < arguments.size())
-            options.project = arguments.at(i + 1);
-    }
-    if (!options.project.isEmpty()) {
-        const ProjectReading reading = readProject(options.project);
+    options.projectFile = projectFileOf(arguments);
+    if (!options.projectFile.isEmpty()) {
+        const ProjectReading reading = readProject(options.projectFile);
         if (!reading.problems.isEmpty()) {
             parsed.error = reading.problems.join(QLatin1Char('\n'));
             return parsed;
         }
-        applyProject(reading.project, &options);
-        options.connection.password = environmentPassword;
-        schemaGiven = true;
+        options.project = reading.project;
+        parse.schemaGiven = true;
     }
+    options.project.connection.password = environmentPassword;
 
-    ArgumentReader reader(arguments);
-    auto missingValue = [&](const QString &option) {
-        parsed.error = QStringLiteral("option %1 needs a value").arg(option);
-        return parsed;
-    };
-
-    while (!reader.atEnd()) {
-        const QString argument = reader.next();
-        if (argument == QLatin1String("--help")) {
-            options.showHelp = true;
-        } else if (argument == QLatin1String("--version")) {
-            options.showVersion = true;
-        } else if (argument == QLatin1String("-v") || argument == QLatin1String("--verbose")) {
-            options.verbose = true;
-        } else if (argument == QLatin1String("--timings")) {
-            options.timings = true;
-        } else if (argument == QLatin1String("--force")) {
-            options.force = true;
-        } else if (argument == QLatin1String("--check")) {
-            options.check = true;
-        } else if (argument == QLatin1String("--keep-unchanged")) {
-            options.keepUnchanged = true;
-        } else if (argument == QLatin1String("--ssl")) {
-            options.connection.tls.required = true;
-        } else if (argument == QLatin1String("--ssl-verify-server-cert")) {
-            options.connection.tls.verifyServerCert = true;
-        } else if (QString *tlsValue = tlsOption(argument, &options.connection.tls)) {
-            const QString name = argument.section(QLatin1Char('='), 0, 0);
-            const QString value = reader.valueFor(argument, QString(), name);
-            if (value.isNull())
-                return missingValue(name);
-            *tlsValue = value;
-        } else if (argument == QLatin1String("-p") || argument == QLatin1String("--password")) {
-            // Without a value the password is asked for, never taken from
-            // the next argument, as the mysql client does.
-            options.promptForPassword = true;
-        } else if (matches(argument, QStringLiteral("-p"), QStringLiteral("--password"))) {
-            options.connection.password = argument.startsWith(QLatin1String("--"))
-                    ? argument.mid(int(qstrlen("--password=")))
-                    : argument.mid(2);
-            options.promptForPassword = false;
-        } else if (matches(argument, QStringLiteral("-h"), QStringLiteral("--host"))) {
-            const QString value = reader.valueFor(argument, QStringLiteral("-h"), QStringLiteral("--host"));
-            if (value.isNull())
-                return missingValue(QStringLiteral("--host"));
-            options.connection.host = value;
-        } else if (matches(argument, QStringLiteral("-P"), QStringLiteral("--port"))) {
-            const QString value = reader.valueFor(argument, QStringLiteral("-P"), QStringLiteral("--port"));
-            if (value.isNull())
-                return missingValue(QStringLiteral("--port"));
-            bool ok = false;
-            const int port = value.toInt(&ok, 10);
-            if (!ok || port <= 0 || port > 65535) {
-                parsed.error = QStringLiteral("invalid port \"%1\": give a number from 1 to 65535").arg(value);
-                return parsed;
-            }
-            options.connection.port = port;
-        } else if (matches(argument, QString(), QStringLiteral("--read-timeout"))) {
-            const QString value = reader.valueFor(argument, QString(), QStringLiteral("--read-timeout"));
-            if (value.isNull())
-                return missingValue(QStringLiteral("--read-timeout"));
-            bool ok = false;
-            const int seconds = value.toInt(&ok, 10);
-            if (!ok || seconds < 0) {
-                parsed.error = QStringLiteral("invalid read timeout \"%1\": give a number of seconds, 0 for none")
-                                       .arg(value);
-                return parsed;
-            }
-            options.connection.readTimeout = seconds;
-        } else if (matches(argument, QStringLiteral("-S"), QStringLiteral("--socket"))) {
-            const QString value = reader.valueFor(argument, QStringLiteral("-S"), QStringLiteral("--socket"));
-            if (value.isNull())
-                return missingValue(QStringLiteral("--socket"));
-            // The driver takes it inside a list of options separated by ';'.
-            if (value.contains(QLatin1Char(';'))) {
-                parsed.error = QStringLiteral("invalid socket path \"%1\": it may not hold ';'").arg(value);
-                return parsed;
-            }
-            options.connection.socket = value;
-        } else if (matches(argument, QStringLiteral("-u"), QStringLiteral("--user"))) {
-            const QString value = reader.valueFor(argument, QStringLiteral("-u"), QStringLiteral("--user"));
-            if (value.isNull())
-                return missingValue(QStringLiteral("--user"));
-            options.connection.user = value;
-        } else if (matches(argument, QStringLiteral("-D"), QStringLiteral("--schema"))
-                   || matches(argument, QString(), QStringLiteral("--database"))) {
-            const bool database = argument.startsWith(QLatin1String("--database"));
-            const QString value = reader.valueFor(argument, QStringLiteral("-D"),
-                                                  database ? QStringLiteral("--database")
-                                                           : QStringLiteral("--schema"));
-            if (value.isNull())
-                return missingValue(QStringLiteral("--schema"));
-            options.connection.schema = value;
-            schemaGiven = true;
-        } else if (matches(argument, QStringLiteral("-o"), QStringLiteral("--output"))) {
-            const QString value = reader.valueFor(argument, QStringLiteral("-o"), QStringLiteral("--output"));
-            if (value.isNull())
-                return missingValue(QStringLiteral("--output"));
-            if (value.isEmpty()) {
-                parsed.error = QStringLiteral("--output needs a directory");
-                return parsed;
-            }
-            options.outputDirectory = value;
-        } else if (matches(argument, QString(), QStringLiteral("--tables"))) {
-            const QString value = reader.valueFor(argument, QString(), QStringLiteral("--tables"));
-            if (value.isNull())
-                return missingValue(QStringLiteral("--tables"));
-            options.tables = splitList(value);
-            options.tablesOrigin.clear();
-            if (options.tables.isEmpty()) {
-                parsed.error = QStringLiteral("--tables needs at least one table name");
-                return parsed;
-            }
-        } else if (matches(argument, QString(), QStringLiteral("--diagram"))) {
-            const QString value = reader.valueFor(argument, QString(), QStringLiteral("--diagram"));
-            if (value.isNull())
-                return missingValue(QStringLiteral("--diagram"));
-            if (!isDiagramFileName(value)) {
-                parsed.error = QStringLiteral("--diagram writes a file ending in .svg or .dot, not \"%1\"").arg(value);
-                return parsed;
-            }
-            options.diagramFile = value;
-        } else if (matches(argument, QString(), QStringLiteral("--exclude"))) {
-            const QString value = reader.valueFor(argument, QString(), QStringLiteral("--exclude"));
-            if (value.isNull())
-                return missingValue(QStringLiteral("--exclude"));
-            options.exclude = splitList(value);
-            options.excludeOrigin.clear();
-        } else if (matches(argument, QString(), QStringLiteral("--project"))) {
-            // Read before the other options.
-            if (reader.valueFor(argument, QString(), QStringLiteral("--project")).isEmpty())
-                return missingValue(QStringLiteral("--project"));
-        } else if (matches(argument, QString(), QStringLiteral("--save-project"))) {
-            options.saveProject = reader.valueFor(argument, QString(), QStringLiteral("--save-project"));
-            if (options.saveProject.isEmpty())
-                return missingValue(QStringLiteral("--save-project"));
-        } else if (matches(argument, QString(), QStringLiteral("--catalog"))) {
-            const QString value = reader.valueFor(argument, QString(), QStringLiteral("--catalog"));
-            if (value.isNull())
-                return missingValue(QStringLiteral("--catalog"));
-            if (value == QLatin1String("per-table")) {
-                options.catalogReader = GenerationRun::CatalogReader::PerTable;
-            } else if (value == QLatin1String("schema")) {
-                options.catalogReader = GenerationRun::CatalogReader::SchemaWide;
-            } else {
-                parsed.error = QStringLiteral("unknown catalogue reader \"%1\" (use schema or per-table)").arg(value);
-                return parsed;
-            }
-        } else if (matches(argument, QString(), QStringLiteral("--only"))) {
-            const QString value = reader.valueFor(argument, QString(), QStringLiteral("--only"));
-            if (value.isNull())
-                return missingValue(QStringLiteral("--only"));
-            parsed.error = parseSwitches(value, &options.switches);
-            if (!parsed.error.isEmpty())
-                return parsed;
-        } else {
-            parsed.error = QStringLiteral("unknown argument \"%1\"").arg(argument);
-            return parsed;
-        }
-    }
-
-    if (!options.showHelp && !options.showVersion && !schemaGiven)
+    parsed.error = parseArguments(arguments, parse);
+    if (parsed.error.isEmpty() && !options.showHelp && !options.showVersion && !parse.schemaGiven)
         parsed.error = QStringLiteral("no schema given: use -D SCHEMA");
     return parsed;
 }
 
 QString usageText()
 {
-    return QStringLiteral(
+    QString text = QStringLiteral(
             "Usage: tablesmith-cli -D SCHEMA [options]\n"
             "\n"
             "Reads the tables, columns and keys of a MySQL/MariaDB schema and writes the\n"
@@ -275,84 +372,31 @@ QString usageText()
             "The new tree is written beside DIR/code and replaces it only when complete;\n"
             "a DIR/code holding anything Tablesmith did not write is left alone.\n"
             "\n"
-            "Options:\n"
-            "  -h, --host=HOST        server host (default localhost: the unix socket)\n"
-            "  -P, --port=PORT        server port (default 3306)\n"
-            "  -S, --socket=PATH      the server's unix socket, for host localhost\n"
-            "  -u, --user=USER        account name\n"
-            "  -p, --password[=PASS]  password; without a value it is asked for on the\n"
-            "                         terminal. MYSQL_PWD is used when neither is given\n"
-            "  -D, --schema=SCHEMA    the schema to read (required, or from --project)\n"
-            "      --ssl              require an encrypted connection (TLS); without a CA\n"
-            "                         the server's certificate is NOT verified\n"
-            "      --ssl-ca=FILE      CA certificates (PEM) that must have signed the\n"
-            "                         server's certificate chain\n"
-            "      --ssl-capath=DIR   the same from a directory prepared by openssl rehash\n"
-            "      --ssl-cert=FILE    client certificate (PEM), for REQUIRE X509 accounts\n"
-            "      --ssl-key=FILE     the client certificate's private key (PEM)\n"
-            "      --ssl-cipher=LIST  ciphers to offer: TLS 1.3 names (TLS_AES_128_GCM_SHA256)\n"
-            "                         for TLS 1.3, OpenSSL names for TLS 1.2\n"
-            "      --ssl-verify-server-cert  needs --ssl-ca or --ssl-capath, which verify\n"
-            "                         the chain; the server's host name is NOT compared\n"
-            "                         with its certificate (the MySQL driver cannot)\n"
-            "                         Each --ssl option requires TLS: a connection the\n"
-            "                         server does not encrypt is refused. The log names\n"
-            "                         the cipher used.\n"
-            "      --read-timeout=S   seconds a silent server may take to answer before\n"
-            "                         the query fails (default 60, 0: wait for ever)\n"
-            "      --tables=A,B,...   tables to generate, names or patterns with * and ?\n"
-            "                         (default: every base table)\n"
-            "      --exclude=A,B,...  leave out the tables these names or patterns match\n"
-            "      --only=KINDS       any of dao,object,model,editor (default: all four)\n"
-            "  -o, --output=DIR       directory that receives code/C++ (default: .)\n"
-            "      --force            also remove what DIR/code holds besides generated files\n"
-            "      --keep-unchanged   keep files (and their times) whose text changes only\n"
-            "                         in the banner's date\n"
-            "      --check            write nothing: list the files of DIR/code that are\n"
-            "                         new, changed or stale against the schema; exit 1 if any\n"
-            "      --diagram=FILE     also write the chosen tables' relation diagram, as\n"
-            "                         SVG or Graphviz DOT by FILE's extension (.svg, .dot);\n"
-            "                         with --check nothing else is written\n"
-            "      --catalog=READER   schema: a few schema-wide catalogue queries (default)\n"
-            "                         per-table: the catalogue queries table by table\n"
-            "      --project=FILE     take the settings of a project file (INI); the other\n"
-            "                         options given override them\n"
-            "      --save-project=FILE  write the settings of this command line as a\n"
-            "                         project (never the password) and exit\n"
-            "  -v, --verbose          also print the developer lines of the schema reader\n"
-            "      --timings          print the time of each phase on standard error\n"
-            "      --version          print the version and exit\n"
-            "      --help             print this help and exit\n"
-            "\n"
-            "Exit status: 0 success (with --check: up to date), 1 connection, catalogue\n"
-            "or write failure, an old tree with foreign files, or (--check) differences,\n"
-            "2 bad arguments, a faulty project, or a table name or pattern the schema\n"
-            "does not have, 130/143 interrupted (DIR/code unchanged).\n");
+            "Options:\n");
+    for (const Option &option : options()) {
+        if (option.help)
+            text += helpLines(option);
+    }
+    return text
+            + QStringLiteral(
+                   "\n"
+                   "Exit status: 0 success (with --check: up to date), 1 connection, catalogue\n"
+                   "or write failure, an old tree with foreign files, or (--check) differences,\n"
+                   "2 bad arguments, a faulty project, or a table name or pattern the schema\n"
+                   "does not have, 130/143 interrupted (DIR/code unchanged).\n");
 }
 
 Project projectOf(const CommandLineOptions &options)
 {
-    Project project;
-    project.connection = options.connection;
+    Project project = options.project;
     project.connection.password.clear();
-    project.tables.include = options.tables;
-    project.tables.exclude = options.exclude;
-    project.switches = options.switches;
-    project.catalogReader = options.catalogReader;
-    project.outputDirectory = QDir(options.outputDirectory).absolutePath();
-    project.keepUnchanged = options.keepUnchanged;
+    // Paths given relative to the working directory; the file keeps them
+    // relative to its own folder.
+    project.outputDirectory = outputFolderIn(QDir::currentPath(), project.outputDirectory);
+    TlsOptions &tls = project.connection.tls;
+    for (QString *path : {&tls.ca, &tls.caPath, &tls.cert, &tls.key}) {
+        if (!path->isEmpty())
+            *path = QDir::cleanPath(QDir::current().absoluteFilePath(*path));
+    }
     return project;
-}
-
-void applyProject(const Project &project, CommandLineOptions *options)
-{
-    options->connection = project.connection;
-    options->tables = project.tables.include;
-    options->tablesOrigin = project.tables.includeOrigin;
-    options->exclude = project.tables.exclude;
-    options->excludeOrigin = project.tables.excludeOrigin;
-    options->switches = project.switches;
-    options->catalogReader = project.catalogReader;
-    options->outputDirectory = project.outputDirectory;
-    options->keepUnchanged = project.keepUnchanged;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "engine/generationrun.h"
-#include "connection/mysqlconnection.h"
+#include "project/projectfile.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,30 +8,22 @@
 // What the command line asks for.
 struct CommandLineOptions
 {
-    ConnectionSettings connection;
+    // What a project file holds too, and the password; a project given with
+    // --project fills it first. Tables, names and patterns (* and ?), empty:
+    // every base table, less those `project.tables.exclude` matches. The
+    // output folder "." unless given.
+    Project project;
     // -p without a value: ask on the terminal.
     bool promptForPassword = false;
-    // Names and patterns (* and ?); empty: every base table. Less the
-    // tables that `exclude` matches.
-    QStringList tables;
-    QStringList exclude;
-    // "FILE:LINE: " when the lists come from a project.
-    QString tablesOrigin;
-    QString excludeOrigin;
     // --project: the file whose settings the other options override.
-    QString project;
+    QString projectFile;
     // --save-project: write the options as a project instead of running.
     QString saveProject;
-    GenerationRun::Switches switches;
-    GenerationRun::CatalogReader catalogReader = GenerationRun::CatalogReader::SchemaWide;
-    QString outputDirectory = QStringLiteral(".");
     bool verbose = false;
     // Remove what the old tree holds besides generated files.
     bool force = false;
     // Compare with the tree on disk instead of writing.
     bool check = false;
-    // Keep files whose text changes only in the banner's date.
-    bool keepUnchanged = false;
     // Also write the chosen tables' relation diagram (.svg or .dot) here.
     QString diagramFile;
     // Print how long each phase took, on standard error.
@@ -56,8 +47,6 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments,
 
 QString usageText();
 
-struct Project;
-// The project that --save-project writes for these options, and the options
-// a project gives before the command line's own.
+// The project that --save-project writes for these options: without the
+// password, the output folder absolute.
 Project projectOf(const CommandLineOptions &options);
-void applyProject(const Project &project, CommandLineOptions *options);

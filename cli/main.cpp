@@ -5,6 +5,7 @@
 #include "engine/graphvizlayout.h"
 #include "engine/generationrun.h"
 #include "connection/mysqlconnection.h"
+#include "project/outputfolder.h"
 #include "project/projectfile.h"
 #include "codemodel/relationdiagram.h"
 #include "codemodel/tableobject.h"
@@ -17,6 +18,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -25,6 +27,9 @@ enum ExitCode {
     Failure = 1,
     BadArguments = 2
 };
+
+// The status to end with, when a step cannot go on.
+using Stop = std::optional<int>;
 
 bool g_verbose = false;
 
@@ -49,23 +54,17 @@ int fail(ExitCode code, const QString &message)
     return code;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int badArguments(const QString &error)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("tablesmith-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TABLESMITH_VERSION));
+    for (const QString &line : error.split(QLatin1Char('\n')))
+        fail(BadArguments, line);
+    printLine(stderr, QStringLiteral("Try 'tablesmith-cli --help' for more information."));
+    return BadArguments;
+}
 
-    const ParsedCommandLine parsed = parseCommandLine(QCoreApplication::arguments().mid(1),
-                                                      qEnvironmentVariable("MYSQL_PWD"));
-    CommandLineOptions options = parsed.options;
-    if (!parsed.error.isEmpty()) {
-        for (const QString &line : parsed.error.split(QLatin1Char('\n')))
-            printLine(stderr, QStringLiteral("tablesmith-cli: ") + line);
-        printLine(stderr, QStringLiteral("Try 'tablesmith-cli --help' for more information."));
-        return BadArguments;
-    }
+// --help, --version and --save-project, which need no server.
+Stop answerAlone(const CommandLineOptions &options)
+{
     if (options.showHelp) {
         std::fputs(usageText().toLocal8Bit().constData(), stdout);
         return Success;
@@ -74,7 +73,6 @@ int main(int argc, char **argv)
         printLine(stdout, QStringLiteral("tablesmith-cli %1").arg(QCoreApplication::applicationVersion()));
         return Success;
     }
-
     if (!options.saveProject.isEmpty()) {
         const QString problem = writeProject(options.saveProject, projectOf(options));
         if (!problem.isEmpty())
@@ -82,133 +80,125 @@ int main(int argc, char **argv)
         printLine(stdout, QStringLiteral("Project written: %1").arg(options.saveProject));
         return Success;
     }
+    return std::nullopt;
+}
 
-    g_verbose = options.verbose;
-    if (g_verbose)
-        mysql::enableDeveloperLines();
-    qInstallMessageHandler(messageHandler);
-
-    // Before the password is asked for.
-    const QString tlsProblem = options.connection.tls.problem();
+// What can be found wrong before connecting: the TLS files (before the
+// password is asked for), the password, and an unwritable diagram file,
+// which stops the run before anything is written.
+Stop prepare(CommandLineOptions *options)
+{
+    ConnectionSettings &settings = options->project.connection;
+    const QString tlsProblem = settings.tls.problem();
     if (!tlsProblem.isEmpty())
         return fail(BadArguments, QStringLiteral("TLS: ") + tlsProblem);
-
-    if (options.promptForPassword) {
+    if (options->promptForPassword) {
         bool ok = false;
-        options.connection.password = promptForPassword(QStringLiteral("Enter password: "), &ok);
+        settings.password = promptForPassword(QStringLiteral("Enter password: "), &ok);
         if (!ok)
             return fail(BadArguments, QStringLiteral("no password could be read"));
     }
+    QString error;
+    if (!options->diagramFile.isEmpty() && !canWriteDiagramFile(options->diagramFile, &error))
+        return fail(Failure, QStringLiteral("cannot write the diagram %1: %2").arg(options->diagramFile, error));
+    return std::nullopt;
+}
 
-    // An unwritable diagram file stops the run before anything is written.
-    QString diagramError;
-    if (!options.diagramFile.isEmpty() && !canWriteDiagramFile(options.diagramFile, &diagramError))
-        return fail(Failure, QStringLiteral("cannot write the diagram %1: %2").arg(options.diagramFile, diagramError));
-
-    const ConnectionSettings &settings = options.connection;
+Stop connectToServer(const ConnectionSettings &settings)
+{
     printLine(stdout, QStringLiteral("Establishing connection to: %1").arg(settings.host));
-    {
-        const SchemaConnections connections = openSchemaConnections(settings);
-        if (!connections.schema.isOpen())
-            return fail(Failure, QStringLiteral("cannot connect to schema \"%1\" on %2: %3")
-                                         .arg(settings.schema, settings.host, connections.problem));
-        if (!connections.catalog.isOpen())
-            return fail(Failure, QStringLiteral("cannot open information_schema on %1: %2")
-                                         .arg(settings.host, connections.catalog.lastError().text()));
-        printLine(stdout, QStringLiteral("Connected to: %1").arg(settings.host));
-        printLine(stdout, encryptionLine(connections.encryption, settings.tls));
-    }
+    const SchemaConnections connections = openSchemaConnections(settings);
+    if (!connections.schema.isOpen())
+        return fail(Failure, QStringLiteral("cannot connect to schema \"%1\" on %2: %3")
+                                     .arg(settings.schema, settings.host, connections.problem));
+    if (!connections.catalog.isOpen())
+        return fail(Failure, QStringLiteral("cannot open information_schema on %1: %2")
+                                     .arg(settings.host, connections.catalog.lastError().text()));
+    printLine(stdout, QStringLiteral("Connected to: %1").arg(settings.host));
+    printLine(stdout, encryptionLine(connections.encryption, settings.tls));
+    return std::nullopt;
+}
 
+// The tables the options pick from the schema's, into `chosen`.
+Stop pickTables(const Project &project, QStringList *chosen)
+{
     const QStringList schemaTables = QSqlDatabase::database(schemaConnectionName()).tables(QSql::Tables);
-    TableSelection selection;
-    selection.include = options.tables;
-    selection.exclude = options.exclude;
-    selection.includeOrigin = options.tablesOrigin;
-    selection.excludeOrigin = options.excludeOrigin;
-    const TableChoice choice = chooseTables(settings.schema, schemaTables, selection);
+    const TableChoice choice = chooseTables(project.connection.schema, schemaTables, project.tables);
     for (const QString &problem : choice.problems)
         fail(BadArguments, problem);
     if (!choice.problems.isEmpty())
         return BadArguments;
-    const QStringList &chosen = choice.tables;
+    *chosen = choice.tables;
+    return std::nullopt;
+}
 
-    // The run creates the output directory, or says why it cannot.
-    const QDir output(options.outputDirectory);
-    const QString code = output.absoluteFilePath(QStringLiteral("code"));
-    const QString interrupted = QStringLiteral("Interrupted: %1 is unchanged").arg(code);
-    Interruption::install(interrupted);
+// --diagram, once the code model is built: false (and why in `error`) when
+// the file could not be written.
+bool writeDiagram(const CommandLineOptions &options, const Generator &generator,
+                  const QList<TableObject *> &chosenObjects, QString *error)
+{
+    QStringList names;
+    for (const TableObject *table : chosenObjects)
+        names.append(table->table()->name());
+    const bool object = options.project.switches.object;
+    // A DOT file takes any size; an SVG leaves out the linked tables that
+    // are not chosen when only they make it too large.
+    bool withoutLinked = false;
+    const RelationDiagram diagram = options.diagramFile.endsWith(QLatin1String(".dot"), Qt::CaseInsensitive)
+            ? relationDiagram(generator, names, object)
+            : drawableDiagram(generator, names, object, &withoutLinked);
+    if (!writeDiagramFile(options.diagramFile, diagram, error)) {
+        fail(Failure, QStringLiteral("cannot write the diagram %1: %2").arg(options.diagramFile, *error));
+        return false;
+    }
+    printLine(stdout, QStringLiteral("Relation diagram of %1 tables and %2 relations written to: %3%4")
+                              .arg(diagram.tableCount)
+                              .arg(diagram.relationCount)
+                              .arg(options.diagramFile,
+                                   withoutLinked ? QStringLiteral(" (without the linked tables that are not "
+                                                                  "chosen: too many)")
+                                                 : QString()));
+    return true;
+}
 
-    GenerationRun run(output.absolutePath(),
-                      [](const QString &line) { printLine(stdout, line); },
-                      [](const QString &line) { printLine(stderr, line); });
-    run.setSwitches(options.switches);
-    run.setCatalogReader(options.catalogReader);
-    run.setMode(options.check ? GenerationRun::Mode::Check : GenerationRun::Mode::Write);
-    run.setKeepUnchanged(options.keepUnchanged);
-    run.setForeignEntriesHandler([&options](const QStringList &, int) { return options.force; });
-    run.setStagingObserver([](const QString &) { Interruption::deferFromNowOn(); });
-    run.setInterruptCheck(&Interruption::requested);
+void setUpRun(GenerationRun *run, const CommandLineOptions &options, QString *diagramError)
+{
+    const Project &project = options.project;
+    run->setSwitches(project.switches);
+    run->setCatalogReader(project.catalogReader);
+    run->setMode(options.check ? GenerationRun::Mode::Check : GenerationRun::Mode::Write);
+    run->setKeepUnchanged(project.keepUnchanged);
+    run->setForeignEntriesHandler([force = options.force](const QStringList &, int) { return force; });
+    run->setStagingObserver([](const QString &) { Interruption::deferFromNowOn(); });
+    run->setInterruptCheck(&Interruption::requested);
     if (!options.diagramFile.isEmpty()) {
-        run.setCodeModelHook([&](const Generator &generator, const QList<TableObject *> &chosenObjects) {
-            QStringList names;
-            for (const TableObject *table : chosenObjects)
-                names.append(table->table()->name());
-            // A DOT file takes any size; an SVG leaves out the linked tables
-            // that are not chosen when only they make it too large.
-            bool withoutLinked = false;
-            const RelationDiagram diagram = options.diagramFile.endsWith(QLatin1String(".dot"), Qt::CaseInsensitive)
-                    ? relationDiagram(generator, names, options.switches.object)
-                    : drawableDiagram(generator, names, options.switches.object, &withoutLinked);
-            if (!writeDiagramFile(options.diagramFile, diagram, &diagramError)) {
-                printLine(stderr, QStringLiteral("tablesmith-cli: cannot write the diagram %1: %2")
-                                          .arg(options.diagramFile, diagramError));
-                return false;
-            }
-            printLine(stdout, QStringLiteral("Relation diagram of %1 tables and %2 relations written to: %3%4")
-                                      .arg(diagram.tableCount)
-                                      .arg(diagram.relationCount)
-                                      .arg(options.diagramFile,
-                                           withoutLinked ? QStringLiteral(" (without the linked tables that are not "
-                                                                          "chosen: too many)")
-                                                         : QString()));
-            return true;
+        run->setCodeModelHook([&options, diagramError](const Generator &generator, const QList<TableObject *> &chosen) {
+            return writeDiagram(options, generator, chosen, diagramError);
         });
     }
-    run.run(settings.schema, chosen);
+}
 
-    if (run.outcome() == GenerationRun::Outcome::Interrupted) {
-        printLine(stderr, interrupted);
-        Interruption::endBySignal();
-    }
-    // The run's closing line ends the output, after the status lines.
-    const auto finish = [&run](int status) {
-        printLine(run.problemCount() > 0 ? stderr : stdout, run.closingLine());
-        return status;
-    };
-    if (!diagramError.isEmpty())
-        return finish(Failure);
-    if (run.outcome() == GenerationRun::Outcome::Refused)
-        return finish(fail(Failure, QStringLiteral("%1 holds files Tablesmith did not write; nothing was removed or "
-                                                   "written (--force removes them)").arg(code)));
+void printTimings(const GenerationRun::Timings &t)
+{
+    printLine(stderr, QStringLiteral("timings (ms): output-tree %1 tables %2 keys %3 relationships %4 "
+                                     "code-model %5 files %6")
+                              .arg(t.outputTree)
+                              .arg(t.tables)
+                              .arg(t.keys)
+                              .arg(t.relationships)
+                              .arg(t.codeModel)
+                              .arg(t.files));
+}
 
-    if (options.timings) {
-        const GenerationRun::Timings &t = run.timings();
-        printLine(stderr, QStringLiteral("timings (ms): output-tree %1 tables %2 keys %3 relationships %4 "
-                                         "code-model %5 files %6")
-                                  .arg(t.outputTree)
-                                  .arg(t.tables)
-                                  .arg(t.keys)
-                                  .arg(t.relationships)
-                                  .arg(t.codeModel)
-                                  .arg(t.files));
-    }
-
-    // The run has said what failed; the status tells scripts.
+// What a completed run tells scripts; the run has said what failed.
+int runStatus(const GenerationRun &run, const CommandLineOptions &options, const QString &root)
+{
+    const QString code = codeFolder(root);
     int status = run.queryErrorCount() > 0 || run.fieldTypeErrorCount() > 0 ? Failure : Success;
     if (run.failureCount() > 0) {
         status = fail(Failure, QStringLiteral("%1 files or directories could not be written below %2")
                                        .arg(run.failureCount())
-                                       .arg(output.absolutePath()));
+                                       .arg(root));
     }
     if (options.check) {
         for (const QString &difference : run.differences())
@@ -219,5 +209,70 @@ int main(int argc, char **argv)
         else
             printLine(stderr, QStringLiteral("tablesmith-cli: %1 is up to date").arg(code));
     }
-    return finish(status);
+    return status;
+}
+
+// Generates (or checks) the chosen tables' files; the run creates the
+// output folder, or says why it cannot.
+int generate(const CommandLineOptions &options, const QStringList &chosen)
+{
+    const QString root = outputFolderIn(QDir::currentPath(), options.project.outputDirectory);
+    const QString code = codeFolder(root);
+    const QString interrupted = QStringLiteral("Interrupted: %1 is unchanged").arg(code);
+    Interruption::install(interrupted);
+
+    GenerationRun run(root, [](const QString &line) { printLine(stdout, line); },
+                      [](const QString &line) { printLine(stderr, line); });
+    QString diagramError;
+    setUpRun(&run, options, &diagramError);
+    run.run(options.project.connection.schema, chosen);
+
+    if (run.outcome() == GenerationRun::Outcome::Interrupted) {
+        printLine(stderr, interrupted);
+        Interruption::endBySignal();
+    }
+    int status = Failure;
+    if (!diagramError.isEmpty()) {
+        // writeDiagram() has said what failed.
+    } else if (run.outcome() == GenerationRun::Outcome::Refused) {
+        fail(Failure, QStringLiteral("%1 holds files Tablesmith did not write; nothing was removed or written "
+                                     "(--force removes them)").arg(code));
+    } else {
+        if (options.timings)
+            printTimings(run.timings());
+        status = runStatus(run, options, root);
+    }
+    // The run's closing line ends the output, after the status lines.
+    printLine(run.problemCount() > 0 ? stderr : stdout, run.closingLine());
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tablesmith-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TABLESMITH_VERSION));
+
+    const ParsedCommandLine parsed = parseCommandLine(QCoreApplication::arguments().mid(1),
+                                                      qEnvironmentVariable("MYSQL_PWD"));
+    if (!parsed.error.isEmpty())
+        return badArguments(parsed.error);
+    CommandLineOptions options = parsed.options;
+    if (const Stop stop = answerAlone(options))
+        return *stop;
+
+    g_verbose = options.verbose;
+    if (g_verbose)
+        mysql::enableDeveloperLines();
+    qInstallMessageHandler(messageHandler);
+    if (const Stop stop = prepare(&options))
+        return *stop;
+    if (const Stop stop = connectToServer(options.project.connection))
+        return *stop;
+    QStringList chosen;
+    if (const Stop stop = pickTables(options.project, &chosen))
+        return *stop;
+    return generate(options, chosen);
 }

@@ -71,12 +71,6 @@ QString TlsOptions::driverOptions() const
     return options.join(QLatin1Char(';'));
 }
 
-bool TlsOptions::operator==(const TlsOptions &other) const
-{
-    return required == other.required && ca == other.ca && caPath == other.caPath && cert == other.cert
-            && key == other.key && cipher == other.cipher && verifyServerCert == other.verifyServerCert;
-}
-
 ConnectionEncryption connectionEncryption(const QSqlDatabase &db)
 {
     ConnectionEncryption encryption;

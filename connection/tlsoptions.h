@@ -39,9 +39,6 @@ struct TlsOptions
     // The driver's connect options for these settings, "" when none, to be
     // joined with ';' to the others.
     QString driverOptions() const;
-
-    bool operator==(const TlsOptions &other) const;
-    bool operator!=(const TlsOptions &other) const { return !(*this == other); }
 };
 
 // What the server says of an open connection.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/runoptions.h"
 #include "mysql/database.h"
 
 #include <QMap>
@@ -19,12 +20,9 @@ class TableObject;
 class GenerationRun
 {
 public:
-    // How the schema is read: the catalogue queries per table, or a few
-    // schema-wide queries that give the same model much faster.
-    enum class CatalogReader {
-        PerTable,
-        SchemaWide
-    };
+    // engine/runoptions.h; the names here for the code that knew them here.
+    using CatalogReader = ::CatalogReader;
+    using Switches = ::Switches;
 
     // Write: build the new tree and put it in place. Check: generate in
     // memory and compare with the tree on disk, writing nothing.
@@ -48,14 +46,6 @@ public:
         qint64 relationships = 0;
         qint64 codeModel = 0;
         qint64 files = 0;
-    };
-
-    struct Switches
-    {
-        bool dao = true;
-        bool object = true;
-        bool model = true;
-        bool editor = true;
     };
 
     // Asked, with the paths found, whether an old tree holding what the run

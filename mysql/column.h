@@ -25,12 +25,6 @@ public:
     const QString &columnType() const { return m_columnType; }
     bool notNull() const { return m_notNull; }
 
-    void setTableName(const QString &tableName) { m_tableName = tableName; }
-    void setName(const QString &name) { m_name = name; }
-    void setDataType(const QString &dataType) { m_dataType = dataType; }
-    void setColumnType(const QString &columnType) { m_columnType = columnType; }
-    void setNotNull(bool notNull) { m_notNull = notNull; }
-
 private:
     friend class SchemaCatalog;
     // A column from the values of a schema-wide reader's row, in the same

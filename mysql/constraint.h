@@ -18,7 +18,6 @@ public:
     Constraint(Table *table, QObject *parent);
 
     Table *table() const { return m_table; }
-    void setTable(Table *table) { m_table = table; }
     const QString &name() const { return m_name; }
     void setName(const QString &name) { m_name = name; }
     const QList<KeyColumn *> &columns() const { return m_columns; }

@@ -15,7 +15,6 @@ public:
     KeyColumn(Column *column, QObject *parent);
 
     Column *column() const { return m_column; }
-    void setColumn(Column *column) { m_column = column; }
     int position() const { return m_position; }
     void setPosition(int position) { m_position = position; }
 

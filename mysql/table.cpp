@@ -99,18 +99,6 @@ void Table::loadForeignKeys()
         m_foreignKeys.append(new ForeignKey(query.value(0).toString(), this, this));
 }
 
-ForeignKey *Table::foreignKeyTo(PrimaryKey *key) const
-{
-    if (!key || !key->table())
-        return nullptr;
-    for (ForeignKey *foreignKey : m_foreignKeys) {
-        const Table *referenced = foreignKey->referencedTable();
-        if (referenced && referenced->name() == key->table()->name())
-            return foreignKey;
-    }
-    return nullptr;
-}
-
 bool Table::foreignKeyInPrimaryKey(ForeignKey *key) const
 {
     if (!key || !m_primaryKey)
@@ -143,25 +131,6 @@ void Table::addReferencingTable(Table *table)
 void Table::addReferencedTable(Table *table)
 {
     appendOnce(m_referencedTables, m_referencedSet, table);
-}
-
-QString Table::toString() const
-{
-    const QString row = QStringLiteral("\n%1 | %2");
-    QString text = m_name;
-    text += QStringLiteral("\nColumnas");
-    for (const Column *column : m_columns)
-        text += row.arg(column->name(), column->columnType());
-    text += QStringLiteral("\nPrimaryKey\n");
-    if (m_primaryKey) {
-        text += m_primaryKey->name();
-        for (const KeyColumn *keyColumn : m_primaryKey->columns()) {
-            const Column *column = keyColumn->column();
-            text += row.arg(column ? column->name() : QString(),
-                            column ? column->columnType() : QString());
-        }
-    }
-    return text;
 }
 
 } // namespace mysql

@@ -35,15 +35,11 @@ public:
     void createPrimaryKey();
     void loadForeignKeys();
 
-    ForeignKey *foreignKeyTo(PrimaryKey *key) const;
     bool foreignKeyInPrimaryKey(ForeignKey *key) const;
 
     void addOneToOneTable(Table *table);
     void addReferencingTable(Table *table);
     void addReferencedTable(Table *table);
-
-    QString toString() const;
-
 
 private:
     friend class SchemaCatalog;

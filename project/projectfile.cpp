@@ -1,5 +1,7 @@
 #include "project/projectfile.h"
 
+#include "project/outputfolder.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -13,52 +15,82 @@ const QString no = QStringLiteral("no");
 
 QString pathIn(const QString &folder, const QString &path)
 {
-    return path.isEmpty() ? path : QDir::cleanPath(QDir(folder).absoluteFilePath(path));
+    return path.isEmpty() || folder.isEmpty() ? path : QDir::cleanPath(QDir(folder).absoluteFilePath(path));
 }
 
 // Relative to the folder, so that a project moves with its repository;
 // absolute where the two meet only at the root (/etc/ssl/ca.pem).
 QString pathFrom(const QString &folder, const QString &path)
 {
-    if (path.isEmpty())
+    if (path.isEmpty() || folder.isEmpty())
         return path;
     const QString absolute = QDir::cleanPath(QDir(folder).absoluteFilePath(path));
     const auto top = [](const QString &p) { return p.section(QLatin1Char('/'), 1, 1); };
     return top(absolute) == top(QDir::cleanPath(folder)) ? QDir(folder).relativeFilePath(absolute) : absolute;
 }
 
-// One key of the file: how to take its value; returns an empty string or
-// what is wrong with the value.
+// How a key's value is written from its field and read into it; reading
+// returns an empty string or what is wrong with the value.
+using Getter = std::function<QString(const Project &, const QString &folder)>;
 using Setter = std::function<QString(Project &, const QString &value, const QString &folder)>;
 
-Setter text(QString ConnectionSettings::*field)
+struct Key
 {
-    return [field](Project &p, const QString &value, const QString &) {
-        p.connection.*field = value;
-        return QString();
-    };
+    ProjectKey id;
+    const char *section;
+    const char *name;
+    // The window's key before it shared these; null when it kept none.
+    const char *formerSettingsKey;
+    Getter get;
+    Setter set;
+};
+
+// `field` gives the value's place in a project, const or not.
+template<typename Field>
+Key text(ProjectKey id, const char *section, const char *name, const char *former, Field field)
+{
+    return {id, section, name, former, [field](const Project &p, const QString &) { return field(p); },
+            [field](Project &p, const QString &value, const QString &) {
+                field(p) = value;
+                return QString();
+            }};
 }
 
-Setter tlsPath(QString TlsOptions::*field)
+Key tlsPath(ProjectKey id, const char *name, QString TlsOptions::*field)
 {
-    return [field](Project &p, const QString &value, const QString &folder) {
-        p.connection.tls.*field = pathIn(folder, value);
-        return QString();
-    };
+    return {id, "tls", name, nullptr,
+            [field](const Project &p, const QString &folder) { return pathFrom(folder, p.connection.tls.*field); },
+            [field](Project &p, const QString &value, const QString &folder) {
+                p.connection.tls.*field = pathIn(folder, value);
+                return QString();
+            }};
 }
 
-Setter flag(const std::function<bool &(Project &)> &field)
+template<typename Field>
+Key flag(ProjectKey id, const char *section, const char *name, const char *former, Field field)
 {
-    return [field](Project &p, const QString &value, const QString &) {
-        const QString v = value.toLower();
-        if (v == yes || v == QLatin1String("true") || v == QLatin1String("1"))
-            field(p) = true;
-        else if (v == no || v == QLatin1String("false") || v == QLatin1String("0") || v.isEmpty())
-            field(p) = false;
-        else
-            return QStringLiteral("\"%1\" is not yes or no").arg(value);
-        return QString();
-    };
+    return {id, section, name, former,
+            [field](const Project &p, const QString &) { return field(p) ? yes : no; },
+            [field](Project &p, const QString &value, const QString &) {
+                const QString v = value.toLower();
+                if (v == yes || v == QLatin1String("true") || v == QLatin1String("1"))
+                    field(p) = true;
+                else if (v == no || v == QLatin1String("false") || v == QLatin1String("0") || v.isEmpty())
+                    field(p) = false;
+                else
+                    return QStringLiteral("\"%1\" is not yes or no").arg(value);
+                return QString();
+            }};
+}
+
+Key tableList(ProjectKey id, const char *name, QStringList TableSelection::*field)
+{
+    return {id, "generate", name, nullptr,
+            [field](const Project &p, const QString &) { return (p.tables.*field).join(QStringLiteral(", ")); },
+            [field](Project &p, const QString &value, const QString &) {
+                p.tables.*field = splitList(value);
+                return QString();
+            }};
 }
 
 QString setPort(Project &p, const QString &value, const QString &)
@@ -71,68 +103,145 @@ QString setPort(Project &p, const QString &value, const QString &)
     return QString();
 }
 
+// The driver takes the socket inside a list of options separated by ';'.
+QString setSocket(Project &p, const QString &value, const QString &)
+{
+    if (value.contains(QLatin1Char(';')))
+        return QStringLiteral("invalid socket path \"%1\": it may not hold ';'").arg(value);
+    p.connection.socket = value;
+    return QString();
+}
+
 QString setKinds(Project &p, const QString &value, const QString &)
 {
     QString unknown;
     if (parseKinds(value, &p.switches, &unknown))
         return QString();
+    const QString kinds = classKindNames().join(QStringLiteral(", "));
     if (unknown.isEmpty())
-        return QStringLiteral("only needs at least one of dao, object, model, editor");
-    return QStringLiteral("unknown kind of class \"%1\" (use dao, object, model, editor)").arg(unknown);
+        return QStringLiteral("only needs at least one of %1").arg(kinds);
+    return QStringLiteral("unknown kind of class \"%1\" (use %2)").arg(unknown, kinds);
 }
 
-QString setCatalog(Project &p, const QString &value, const QString &)
+QString outputText(const Project &p, const QString &folder)
 {
-    if (value == QLatin1String("per-table"))
-        p.catalogReader = GenerationRun::CatalogReader::PerTable;
-    else if (value == QLatin1String("schema"))
-        p.catalogReader = GenerationRun::CatalogReader::SchemaWide;
-    else
-        return QStringLiteral("unknown catalogue reader \"%1\" (use schema or per-table)").arg(value);
+    const QString &output = p.outputDirectory;
+    return output.isEmpty() || output == QLatin1String(".") ? QStringLiteral(".") : pathFrom(folder, output);
+}
+
+QString setOutput(Project &p, const QString &value, const QString &folder)
+{
+    p.outputDirectory = folder.isEmpty() ? value : outputFolderIn(folder, value);
     return QString();
 }
 
-struct Key
-{
-    const char *section;
-    const char *name;
-    Setter set;
-};
-
 const std::vector<Key> &keys()
 {
+    using K = ProjectKey;
+    const auto connection = [](K id, const char *name, const char *former, QString ConnectionSettings::*field) {
+        return text(id, "connection", name, former, [field](auto &p) -> auto & { return p.connection.*field; });
+    };
     static const std::vector<Key> keys = {
-        {"connection", "host", text(&ConnectionSettings::host)},
-        {"connection", "port", setPort},
-        {"connection", "socket", text(&ConnectionSettings::socket)},
-        {"connection", "user", text(&ConnectionSettings::user)},
-        {"connection", "schema", text(&ConnectionSettings::schema)},
-        {"tls", "ssl", flag([](Project &p) -> bool & { return p.connection.tls.required; })},
-        {"tls", "ssl-ca", tlsPath(&TlsOptions::ca)},
-        {"tls", "ssl-capath", tlsPath(&TlsOptions::caPath)},
-        {"tls", "ssl-cert", tlsPath(&TlsOptions::cert)},
-        {"tls", "ssl-key", tlsPath(&TlsOptions::key)},
-        {"tls", "ssl-cipher",
-         [](Project &p, const QString &value, const QString &) {
-             p.connection.tls.cipher = value;
-             return QString();
-         }},
-        {"tls", "ssl-verify-server-cert", flag([](Project &p) -> bool & { return p.connection.tls.verifyServerCert; })},
-        {"generate", "tables", nullptr}, // with its line, below
-        {"generate", "exclude", nullptr},
-        {"generate", "only", setKinds},
-        {"generate", "output",
-         [](Project &p, const QString &value, const QString &folder) {
-             p.outputDirectory = pathIn(folder, value.isEmpty() ? QStringLiteral(".") : value);
-             return QString();
-         }},
-        {"generate", "catalog", setCatalog},
-        {"generate", "keep-unchanged", flag([](Project &p) -> bool & { return p.keepUnchanged; })},
+        connection(K::Host, "host", "form/host", &ConnectionSettings::host),
+        {K::Port, "connection", "port", "form/port",
+         [](const Project &p, const QString &) { return QString::number(p.connection.port); }, setPort},
+        {K::Socket, "connection", "socket", nullptr,
+         [](const Project &p, const QString &) { return p.connection.socket; }, setSocket},
+        connection(K::User, "user", "form/user", &ConnectionSettings::user),
+        connection(K::Schema, "schema", "form/schema", &ConnectionSettings::schema),
+        flag(K::Ssl, "tls", "ssl", nullptr, [](auto &p) -> auto & { return p.connection.tls.required; }),
+        tlsPath(K::SslCa, "ssl-ca", &TlsOptions::ca),
+        tlsPath(K::SslCapath, "ssl-capath", &TlsOptions::caPath),
+        tlsPath(K::SslCert, "ssl-cert", &TlsOptions::cert),
+        tlsPath(K::SslKey, "ssl-key", &TlsOptions::key),
+        text(K::SslCipher, "tls", "ssl-cipher", nullptr, [](auto &p) -> auto & { return p.connection.tls.cipher; }),
+        flag(K::SslVerifyServerCert, "tls", "ssl-verify-server-cert", nullptr,
+             [](auto &p) -> auto & { return p.connection.tls.verifyServerCert; }),
+        tableList(K::Tables, "tables", &TableSelection::include),
+        tableList(K::Exclude, "exclude", &TableSelection::exclude),
+        {K::Only, "generate", "only", nullptr,
+         [](const Project &p, const QString &) { return classKindNames(p.switches).join(QStringLiteral(", ")); },
+         setKinds},
+        {K::Output, "generate", "output", "output/folder", outputText, setOutput},
+        {K::Catalog, "generate", "catalog", "catalog/reader",
+         [](const Project &p, const QString &) { return catalogReaderName(p.catalogReader); },
+         [](Project &p, const QString &value, const QString &) { return parseCatalogReader(value, &p.catalogReader); }},
+        flag(K::KeepUnchanged, "generate", "keep-unchanged", "generate/keepUnchanged",
+             [](auto &p) -> auto & { return p.keepUnchanged; }),
     };
     return keys;
 }
 
+const Key &key(ProjectKey id)
+{
+    return *std::find_if(keys().begin(), keys().end(), [id](const Key &k) { return k.id == id; });
+}
+
+// The sections in the file's order.
+QStringList sections()
+{
+    QStringList sections;
+    for (const Key &k : keys()) {
+        if (!sections.contains(QLatin1String(k.section)))
+            sections.append(QLatin1String(k.section));
+    }
+    return sections;
+}
+
+// Reads one "name = value" line of `section`; returns what is wrong with
+// it, or an empty string.
+QString readLine(ProjectReading *reading, const QString &section, const QString &line, const QString &where,
+                 const QString &folder, QStringList *seen)
+{
+    const qsizetype equals = line.indexOf(QLatin1Char('='));
+    if (equals <= 0)
+        return QStringLiteral("malformed line \"%1\": expected key = value").arg(line);
+    const QString name = line.left(equals).trimmed();
+    const QString value = line.mid(equals + 1).trimmed();
+    if (name == QLatin1String("password"))
+        return QStringLiteral("a project never holds the password; give it with -p, MYSQL_PWD or the window");
+    const auto k = std::find_if(keys().begin(), keys().end(), [&](const Key &k) {
+        return section == QLatin1String(k.section) && name == QLatin1String(k.name);
+    });
+    if (k == keys().end())
+        return (section.isEmpty() ? QStringLiteral("key \"%1\" outside a section")
+                                  : QStringLiteral("unknown key \"%1\" in [%2]"))
+                .arg(name, section);
+    const QString qualified = section + QLatin1Char('/') + name;
+    if (seen->contains(qualified))
+        return QStringLiteral("\"%1\" is given twice in [%2]").arg(name, section);
+    seen->append(qualified);
+    Project &project = reading->project;
+    const QString problem = k->set(project, value, folder);
+    if (k->id == ProjectKey::Tables)
+        project.tables.includeOrigin = where;
+    else if (k->id == ProjectKey::Exclude)
+        project.tables.excludeOrigin = where;
+    return problem;
+}
+
 } // namespace
+
+QString settingsKey(ProjectKey id)
+{
+    const Key &k = key(id);
+    return QLatin1String(k.section) + QLatin1Char('/') + QLatin1String(k.name);
+}
+
+QString formerSettingsKey(ProjectKey id)
+{
+    return QLatin1String(key(id).formerSettingsKey);
+}
+
+QString projectValue(const Project &project, ProjectKey id, const QString &folder)
+{
+    return key(id).get(project, folder);
+}
+
+QString setProjectValue(Project *project, ProjectKey id, const QString &value, const QString &folder)
+{
+    return key(id).set(*project, value, folder);
+}
 
 QStringList splitList(const QString &value)
 {
@@ -144,40 +253,21 @@ QStringList splitList(const QString &value)
     return items;
 }
 
-bool parseKinds(const QString &value, GenerationRun::Switches *switches, QString *unknown)
+bool parseKinds(const QString &value, Switches *switches, QString *unknown)
 {
-    GenerationRun::Switches chosen;
-    chosen.dao = chosen.object = chosen.model = chosen.editor = false;
-    const QStringList kinds = splitList(value);
-    for (const QString &kind : kinds) {
-        bool *on = kind == QLatin1String("dao")      ? &chosen.dao
-                 : kind == QLatin1String("object") ? &chosen.object
-                 : kind == QLatin1String("model")  ? &chosen.model
-                 : kind == QLatin1String("editor") ? &chosen.editor
-                                                    : nullptr;
-        if (!on) {
-            *unknown = kind;
-            return false;
-        }
-        *on = true;
-    }
-    if (kinds.isEmpty())
-        return false;
-    *switches = chosen;
-    return true;
+    return switchesNamed(splitList(value), switches, unknown);
 }
 
 ProjectReading readProject(const QString &path)
 {
     ProjectReading reading;
-    Project &project = reading.project;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         reading.problems.append(QStringLiteral("%1: cannot read the project: %2").arg(path, file.errorString()));
         return reading;
     }
     const QString folder = QFileInfo(path).absolutePath();
-    project.outputDirectory = folder;
+    reading.project.outputDirectory = outputFolderIn(folder, QString());
     QString text = QString::fromUtf8(file.readAll());
     // Some editors begin a UTF-8 file with a byte order mark.
     if (text.startsWith(QChar(0xFEFF)))
@@ -190,100 +280,42 @@ ProjectReading readProject(const QString &path)
         const QString where = QStringLiteral("%1:%2: ").arg(path).arg(number);
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';')))
             continue;
-        if (line.startsWith(QLatin1Char('['))) {
-            if (!line.endsWith(QLatin1Char(']'))) {
-                reading.problems.append(where + QStringLiteral("malformed section line \"%1\"").arg(line));
-                continue;
-            }
-            section = line.mid(1, line.size() - 2).trimmed();
-            const bool known = std::any_of(keys().begin(), keys().end(),
-                                           [&section](const Key &key) { return section == QLatin1String(key.section); });
-            if (!known)
-                reading.problems.append(where + QStringLiteral("unknown section [%1] (use connection, tls, generate)")
-                                                        .arg(section));
-            continue;
-        }
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (equals <= 0) {
-            reading.problems.append(where + QStringLiteral("malformed line \"%1\": expected key = value").arg(line));
-            continue;
-        }
-        const QString name = line.left(equals).trimmed();
-        const QString value = line.mid(equals + 1).trimmed();
-        if (name == QLatin1String("password")) {
-            reading.problems.append(where + QStringLiteral("a project never holds the password; give it with -p, "
-                                                            "MYSQL_PWD or the window"));
-            continue;
-        }
-        const auto key = std::find_if(keys().begin(), keys().end(), [&](const Key &k) {
-            return section == QLatin1String(k.section) && name == QLatin1String(k.name);
-        });
-        if (key == keys().end()) {
-            reading.problems.append(where + (section.isEmpty() ? QStringLiteral("key \"%1\" outside a section")
-                                                               : QStringLiteral("unknown key \"%1\" in [%2]"))
-                                                    .arg(name, section));
-            continue;
-        }
-        const QString qualified = section + QLatin1Char('/') + name;
-        if (seen.contains(qualified)) {
-            reading.problems.append(where + QStringLiteral("\"%1\" is given twice in [%2]").arg(name, section));
-            continue;
-        }
-        seen.append(qualified);
-        if (name == QLatin1String("tables")) {
-            project.tables.include = splitList(value);
-            project.tables.includeOrigin = where;
-        } else if (name == QLatin1String("exclude")) {
-            project.tables.exclude = splitList(value);
-            project.tables.excludeOrigin = where;
+        QString problem;
+        if (!line.startsWith(QLatin1Char('['))) {
+            problem = readLine(&reading, section, line, where, folder, &seen);
+        } else if (!line.endsWith(QLatin1Char(']'))) {
+            problem = QStringLiteral("malformed section line \"%1\"").arg(line);
         } else {
-            const QString problem = key->set(project, value, folder);
-            if (!problem.isEmpty())
-                reading.problems.append(where + problem);
+            section = line.mid(1, line.size() - 2).trimmed();
+            if (!sections().contains(section))
+                problem = QStringLiteral("unknown section [%1] (use %2)").arg(section, sections().join(QStringLiteral(", ")));
         }
+        if (!problem.isEmpty())
+            reading.problems.append(where + problem);
     }
-    if (reading.problems.isEmpty() && project.connection.schema.isEmpty())
+    if (reading.problems.isEmpty() && reading.project.connection.schema.isEmpty())
         reading.problems.append(path + QStringLiteral(": the project names no schema ([connection] schema = ...)"));
     return reading;
 }
 
 QByteArray projectText(const Project &project, const QString &folder)
 {
-    const ConnectionSettings &c = project.connection;
-    const TlsOptions &tls = c.tls;
-    QStringList kinds;
-    for (const auto &[on, kind] : {std::pair{project.switches.dao, "dao"}, {project.switches.object, "object"},
-                                   {project.switches.model, "model"}, {project.switches.editor, "editor"}}) {
-        if (on)
-            kinds.append(QLatin1String(kind));
-    }
-    const auto line = [](const char *key, const QString &value) {
-        // No trailing blank after an empty value.
-        return QLatin1String(key) + (value.isEmpty() ? QStringLiteral(" =") : QStringLiteral(" = ") + value)
-                + QLatin1Char('\n');
-    };
-    const auto flagText = [](bool on) { return on ? yes : no; };
     QString text = QStringLiteral(
             "# Tablesmith project: tablesmith-cli --project FILE runs it, File > Open Project... in the window.\n"
-            "# Paths are relative to this file's folder. The password is never kept here.\n"
-            "\n[connection]\n");
-    text += line("host", c.host) + line("port", QString::number(c.port)) + line("socket", c.socket)
-            + line("user", c.user) + line("schema", c.schema);
-    text += QStringLiteral("\n[tls]\n");
-    text += line("ssl", flagText(tls.required)) + line("ssl-ca", pathFrom(folder, tls.ca))
-            + line("ssl-capath", pathFrom(folder, tls.caPath)) + line("ssl-cert", pathFrom(folder, tls.cert))
-            + line("ssl-key", pathFrom(folder, tls.key)) + line("ssl-cipher", tls.cipher)
-            + line("ssl-verify-server-cert", flagText(tls.verifyServerCert));
-    text += QStringLiteral("\n[generate]\n# Names and patterns (* and ?); empty: every table.\n");
-    text += line("tables", project.tables.include.join(QStringLiteral(", ")))
-            + line("exclude", project.tables.exclude.join(QStringLiteral(", ")))
-            + line("only", kinds.join(QStringLiteral(", ")))
-            + line("output", project.outputDirectory.isEmpty() ? QStringLiteral(".")
-                                                              : pathFrom(folder, project.outputDirectory))
-            + line("catalog", project.catalogReader == GenerationRun::CatalogReader::PerTable
-                                      ? QStringLiteral("per-table")
-                                      : QStringLiteral("schema"))
-            + line("keep-unchanged", flagText(project.keepUnchanged));
+            "# Paths are relative to this file's folder. The password is never kept here.\n");
+    QString section;
+    for (const Key &k : keys()) {
+        if (section != QLatin1String(k.section)) {
+            section = QLatin1String(k.section);
+            text += QStringLiteral("\n[%1]\n").arg(section);
+        }
+        if (k.id == ProjectKey::Tables)
+            text += QStringLiteral("# Names and patterns (* and ?); empty: every table.\n");
+        // No trailing blank after an empty value.
+        const QString value = k.get(project, folder);
+        text += QLatin1String(k.name) + (value.isEmpty() ? QStringLiteral(" =") : QStringLiteral(" = ") + value)
+                + QLatin1Char('\n');
+    }
     return text.toUtf8();
 }
 

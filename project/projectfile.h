@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/generationrun.h"
 #include "connection/mysqlconnection.h"
+#include "engine/runoptions.h"
 #include "engine/tableselection.h"
 
 #include <QString>
@@ -17,7 +17,8 @@
 //   [generate]     tables, exclude, only, output, catalog, keep-unchanged
 //
 // with the command line's option names as keys. Paths (output, TLS files)
-// are relative to the file's folder. Never the password.
+// are relative to the file's folder. Never the password. The window
+// remembers its own choices under the same keys (UserSettings).
 //
 // Read and written here rather than through QSettings: a reviewed file wants
 // every unknown key and malformed line reported with its line number, and a
@@ -27,12 +28,48 @@ struct Project
 {
     ConnectionSettings connection; // the password stays empty
     TableSelection tables;
-    GenerationRun::Switches switches;
-    GenerationRun::CatalogReader catalogReader = GenerationRun::CatalogReader::SchemaWide;
-    // Absolute once read: the file's folder when it names none.
-    QString outputDirectory;
+    Switches switches;
+    CatalogReader catalogReader = defaultCatalogReader;
+    // The folder that receives "code" (see outputFolderIn()); absolute once
+    // read: the file's folder when it names none.
+    QString outputDirectory = QStringLiteral(".");
     bool keepUnchanged = false;
 };
+
+// The keys of a project file, in the file's order.
+enum class ProjectKey {
+    Host,
+    Port,
+    Socket,
+    User,
+    Schema,
+    Ssl,
+    SslCa,
+    SslCapath,
+    SslCert,
+    SslKey,
+    SslCipher,
+    SslVerifyServerCert,
+    Tables,
+    Exclude,
+    Only,
+    Output,
+    Catalog,
+    KeepUnchanged
+};
+
+// "section/name", as QSettings names the key: "connection/host".
+QString settingsKey(ProjectKey key);
+// The key the window kept the same value under before it used the project
+// file's keys ("form/host"); empty when there was none.
+QString formerSettingsKey(ProjectKey key);
+// The value's text as the file has it, paths relative to `folder`; with no
+// folder, paths as they are. A default Project gives each key's default.
+QString projectValue(const Project &project, ProjectKey key, const QString &folder = QString());
+// Takes a value's text into `project`, paths relative to `folder` (as they
+// are with no folder); returns an empty string, or what is wrong with the
+// value (then `project` is unchanged).
+QString setProjectValue(Project *project, ProjectKey key, const QString &value, const QString &folder = QString());
 
 struct ProjectReading
 {
@@ -48,7 +85,7 @@ ProjectReading readProject(const QString &path);
 QStringList splitList(const QString &value);
 // The kinds of class a list like "dao, model" names, into `switches`; false
 // when it names none, or a kind there is not (then that kind in `unknown`).
-bool parseKinds(const QString &value, GenerationRun::Switches *switches, QString *unknown);
+bool parseKinds(const QString &value, Switches *switches, QString *unknown);
 
 // The file's text for `project`, paths made relative to `folder` where they
 // lie below it.

@@ -3,7 +3,16 @@
 #include <QCoreApplication>
 
 namespace {
-const QString perTable = QStringLiteral("per-table");
+
+// The window's own keys, which no project file has.
+const QString geometryKey = QStringLiteral("window/geometry");
+const QString recentProjectsKey = QStringLiteral("projects/recent");
+const QString rememberPasswordKey = QStringLiteral("keyring/remember");
+
+constexpr std::initializer_list<ProjectKey> tlsKeys = {
+        ProjectKey::Ssl,     ProjectKey::SslCa,     ProjectKey::SslCapath,          ProjectKey::SslCert,
+        ProjectKey::SslKey, ProjectKey::SslCipher, ProjectKey::SslVerifyServerCert};
+
 } // namespace
 
 UserSettings::UserSettings()
@@ -11,107 +20,126 @@ UserSettings::UserSettings()
 {
 }
 
+QString UserSettings::text(ProjectKey key) const
+{
+    for (const QString &name : {settingsKey(key), formerSettingsKey(key)}) {
+        if (!name.isEmpty() && m_settings.contains(name))
+            return m_settings.value(name).toString();
+    }
+    return projectValue(Project(), key);
+}
+
+void UserSettings::setText(ProjectKey key, const QString &value)
+{
+    m_settings.setValue(settingsKey(key), value);
+    // The older key would only be read again by an older version.
+    const QString former = formerSettingsKey(key);
+    if (!former.isEmpty())
+        m_settings.remove(former);
+}
+
+Project UserSettings::read(std::initializer_list<ProjectKey> keys) const
+{
+    Project project;
+    for (const ProjectKey key : keys)
+        setProjectValue(&project, key, text(key));
+    return project;
+}
+
+void UserSettings::write(const Project &project, std::initializer_list<ProjectKey> keys)
+{
+    for (const ProjectKey key : keys)
+        setText(key, projectValue(project, key));
+}
+
 UserSettings::Form UserSettings::form() const
 {
-    Form form;
-    form.host = m_settings.value(QStringLiteral("form/host"), form.host).toString();
-    form.schema = m_settings.value(QStringLiteral("form/schema")).toString();
-    form.user = m_settings.value(QStringLiteral("form/user")).toString();
-    form.port = m_settings.value(QStringLiteral("form/port"), form.port).toString();
-    return form;
+    // As typed, so not read through a project, which takes only a valid port.
+    return {text(ProjectKey::Host), text(ProjectKey::Schema), text(ProjectKey::User), text(ProjectKey::Port)};
 }
 
 void UserSettings::setForm(const Form &form)
 {
-    m_settings.setValue(QStringLiteral("form/host"), form.host);
-    m_settings.setValue(QStringLiteral("form/schema"), form.schema);
-    m_settings.setValue(QStringLiteral("form/user"), form.user);
-    m_settings.setValue(QStringLiteral("form/port"), form.port);
+    setText(ProjectKey::Host, form.host);
+    setText(ProjectKey::Schema, form.schema);
+    setText(ProjectKey::User, form.user);
+    setText(ProjectKey::Port, form.port);
 }
 
 QByteArray UserSettings::windowGeometry() const
 {
-    return m_settings.value(QStringLiteral("window/geometry")).toByteArray();
+    return m_settings.value(geometryKey).toByteArray();
 }
 
 void UserSettings::setWindowGeometry(const QByteArray &geometry)
 {
-    m_settings.setValue(QStringLiteral("window/geometry"), geometry);
+    m_settings.setValue(geometryKey, geometry);
 }
 
 QString UserSettings::outputFolder() const
 {
-    return m_settings.value(QStringLiteral("output/folder")).toString();
+    return read({ProjectKey::Output}).outputDirectory;
 }
 
 void UserSettings::setOutputFolder(const QString &folder)
 {
-    m_settings.setValue(QStringLiteral("output/folder"), folder);
+    Project project;
+    project.outputDirectory = folder;
+    write(project, {ProjectKey::Output});
 }
 
-GenerationRun::CatalogReader UserSettings::catalogReader() const
+CatalogReader UserSettings::catalogReader() const
 {
-    return m_settings.value(QStringLiteral("catalog/reader")).toString() == perTable
-            ? GenerationRun::CatalogReader::PerTable
-            : GenerationRun::CatalogReader::SchemaWide;
+    return read({ProjectKey::Catalog}).catalogReader;
 }
 
-void UserSettings::setCatalogReader(GenerationRun::CatalogReader reader)
+void UserSettings::setCatalogReader(CatalogReader reader)
 {
-    m_settings.setValue(QStringLiteral("catalog/reader"),
-                        reader == GenerationRun::CatalogReader::PerTable ? perTable : QStringLiteral("schema"));
+    Project project;
+    project.catalogReader = reader;
+    write(project, {ProjectKey::Catalog});
 }
 
 TlsOptions UserSettings::tlsOptions() const
 {
-    TlsOptions options;
-    options.required = m_settings.value(QStringLiteral("tls/ssl"), false).toBool();
-    options.ca = m_settings.value(QStringLiteral("tls/ssl-ca")).toString();
-    options.caPath = m_settings.value(QStringLiteral("tls/ssl-capath")).toString();
-    options.cert = m_settings.value(QStringLiteral("tls/ssl-cert")).toString();
-    options.key = m_settings.value(QStringLiteral("tls/ssl-key")).toString();
-    options.cipher = m_settings.value(QStringLiteral("tls/ssl-cipher")).toString();
-    options.verifyServerCert = m_settings.value(QStringLiteral("tls/ssl-verify-server-cert"), false).toBool();
-    return options;
+    return read(tlsKeys).connection.tls;
 }
 
 void UserSettings::setTlsOptions(const TlsOptions &options)
 {
-    m_settings.setValue(QStringLiteral("tls/ssl"), options.required);
-    m_settings.setValue(QStringLiteral("tls/ssl-ca"), options.ca);
-    m_settings.setValue(QStringLiteral("tls/ssl-capath"), options.caPath);
-    m_settings.setValue(QStringLiteral("tls/ssl-cert"), options.cert);
-    m_settings.setValue(QStringLiteral("tls/ssl-key"), options.key);
-    m_settings.setValue(QStringLiteral("tls/ssl-cipher"), options.cipher);
-    m_settings.setValue(QStringLiteral("tls/ssl-verify-server-cert"), options.verifyServerCert);
+    Project project;
+    project.connection.tls = options;
+    write(project, tlsKeys);
 }
 
 QStringList UserSettings::recentProjects() const
 {
-    return m_settings.value(QStringLiteral("projects/recent")).toStringList();
+    return m_settings.value(recentProjectsKey).toStringList();
 }
 
 void UserSettings::setRecentProjects(const QStringList &paths)
 {
-    m_settings.setValue(QStringLiteral("projects/recent"), paths);
+    m_settings.setValue(recentProjectsKey, paths);
 }
 
 bool UserSettings::rememberPassword() const
 {
-    return m_settings.value(QStringLiteral("keyring/remember"), false).toBool();
+    return m_settings.value(rememberPasswordKey, false).toBool();
 }
 
 void UserSettings::setRememberPassword(bool remember)
 {
-    m_settings.setValue(QStringLiteral("keyring/remember"), remember);
+    m_settings.setValue(rememberPasswordKey, remember);
 }
 
 bool UserSettings::keepUnchanged() const
 {
-    return m_settings.value(QStringLiteral("generate/keepUnchanged"), false).toBool();
+    return read({ProjectKey::KeepUnchanged}).keepUnchanged;
 }
 
 void UserSettings::setKeepUnchanged(bool keep)
 {
-    m_settings.setValue(QStringLiteral("generate/keepUnchanged"), keep);
+    Project project;
+    project.keepUnchanged = keep;
+    write(project, {ProjectKey::KeepUnchanged});
 }

@@ -17,6 +17,8 @@ private slots:
     void parse();
     void runs_data();
     void runs();
+    void links_data();
+    void links();
 };
 
 void TestCli::parse_data()
@@ -62,16 +64,17 @@ void TestCli::parse()
     QFETCH(QString, expected);
     const ParsedCommandLine parsed = parseCommandLine(arguments);
     const CommandLineOptions &o = parsed.options;
-    const ConnectionSettings &c = o.connection;
-    QStringList kinds{o.switches.dao ? "dao" : "", o.switches.object ? "object" : "", o.switches.model ? "model" : "",
-                      o.switches.editor ? "editor" : ""};
+    const Project &p = o.project;
+    const ConnectionSettings &c = p.connection;
+    QStringList kinds{p.switches.dao ? "dao" : "", p.switches.object ? "object" : "", p.switches.model ? "model" : "",
+                      p.switches.editor ? "editor" : ""};
     kinds.removeAll(QString());
-    const QString reader = o.catalogReader == GenerationRun::CatalogReader::PerTable ? "per-table" : "schema";
+    const QString reader = p.catalogReader == CatalogReader::PerTable ? "per-table" : "schema";
     const QString flags =
-            QString(o.verbose ? "v" : "") + (o.force ? "f" : "") + (o.check ? "c" : "") + (o.keepUnchanged ? "k" : "");
-    const QString options = QStringList{c.host, QString::number(c.port), c.user, c.password, c.schema, o.tables.join(','),
-                                        kinds.join(','), o.outputDirectory, reader, QString::number(c.readTimeout),
-                                        c.socket, flags}
+            QString(o.verbose ? "v" : "") + (o.force ? "f" : "") + (o.check ? "c" : "") + (p.keepUnchanged ? "k" : "");
+    const QString options = QStringList{c.host, QString::number(c.port), c.user, c.password, c.schema,
+                                        p.tables.include.join(','), kinds.join(','), p.outputDirectory, reader,
+                                        QString::number(c.readTimeout), c.socket, flags}
                                     .join('|');
     QCOMPARE(!parsed.error.isEmpty() ? parsed.error : o.showHelp ? "help" : o.showVersion ? "version" : options, expected);
 }
@@ -146,6 +149,10 @@ void TestCli::runs()
     QTemporaryDir dir;
     const CliResult result = runCli(QStringList{"-o", dir.path(), "--verbose"} + arguments, options);
     QVERIFY2(result.exitCode == exitCode, qPrintable(result.describe()));
+    if (arguments == QStringList{"--help"}) {
+        const QString difference = goldenDifference(QStringLiteral("cli_help"), result.out);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    }
     for (const QString &part : says.split(QLatin1Char('|')))
         QVERIFY2((arguments.contains(QStringLiteral("--help")) ? result.out : result.err).contains(part),
                  qPrintable(part + QLatin1Char('\n') + result.describe()));
@@ -154,6 +161,29 @@ void TestCli::runs()
     // No password, right or wrong, is ever printed, not even in verbose mode.
     for (const QString &secret : {TestServer::settings().password, QStringLiteral("SecretWrong"), QStringLiteral("wrong-pass")})
         QVERIFY2(!(result.out + result.err).contains(secret), qPrintable(result.describe()));
+}
+
+void TestCli::links_data()
+{
+    QTest::addColumn<QString>("library");
+    QTest::addColumn<bool>("linked");
+    QTest::newRow("QtCore") << "libQt6Core.so" << true;
+    QTest::newRow("no QtWidgets") << "libQt6Widgets.so" << false;
+    QTest::newRow("no QtGui") << "libQt6Gui.so" << false;
+}
+
+// tablesmith-cli runs where no display libraries are installed: a build
+// server, a container.
+void TestCli::links()
+{
+    QFETCH(QString, library);
+    QFETCH(bool, linked);
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {qEnvironmentVariable("TABLESMITH_CLI")});
+    QVERIFY(ldd.waitForFinished());
+    const QString libraries = QString::fromLocal8Bit(ldd.readAllStandardOutput());
+    QVERIFY2(ldd.exitCode() == 0, qPrintable(QString::fromLocal8Bit(ldd.readAllStandardError())));
+    QVERIFY2(libraries.contains(library) == linked, qPrintable(libraries));
 }
 
 QTEST_MAIN(TestCli)

@@ -5,12 +5,14 @@
 #include "support.h"
 
 #include "project/projectfile.h"
+#include "project/usersettings.h"
 #include "app/window/projectmenu.h"
 #include "app/tablemodel.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListView>
+#include <QSettings>
 #include <QtTest>
 
 class TestProject : public QObject
@@ -18,6 +20,7 @@ class TestProject : public QObject
     Q_OBJECT
 
 private slots:
+    void init();
     void tables_data();
     void tables();
     void faulty_data();
@@ -25,6 +28,10 @@ private slots:
     void sameFiles_data();
     void sameFiles();
     void savedText();
+    void samples();
+    void remembered_data();
+    void remembered();
+    void rememberedAsProject();
     void window();
 };
 
@@ -125,6 +132,9 @@ void TestProject::sameFiles_data()
                                 << QStringList{"--tables=invoice", "--only=object", "--exclude=nothing*"};
     QTest::newRow("TLS") << QStringList{"-u", "tls_ssl", "--ssl-ca=" + TestServer::settings().tlsDir + "/ca.pem", "--tables=customer"}
                          << QStringList();
+    // CA_HERE: the CA file relative to the working directory.
+    QTest::newRow("TLS, relative path") << QStringList{"-u", "tls_ssl", "--ssl-ca=CA_HERE", "--tables=customer"}
+                                        << QStringList();
 }
 
 // The project written by --save-project runs to the same files as the
@@ -135,6 +145,7 @@ void TestProject::sameFiles()
     QFETCH(QStringList, options);
     QFETCH(QStringList, overrides);
     QTemporaryDir dir;
+    options.replaceInStrings("CA_HERE", QDir(dir.path()).relativeFilePath(TestServer::settings().tlsDir + "/ca.pem"));
     const QStringList server = serverArguments("shop_a"); // the password too: it must not be saved
     const CliResult plain = runWithPassword(server + options + overrides + QStringList{"-o", "plain"}, dir.path());
     QVERIFY2(plain.exitCode == 0, qPrintable(plain.describe()));
@@ -185,6 +196,137 @@ void TestProject::savedText()
     QCOMPARE(reading.problems, QStringList());
     QCOMPARE(projectText(reading.project, dir.path()), projectText(project, dir.path()));
     QCOMPARE(reading.project.connection.password, QString());
+}
+
+// The projects in samples/ read without a fault and are written back to
+// their very text.
+void TestProject::samples()
+{
+    const QDir samples(qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + QStringLiteral("/samples"));
+    const QStringList files = samples.entryList({QStringLiteral("*.tablesmith.ini")});
+    QVERIFY(!files.isEmpty());
+    for (const QString &file : files) {
+        const ProjectReading reading = readProject(samples.filePath(file));
+        QCOMPARE(reading.problems, QStringList());
+        QCOMPARE(QString::fromUtf8(projectText(reading.project, samples.path())), readText(samples.filePath(file)));
+    }
+}
+
+namespace {
+
+// What the window's settings give, as "host|port|user|schema|output|catalog|keep-unchanged|ssl|ssl-ca".
+QString remembered()
+{
+    const UserSettings settings;
+    const UserSettings::Form form = settings.form();
+    const TlsOptions tls = settings.tlsOptions();
+    return QStringList{form.host, form.port, form.user, form.schema, settings.outputFolder(),
+                       catalogReaderName(settings.catalogReader()), settings.keepUnchanged() ? "keep" : "",
+                       tls.required ? "ssl" : "", tls.ca}
+            .join('|');
+}
+
+// The window's settings as they are stored.
+struct Stored : QSettings
+{
+    Stored()
+        : QSettings(QStringLiteral("Tablesmith"), QCoreApplication::applicationName())
+    {
+    }
+};
+
+} // namespace
+
+// Each test starts as on a first start, whatever the one before remembered.
+void TestProject::init()
+{
+    Stored().clear();
+}
+
+void TestProject::remembered_data()
+{
+    QTest::addColumn<QStringList>("stored"); // key=value, as QSettings has them
+    QTest::addColumn<QString>("expected"); // remembered()
+    QTest::newRow("first start") << QStringList() << "localhost|3306|||.|schema|||";
+    QTest::newRow("project file's keys")
+            << QStringList{"connection/host=db", "connection/port=3307", "connection/user=me", "connection/schema=s",
+                           "generate/output=/out", "generate/catalog=per-table", "generate/keep-unchanged=yes",
+                           "tls/ssl=yes", "tls/ssl-ca=/ca.pem"}
+            << "db|3307|me|s|/out|per-table|keep|ssl|/ca.pem";
+    // Stored by the versions before the keys were shared.
+    QTest::newRow("former keys") << QStringList{"form/host=db", "form/port=3307", "form/user=me", "form/schema=s",
+                                                "output/folder=/out", "catalog/reader=per-table",
+                                                "generate/keepUnchanged=true", "tls/ssl=true", "tls/ssl-ca=/ca.pem"}
+                                 << "db|3307|me|s|/out|per-table|keep|ssl|/ca.pem";
+    QTest::newRow("the new key wins") << QStringList{"form/host=old", "connection/host=new", "catalog/reader=per-table",
+                                                     "generate/catalog=schema"}
+                                      << "new|3306|||.|schema|||";
+    QTest::newRow("as typed") << QStringList{"connection/port=33o6"} << "localhost|33o6|||.|schema|||";
+    QTest::newRow("unreadable values, defaults") << QStringList{"generate/catalog=fast", "tls/ssl=maybe"}
+                                                 << "localhost|3306|||.|schema|||";
+}
+
+// The window reads what it remembered under the project file's keys, and
+// under its older keys until it writes the value anew.
+void TestProject::remembered()
+{
+    QFETCH(QStringList, stored);
+    QFETCH(QString, expected);
+    for (const QString &entry : std::as_const(stored))
+        Stored().setValue(entry.section('=', 0, 0), entry.section('=', 1));
+    QCOMPARE(::remembered(), expected);
+
+    // Written anew, under the project file's keys only.
+    {
+        UserSettings settings;
+        settings.setForm(settings.form());
+        settings.setOutputFolder(settings.outputFolder());
+        settings.setCatalogReader(settings.catalogReader());
+        settings.setKeepUnchanged(settings.keepUnchanged());
+        settings.setTlsOptions(settings.tlsOptions());
+    }
+    QCOMPARE(::remembered(), expected);
+    for (const char *former : {"form", "output", "catalog"})
+        QVERIFY2(!Stored().childGroups().contains(former), former);
+    QVERIFY(!Stored().contains("generate/keepUnchanged"));
+}
+
+// What the window remembers, written to a file, is a project file.
+void TestProject::rememberedAsProject()
+{
+    {
+        UserSettings settings;
+        settings.setForm({"db.example.org", "shop", "reader", "3307"});
+        settings.setOutputFolder("/srv/generated");
+        settings.setCatalogReader(CatalogReader::PerTable);
+        settings.setKeepUnchanged(true);
+        TlsOptions tls;
+        tls.ca = "/etc/ssl/ca.pem";
+        tls.verifyServerCert = true;
+        settings.setTlsOptions(tls);
+        settings.setWindowGeometry("geometry");
+    }
+    QString text;
+    Stored settings;
+    for (const QString &section : {"connection", "tls", "generate"}) {
+        text += '[' + section + "]\n";
+        settings.beginGroup(section);
+        for (const QString &key : settings.childKeys())
+            text += key + " = " + settings.value(key).toString() + '\n';
+        settings.endGroup();
+    }
+    QTemporaryDir dir;
+    writeText(dir.filePath("remembered.ini"), text.toUtf8());
+    const ProjectReading reading = readProject(dir.filePath("remembered.ini"));
+    QCOMPARE(reading.problems, QStringList());
+    Project expected;
+    expected.connection = {"db.example.org", "shop", "reader", QString(), 3307};
+    expected.connection.tls.ca = "/etc/ssl/ca.pem";
+    expected.connection.tls.verifyServerCert = true;
+    expected.outputDirectory = "/srv/generated";
+    expected.catalogReader = CatalogReader::PerTable;
+    expected.keepUnchanged = true;
+    QCOMPARE(projectText(reading.project, "/"), projectText(expected, "/"));
 }
 
 // The window saves its form, switches and ticks as a project; the command line
