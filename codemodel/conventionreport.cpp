@@ -4,6 +4,7 @@
 #include "codemodel/relation.h"
 #include "codemodel/tableobject.h"
 #include "mysql/column.h"
+#include "mysql/database.h"
 #include "mysql/foreignkey.h"
 #include "mysql/keycolumn.h"
 #include "mysql/table.h"
@@ -32,6 +33,10 @@ void noteKey(const TableObject *table, QStringList *notes)
             notes->append(QStringLiteral("Note: %1 has an id column of type %2: insertObject and getById "
                                          "take its value as a number")
                                   .arg(name, type));
+        } else if (!table->table()->database()->hasSequence(table->sequenceName())) {
+            notes->append(QStringLiteral("Note: %1 has an id column, but the schema has no sequence %2: "
+                                         "insertObject fails until it exists (--sequences-sql writes it)")
+                                  .arg(name, table->sequenceName()));
         }
         return;
     }

@@ -41,6 +41,13 @@ public:
 
     void createRelationships();
 
+    // The schema's sequences (MariaDB's CREATE SEQUENCE), one schema-wide
+    // query; MySQL has none. The generated DAOs number new rows from them.
+    void loadSequences();
+    // Whether the schema holds `name` as a sequence, or as a base table, the
+    // form a sequence takes on a server without them.
+    bool hasSequence(const QString &name) const;
+
     // Hands a progress line to the log sink when there is one.
     void writeLog(const QString &line) const;
     // Asked before each table is loaded or gets its keys: when it says yes,
@@ -61,6 +68,7 @@ private:
     QString m_name;
     QStringList m_tableNames;
     QList<Table *> m_tables;
+    QStringList m_sequences;
     // Name lookups: the first table of each name among the first
     // m_indexedTables tables.
     mutable QHash<QString, Table *> m_tableIndex;
