@@ -101,11 +101,13 @@ void Database::announceTable(const QString &name) const
 
 void Database::loadTables()
 {
-    for (const QString &name : queryTableNames()) {
+    const QStringList names = queryTableNames();
+    for (const QString &name : names) {
         if (stopped())
             return;
         announceTable(name);
         m_tables.append(new Table(name, this));
+        tableLoaded(names.size());
     }
 }
 

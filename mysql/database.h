@@ -53,6 +53,9 @@ public:
     // Asked before each table is loaded or gets its keys: when it says yes,
     // the load stops there (a run that was cancelled).
     void setStopCheck(std::function<bool()> check) { m_stop = std::move(check); }
+    // Told after each table is loaded: how many are, of how many there are
+    // to load (a progress bar's figures).
+    void setLoadProgress(std::function<void(int loaded, int total)> progress) { m_loadProgress = std::move(progress); }
 
 private:
     friend class SchemaCatalog;
@@ -75,8 +78,14 @@ private:
     mutable qsizetype m_indexedTables = 0;
     LogSink m_logSink;
     std::function<bool()> m_stop;
+    std::function<void(int, int)> m_loadProgress;
 
     bool stopped() const { return m_stop && m_stop(); }
+    void tableLoaded(qsizetype total) const
+    {
+        if (m_loadProgress)
+            m_loadProgress(int(m_tables.size()), int(total));
+    }
 };
 
 } // namespace mysql
