@@ -1,9 +1,8 @@
 #include "engine/sequencescript.h"
 
+#include "codemodel/conventionreport.h"
 #include "codemodel/identifiers.h"
 #include "codemodel/tableobject.h"
-#include "mysql/database.h"
-#include "mysql/table.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -49,7 +48,7 @@ SequenceScript sequenceScript(const QList<TableObject *> &chosen, const QSqlData
     SequenceScript script;
     QList<const TableObject *> missing;
     for (const TableObject *table : chosen) {
-        if (table->hasIdColumn() && !table->table()->database()->hasSequence(table->sequenceName()))
+        if (lacksSequence(table))
             missing.append(table);
     }
     const QString schemaName = schema.databaseName();
