@@ -4,6 +4,7 @@
 #include "codemodel/relation.h"
 #include "codemodel/tableobject.h"
 #include "mysql/column.h"
+#include "mysql/database.h"
 #include "mysql/foreignkey.h"
 #include "mysql/keycolumn.h"
 #include "mysql/table.h"
@@ -18,17 +19,23 @@ QString columnNames(const mysql::ForeignKey *key)
     return names.join(QStringLiteral(", "));
 }
 
+// The id comes from a number sequence and getById takes a number.
+bool hasIntegerId(const TableObject *table)
+{
+    static const QSet<QString> integers = {QStringLiteral("tinyint"), QStringLiteral("smallint"),
+                                           QStringLiteral("mediumint"), QStringLiteral("int"),
+                                           QStringLiteral("bigint")};
+    return table->hasIdColumn()
+            && integers.contains(table->column(QStringLiteral("id"))->column()->dataType().toLower());
+}
+
 // getById finds a row by the id column, else by a single key column.
 void noteKey(const TableObject *table, QStringList *notes)
 {
     const QString &name = table->table()->name();
     if (table->hasIdColumn()) {
-        // The id comes from a number sequence and getById takes a number.
-        static const QSet<QString> integers = {QStringLiteral("tinyint"), QStringLiteral("smallint"),
-                                               QStringLiteral("mediumint"), QStringLiteral("int"),
-                                               QStringLiteral("bigint")};
         const QString &type = table->column(QStringLiteral("id"))->column()->dataType();
-        if (!integers.contains(type.toLower())) {
+        if (!hasIntegerId(table)) {
             notes->append(QStringLiteral("Note: %1 has an id column of type %2: insertObject and getById "
                                          "take its value as a number")
                                   .arg(name, type));
@@ -95,6 +102,15 @@ void noteOutsideKeys(const TableObject *table, QStringList *notes)
     }
 }
 
+void noteSequence(const TableObject *table, QStringList *notes)
+{
+    if (lacksSequence(table)) {
+        notes->append(QStringLiteral("Note: %1 has an id column, but the schema has no sequence %2: "
+                                     "insertObject fails until it exists (--sequences-sql writes it)")
+                              .arg(table->table()->name(), table->sequenceName()));
+    }
+}
+
 void noteSubset(const TableObject *table, const QSet<const TableObject *> &chosen, QStringList *notes)
 {
     QStringList missing;
@@ -112,6 +128,11 @@ void noteSubset(const TableObject *table, const QSet<const TableObject *> &chose
 
 } // namespace
 
+bool lacksSequence(const TableObject *table)
+{
+    return hasIntegerId(table) && !table->table()->database()->hasSequence(table->sequenceName());
+}
+
 QStringList conventionNotes(const QList<TableObject *> &chosen, bool withEntities)
 {
     QStringList notes;
@@ -121,13 +142,15 @@ QStringList conventionNotes(const QList<TableObject *> &chosen, bool withEntitie
 }
 
 QList<std::pair<const TableObject *, QStringList>> conventionNotesByTable(const QList<TableObject *> &chosen,
-                                                                         bool withEntities)
+                                                                         bool withEntities, bool withSequences)
 {
     const QSet<const TableObject *> chosenSet(chosen.cbegin(), chosen.cend());
     QList<std::pair<const TableObject *, QStringList>> byTable;
     for (const TableObject *table : chosen) {
         QStringList notes;
         noteKey(table, &notes);
+        if (withSequences)
+            noteSequence(table, &notes);
         if (withEntities) {
             noteGetters(table, &notes);
             noteSecondKeys(table, &notes);

@@ -151,7 +151,7 @@ RelationDiagram relationDiagram(const Generator &generator, const QStringList &s
 
     RelationDiagram diagram;
     QHash<const TableObject *, QString> notes;
-    for (const auto &[table, tableNotes] : conventionNotesByTable(shownTables, withEntities))
+    for (const auto &[table, tableNotes] : conventionNotesByTable(shownTables, withEntities, false))
         notes.insert(table, tableNotes.join(QLatin1Char('\n')));
 
     QStringList lines;

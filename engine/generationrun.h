@@ -1,6 +1,8 @@
 #pragma once
 
+#include "engine/outputtransaction.h"
 #include "engine/runoptions.h"
+#include "engine/schemaloader.h"
 #include "mysql/database.h"
 
 #include <QMap>
@@ -8,15 +10,16 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class Generator;
 class OutputTree;
 class TableObject;
 
-// One Generate: read the whole schema, build the code model and write the
-// chosen generators' files for every chosen table into a new output tree,
-// which replaces the old one only when it is complete. The window and the
-// command line both run it.
+// One Generate: read the whole schema and build its code model
+// (SchemaLoader), write the chosen generators' files for every chosen table
+// into a new output tree, which replaces the old one only when it is
+// complete (OutputTransaction). The window and the command line both run it.
 class GenerationRun
 {
 public:
@@ -50,12 +53,21 @@ public:
 
     // Asked, with the paths found, whether an old tree holding what the run
     // did not write may go all the same.
-    using ForeignEntriesHandler = std::function<bool(const QStringList &paths, int count)>;
+    using ForeignEntriesHandler = OutputTransaction::ForeignEntriesHandler;
+
+    // What a progress handler is told about: the tables read, then the
+    // files generated.
+    enum class Stage {
+        Tables,
+        Files
+    };
+    using ProgressHandler = std::function<void(Stage stage, int done, int total)>;
 
     // `root` is the directory that receives "code". Progress lines go to
     // `log`; lines about what could not be written go to `errors`, or to
     // `log` as well when no error sink is given.
     GenerationRun(const QString &root, mysql::LogSink log, mysql::LogSink errors = {});
+    ~GenerationRun();
 
     void setSwitches(const Switches &switches) { m_switches = switches; }
     void setCatalogReader(CatalogReader reader) { m_reader = reader; }
@@ -73,6 +85,10 @@ public:
     // Added to the run's first line, which names the output folder: why the
     // folder is not the usual one, say.
     void setOutputFolderNote(const QString &note) { m_outputFolderNote = note; }
+    // Told after each table read (of the tables the schema has) and after
+    // each table's files (of the files the run will write), on the run's
+    // thread.
+    void setProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
 
     // Called once the code model is built, before any file is written, with
     // the chosen tables' objects; when it says no, the run stops there and
@@ -91,7 +107,7 @@ public:
 
     Outcome outcome() const { return m_outcome; }
     // Files and directories that could not be written or removed.
-    int failureCount() const { return m_failures; }
+    int failureCount() const;
     // Catalogue queries that failed while the schema was read.
     int queryErrorCount() const { return m_queryErrors; }
     // Tables whose field types (or columns) could not be read for the code
@@ -101,7 +117,7 @@ public:
     // that was not to be replaced.
     int problemCount() const;
     // Files of the new tree that was put in place (0 when none was).
-    int writtenFileCount() const { return m_writtenFiles; }
+    int writtenFileCount() const { return m_output ? m_output->writtenFileCount() : 0; }
     // The line that ends a run's output in the window and on the command
     // line: how many files went where in how long, or how many problems
     // there were.
@@ -115,19 +131,22 @@ public:
     const QMap<QString, QString> &generatedTexts() const { return m_generatedTexts; }
 
     // How many foreign paths are named before "and N more".
-    static constexpr int foreignPathsShown = 10;
+    static constexpr int foreignPathsShown = OutputTransaction::foreignPathsShown;
 
 private:
     bool runSteps(const QString &schema, const QStringList &chosenTables);
+    QString outputFolderLine() const;
+    // The steps of runSteps(); each returns false when the run stops there.
+    bool startOutput();
+    bool readSchema(SchemaLoader *loader);
+    bool buildCodeModel(SchemaLoader *loader, const QStringList &chosenTables, QList<TableObject *> *chosen);
+    bool writeFiles(Generator *generator, const QList<TableObject *> &chosen, OutputTree *tree);
+    bool finish(const OutputTree &tree);
+    // Whether the run was told to stop; then the new tree is dropped.
+    bool interrupted();
     QString code() const { return m_root + QStringLiteral("/code"); }
-    // Whether the old tree holds only what a run wrote, or the handler lets
-    // the rest go (then `foreignAllowed`).
-    bool oldTreeMayGo(bool *foreignAllowed);
-    void removeLeftovers() const;
-    QString createStaging();
-    void putInPlace(const QString &staging);
     void compareWithDisk(const QMap<QString, QString> &texts);
-    void reportReadErrors(int queryErrorsBefore, int queryErrorsAfterCatalog, const QString &lastCatalogError);
+    void reportReadErrors(const SchemaLoader &loader);
 
     QString m_root;
     mysql::LogSink m_log;
@@ -139,12 +158,13 @@ private:
     ForeignEntriesHandler m_foreignEntriesHandler;
     std::function<bool()> m_interrupted;
     std::function<void(const QString &)> m_stagingObserver;
+    ProgressHandler m_progress;
     QString m_outputFolderNote;
+    std::unique_ptr<OutputTransaction> m_output;
     Outcome m_outcome = Outcome::Completed;
     int m_failures = 0;
     int m_queryErrors = 0;
     int m_fieldTypeErrors = 0;
-    int m_writtenFiles = 0;
     int m_checkedFiles = 0;
     bool m_stoppedBeforeFiles = false;
     qint64 m_elapsed = 0;

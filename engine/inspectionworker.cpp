@@ -6,9 +6,6 @@
 #include "codemodel/tableobject.h"
 #include "generators/outputtree.h"
 #include "generators/sourcegenerator.h"
-#include "mysql/database.h"
-#include "mysql/diagnostics.h"
-#include "mysql/schemacatalog.h"
 #include "mysql/table.h"
 #include "mysql/threadconnections.h"
 
@@ -39,10 +36,8 @@ InspectionWorker::InspectionWorker(const QString &id)
 
 InspectionWorker::~InspectionWorker()
 {
-    // The code model before the schema it points into, both before the
-    // connections.
-    m_generator.reset();
-    m_database.reset();
+    // The code model and its schema before the connections.
+    reload();
     dropConnections();
 }
 
@@ -57,8 +52,8 @@ void InspectionWorker::setConnection(const ConnectionSettings &settings, Generat
 
 void InspectionWorker::reload()
 {
-    m_generator.reset();
-    m_database.reset();
+    m_generator = nullptr;
+    m_loader.reset();
     m_loadError.clear();
 }
 
@@ -97,23 +92,13 @@ QString InspectionWorker::loadModel()
     if (!error.isEmpty())
         return error;
     const mysql::ThreadConnectionNames names(m_schemaName, m_catalogName);
-    const int errorsBefore = mysql::queryErrorCount();
-    m_database = std::make_unique<mysql::Database>(m_settings.schema, mysql::LogSink([](const QString &) {}), nullptr);
-    if (m_reader == GenerationRun::CatalogReader::SchemaWide) {
-        mysql::SchemaCatalog catalog(m_database.get());
-        catalog.loadTables();
-        catalog.createKeys();
-    } else {
-        m_database->loadTables();
-        m_database->createKeys();
-    }
-    m_database->createRelationships();
-    m_generator = std::make_unique<Generator>(m_database.get(), nullptr);
-    m_generator->createTableObjects();
-    m_generator->createRelations();
+    m_loader = std::make_unique<SchemaLoader>(m_settings.schema, mysql::LogSink([](const QString &) {}));
+    m_loader->setCatalogReader(m_reader);
+    m_loader->readSchema();
+    m_generator = m_loader->buildCodeModel();
     // A partly read schema would show as a complete one.
-    m_loadError = mysql::queryErrorCount() > errorsBefore
-            ? QStringLiteral("Reading the schema failed: %1").arg(mysql::lastQueryError())
+    m_loadError = m_loader->readErrorCount() > 0
+            ? QStringLiteral("Reading the schema failed: %1").arg(m_loader->lastReadError())
             : QString();
     return QString();
 }
@@ -156,7 +141,7 @@ PreviewResult InspectionWorker::preview(const QString &table, const GenerationRu
     tree.setInMemory(true);
     QStringList failures;
     tree.setFailureHandler([&failures](const QString &line) { failures.append(line); });
-    GenerationRun::generateTable(object, m_generator.get(), tree, switches, [](const QString &) {});
+    GenerationRun::generateTable(object, m_generator, tree, switches, [](const QString &) {});
     // The generators are the code model's children; a preview keeps none.
     qDeleteAll(m_generator->findChildren<SourceGenerator *>(Qt::FindDirectChildrenOnly));
     for (auto text = tree.texts().cbegin(); text != tree.texts().cend(); ++text)

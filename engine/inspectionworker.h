@@ -2,6 +2,7 @@
 
 #include "engine/generationrun.h"
 #include "engine/inspectionservice.h"
+#include "engine/schemaloader.h"
 #include "connection/mysqlconnection.h"
 
 #include <QObject>
@@ -9,9 +10,6 @@
 
 #include <memory>
 
-namespace mysql {
-class Database;
-}
 class Generator;
 
 // The inspection's side of its thread: its own pair of connections and the
@@ -46,7 +44,8 @@ private:
     ConnectionSettings m_settings;
     bool m_hasSettings = false;
     GenerationRun::CatalogReader m_reader = GenerationRun::CatalogReader::SchemaWide;
-    std::unique_ptr<mysql::Database> m_database;
-    std::unique_ptr<Generator> m_generator;
+    std::unique_ptr<SchemaLoader> m_loader;
+    // The loader's, once built.
+    Generator *m_generator = nullptr;
     QString m_loadError;
 };

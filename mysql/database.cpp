@@ -55,6 +55,22 @@ void Database::writeLog(const QString &line) const
         m_logSink(line);
 }
 
+void Database::loadSequences()
+{
+    QSqlQuery query = catalogQuery();
+    query.prepare(QStringLiteral("select TABLE_NAME from tables where table_schema = :schema and table_type = 'SEQUENCE'"));
+    query.bindValue(QStringLiteral(":schema"), m_name);
+    reportQueryError(execCatalogQuery(query), QString());
+    m_sequences.clear();
+    while (query.next())
+        m_sequences.append(query.value(0).toString());
+}
+
+bool Database::hasSequence(const QString &name) const
+{
+    return m_sequences.contains(name) || table(name);
+}
+
 QStringList Database::queryTableNames() const
 {
     QSqlQuery query = catalogQuery();
@@ -85,11 +101,13 @@ void Database::announceTable(const QString &name) const
 
 void Database::loadTables()
 {
-    for (const QString &name : queryTableNames()) {
+    const QStringList names = queryTableNames();
+    for (const QString &name : names) {
         if (stopped())
             return;
         announceTable(name);
         m_tables.append(new Table(name, this));
+        tableLoaded(names.size());
     }
 }
 

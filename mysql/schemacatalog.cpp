@@ -114,6 +114,7 @@ void SchemaCatalog::loadTables()
             }
         }
         m_database->m_tables.append(table);
+        m_database->tableLoaded(names.size());
     }
 }
 
