@@ -176,8 +176,8 @@ const std::vector<Option> &options()
          projectKey(ProjectKey::SslCipher)},
         {nullptr, "--ssl-verify-server-cert", T::Nothing, nullptr,
          "needs --ssl-ca or --ssl-capath, which verify\n"
-         "the chain; the server's host name is NOT compared\n"
-         "with its certificate (the MySQL driver cannot)\n"
+         "the chain; also checks that the certificate was\n"
+         "issued to the host connected to\n"
          "Each --ssl option requires TLS: a connection the\n"
          "server does not encrypt is refused. The log names\n"
          "the cipher used.",
@@ -212,6 +212,14 @@ const std::vector<Option> &options()
          "SVG or Graphviz DOT by FILE's extension (.svg, .dot);\n"
          "with --check nothing else is written",
          storeDiagram},
+        {nullptr, "--sequences-sql", T::Value, "FILE",
+         "also write the SQL that creates the sequences the\n"
+         "chosen tables' DAOs number new rows from and the\n"
+         "schema lacks (for you to run: Tablesmith only reads)",
+         [](Parse &p, const QString &value) {
+             p.options.sequencesFile = value;
+             return value.isEmpty() ? needsValue("--sequences-sql") : QString();
+         }},
         {nullptr, "--catalog", T::Value, "READER",
          "schema: a few schema-wide catalogue queries (default)\n"
          "per-table: the catalogue queries table by table",

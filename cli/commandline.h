@@ -26,6 +26,9 @@ struct CommandLineOptions
     bool check = false;
     // Also write the chosen tables' relation diagram (.svg or .dot) here.
     QString diagramFile;
+    // Also write the SQL that creates the sequences the chosen tables' DAOs
+    // need and the schema lacks, here.
+    QString sequencesFile;
     // Print how long each phase took, on standard error.
     bool timings = false;
     bool showHelp = false;

@@ -4,6 +4,7 @@
 #include "cli/passwordprompt.h"
 #include "engine/graphvizlayout.h"
 #include "engine/generationrun.h"
+#include "engine/sequencescript.h"
 #include "connection/mysqlconnection.h"
 #include "project/outputfolder.h"
 #include "project/projectfile.h"
@@ -14,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QSaveFile>
 #include <QSqlError>
 #include <QTextStream>
 
@@ -101,6 +103,8 @@ Stop prepare(CommandLineOptions *options)
     QString error;
     if (!options->diagramFile.isEmpty() && !canWriteDiagramFile(options->diagramFile, &error))
         return fail(Failure, QStringLiteral("cannot write the diagram %1: %2").arg(options->diagramFile, error));
+    if (!options->sequencesFile.isEmpty() && !canWriteDiagramFile(options->sequencesFile, &error))
+        return fail(Failure, QStringLiteral("cannot write %1: %2").arg(options->sequencesFile, error));
     return std::nullopt;
 }
 
@@ -161,7 +165,29 @@ bool writeDiagram(const CommandLineOptions &options, const Generator &generator,
     return true;
 }
 
-void setUpRun(GenerationRun *run, const CommandLineOptions &options, QString *diagramError)
+// --sequences-sql, once the code model is built: false (and why in `error`)
+// when the statements could not be made or written.
+bool writeSequences(const CommandLineOptions &options, const QList<TableObject *> &chosenObjects, QString *error)
+{
+    const SequenceScript script = sequenceScript(chosenObjects, QSqlDatabase::database(schemaConnectionName(), false));
+    *error = script.error;
+    QSaveFile file(options.sequencesFile);
+    const QByteArray text = script.text.toUtf8();
+    if (error->isEmpty()
+        && (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()))
+        *error = file.errorString();
+    if (!error->isEmpty()) {
+        fail(Failure, QStringLiteral("cannot write %1: %2").arg(options.sequencesFile, *error));
+        return false;
+    }
+    printLine(stdout, script.sequences.isEmpty()
+                      ? QStringLiteral("No sequence is missing: %1 says so").arg(options.sequencesFile)
+                      : QStringLiteral("The statements that create %1 written to: %2")
+                                .arg(script.sequences.join(QStringLiteral(", ")), options.sequencesFile));
+    return true;
+}
+
+void setUpRun(GenerationRun *run, const CommandLineOptions &options, QString *hookError)
 {
     const Project &project = options.project;
     run->setSwitches(project.switches);
@@ -171,9 +197,10 @@ void setUpRun(GenerationRun *run, const CommandLineOptions &options, QString *di
     run->setForeignEntriesHandler([force = options.force](const QStringList &, int) { return force; });
     run->setStagingObserver([](const QString &) { Interruption::deferFromNowOn(); });
     run->setInterruptCheck(&Interruption::requested);
-    if (!options.diagramFile.isEmpty()) {
-        run->setCodeModelHook([&options, diagramError](const Generator &generator, const QList<TableObject *> &chosen) {
-            return writeDiagram(options, generator, chosen, diagramError);
+    if (!options.diagramFile.isEmpty() || !options.sequencesFile.isEmpty()) {
+        run->setCodeModelHook([&options, hookError](const Generator &generator, const QList<TableObject *> &chosen) {
+            return (options.diagramFile.isEmpty() || writeDiagram(options, generator, chosen, hookError))
+                    && (options.sequencesFile.isEmpty() || writeSequences(options, chosen, hookError));
         });
     }
 }
@@ -223,8 +250,8 @@ int generate(const CommandLineOptions &options, const QStringList &chosen)
 
     GenerationRun run(root, [](const QString &line) { printLine(stdout, line); },
                       [](const QString &line) { printLine(stderr, line); });
-    QString diagramError;
-    setUpRun(&run, options, &diagramError);
+    QString hookError;
+    setUpRun(&run, options, &hookError);
     run.run(options.project.connection.schema, chosen);
 
     if (run.outcome() == GenerationRun::Outcome::Interrupted) {
@@ -232,8 +259,8 @@ int generate(const CommandLineOptions &options, const QStringList &chosen)
         Interruption::endBySignal();
     }
     int status = Failure;
-    if (!diagramError.isEmpty()) {
-        // writeDiagram() has said what failed.
+    if (!hookError.isEmpty()) {
+        // writeDiagram() or writeSequences() has said what failed.
     } else if (run.outcome() == GenerationRun::Outcome::Refused) {
         fail(Failure, QStringLiteral("%1 holds files Tablesmith did not write; nothing was removed or written "
                                      "(--force removes them)").arg(code));

@@ -6,6 +6,8 @@
 
 #include "cli/commandline.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QtTest>
 
 class TestCli : public QObject
@@ -19,6 +21,8 @@ private slots:
     void runs();
     void links_data();
     void links();
+    void sequences_data();
+    void sequences();
 };
 
 void TestCli::parse_data()
@@ -184,6 +188,53 @@ void TestCli::links()
     const QString libraries = QString::fromLocal8Bit(ldd.readAllStandardOutput());
     QVERIFY2(ldd.exitCode() == 0, qPrintable(QString::fromLocal8Bit(ldd.readAllStandardError())));
     QVERIFY2(libraries.contains(library) == linked, qPrintable(libraries));
+}
+
+void TestCli::sequences_data()
+{
+    QTest::addColumn<QString>("form"); // TABLESMITH_RUNTIME_SEQUENCES, as the runtime library reads it
+    QTest::addColumn<QString>("statements");
+    QTest::newRow("MariaDB") << "" << "create sequence seq_a start with 8;\ncreate sequence seq_b start with 1;\n";
+    QTest::newRow("one-row tables") << "emulated"
+                                   << "create table seq_a (next_id bigint not null) engine=InnoDB;\n"
+                                      "insert into seq_a (next_id) values (7);\n"
+                                      "create table seq_b (next_id bigint not null) engine=InnoDB;\n"
+                                      "insert into seq_b (next_id) values (0);\n";
+}
+
+// --sequences-sql names what the DAOs' inserts need, in the server's form,
+// each sequence after its table's largest id; once run, nothing is missing.
+void TestCli::sequences()
+{
+    QFETCH(QString, form);
+    QFETCH(QString, statements);
+    QVERIFY(TestServer::openConnections(QString()));
+    QSqlQuery sql(QSqlDatabase::database(QStringLiteral("Connection")));
+    for (const char *statement : {"DROP DATABASE IF EXISTS scratch_seq", "CREATE DATABASE scratch_seq", "USE scratch_seq",
+                                  "CREATE TABLE a (id INT PRIMARY KEY)", "INSERT INTO a VALUES (3), (7)",
+                                  "CREATE TABLE b (id BIGINT PRIMARY KEY)", "CREATE TABLE c (code INT PRIMARY KEY)"})
+        QVERIFY2(sql.exec(QLatin1String(statement)), statement);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("sequences.sql"));
+    CliOptions options;
+    options.environment.insert(QStringLiteral("TABLESMITH_RUNTIME_SEQUENCES"), form);
+    const QStringList arguments = serverArguments(QStringLiteral("scratch_seq"))
+            + QStringList{QStringLiteral("--sequences-sql=") + file, QStringLiteral("--check"), QStringLiteral("-o"), dir.path()};
+    const CliResult first = runCli(arguments, options);
+    QVERIFY2(first.out.contains("The statements that create seq_a, seq_b written to: " + file)
+                     && first.err.contains("Note: a has an id column, but the schema has no sequence seq_a"),
+             qPrintable(first.describe()));
+    const QString script = readText(file);
+    QVERIFY2(script.endsWith(statements), qPrintable(script));
+    for (const QString &statement : script.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (!statement.startsWith(QLatin1String("--")))
+            QVERIFY2(sql.exec(statement), qPrintable(sql.lastError().text()));
+    }
+    const CliResult second = runCli(arguments, options);
+    QVERIFY2(second.out.contains("No sequence is missing") && !second.err.contains("no sequence"),
+             qPrintable(second.describe()));
+    QVERIFY(sql.exec(QStringLiteral("DROP DATABASE scratch_seq")));
+    TestServer::closeConnections();
 }
 
 QTEST_MAIN(TestCli)
