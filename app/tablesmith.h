@@ -25,7 +25,7 @@ QT_END_NAMESPACE
 
 class InspectionPanel;
 class ProjectMenu;
-class RunThread;
+class SchemaThread;
 class TableItem;
 class TableModel;
 
@@ -73,7 +73,7 @@ private:
     void setRunning(Running running);
     void cancelRun();
     void connectFinished(bool opened, const QString &error, const QStringList &tables, const QString &encryption);
-    void showProgress(int tablesRead, int tablesExpected, int filesWritten, int filesExpected);
+    void showProgress(GenerationRun::Stage stage, int done, int total);
     void appendLogLines(const QStringList &lines);
     void chooseOutputFolder();
     OutputFolder outputFolder() const;
@@ -125,5 +125,6 @@ private:
     // views' own connections; never stored).
     ConnectionSettings m_connectSettings;
     QPointer<QWidget> m_focusBeforeRun;
-    std::unique_ptr<RunThread> m_run;
+    // Connect and Generate; the views have a thread of their own.
+    std::unique_ptr<SchemaThread> m_run;
 };

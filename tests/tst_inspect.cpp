@@ -10,7 +10,7 @@
 #include "app/window/diagramview.h"
 #include "engine/graphvizlayout.h"
 #include "app/window/inspectionpanel.h"
-#include "engine/inspectionservice.h"
+#include "engine/schemathread.h"
 #include "project/usersettings.h"
 #include "codemodel/generator.h"
 #include "codemodel/relation.h"
@@ -347,7 +347,7 @@ void TestInspect::relationsFollowTicksAndFilter()
     click(window, "btSelectAll");
     for (const auto &[table, header] : {std::pair{"Leaf", "leaf.h"}, {"leaf", "leaf_2.h"}}) {
         panel->previewTable(QString::fromLatin1(table), true);
-        QTRY_VERIFY(!panel->service()->isBusy());
+        QTRY_VERIFY(!panel->viewsThread()->isBusy());
         QStringList names;
         for (int i = 0; i < tabs->count(); ++i)
             names.append(tabs->tabText(i));
@@ -400,8 +400,8 @@ void TestInspect::previewAndCompare()
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
         else
             list->setCurrentIndex(index);
-        QVERIFY(panel->service()->isBusy());
-        QTRY_VERIFY(!panel->service()->isBusy());
+        QVERIFY(panel->viewsThread()->isBusy());
+        QTRY_VERIFY(!panel->viewsThread()->isBusy());
         QCOMPARE(panel->currentWidget(), panel->codePreview());
         const QStringList paths = panel->codePreview()->filePaths();
         QCOMPARE(paths.size(), 8);
@@ -436,7 +436,7 @@ void TestInspect::previewAndCompare()
 
     child<QAction>(window, "actionCompare")->trigger();
     QCOMPARE(panel->currentWidget(), panel->compareView());
-    QTRY_VERIFY(!panel->service()->isBusy());
+    QTRY_VERIFY(!panel->viewsThread()->isBusy());
     QCOMPARE(panel->compareView()->differences(), checkLines(check.out));
 
     // The changed file's diff names the line, both ways.
