@@ -530,14 +530,15 @@ void Tablesmith::probeKeyring()
     if (m_keyringProbed)
         return;
     m_keyringProbed = true;
-    const PasswordKeyring::Result result = PasswordKeyring::probe();
-    if (result.status == PasswordKeyring::Status::Done)
-        return;
-    m_rememberPassword->setChecked(false);
-    m_rememberPassword->setEnabled(false);
-    m_rememberPassword->setText(tr("Remember Password in the System Keyring (unavailable)"));
-    m_rememberPassword->setToolTip(tr("No system keyring answers (%1); the password is not stored anywhere.")
-                                           .arg(result.error));
+    PasswordKeyring::probe(this, [this](const PasswordKeyring::Result &result) {
+        if (result.status == PasswordKeyring::Status::Done)
+            return;
+        m_rememberPassword->setChecked(false);
+        m_rememberPassword->setEnabled(false);
+        m_rememberPassword->setText(tr("Remember Password in the System Keyring (unavailable)"));
+        m_rememberPassword->setToolTip(tr("No system keyring answers (%1); the password is not stored anywhere.")
+                                               .arg(result.error));
+    });
 }
 
 void Tablesmith::setRememberPassword(bool remember)
@@ -552,18 +553,25 @@ void Tablesmith::offerRememberedPassword()
 {
     if (!m_rememberPassword->isChecked() || ui->userName->text().isEmpty())
         return;
-    const PasswordKeyring::Result result = PasswordKeyring::read(keyringKey());
-    if (result.status == PasswordKeyring::Status::Done)
-        ui->password->setText(result.password);
-    else if (result.status != PasswordKeyring::Status::NotFound)
-        appendLog(tr("The password could not be read from the system keyring: %1").arg(result.error));
+    const QString key = keyringKey();
+    const QString typed = ui->password->text();
+    PasswordKeyring::read(key, this, [this, key, typed](const PasswordKeyring::Result &result) {
+        // The form changed meanwhile: what the user typed or named wins.
+        if (key != keyringKey() || ui->password->text() != typed)
+            return;
+        if (result.status == PasswordKeyring::Status::Done)
+            ui->password->setText(result.password);
+        else if (result.status != PasswordKeyring::Status::NotFound)
+            appendLog(tr("The password could not be read from the system keyring: %1").arg(result.error));
+    });
 }
 
 void Tablesmith::rememberPassword()
 {
     if (!m_rememberPassword->isChecked() || ui->password->text().isEmpty())
         return;
-    const PasswordKeyring::Result result = PasswordKeyring::write(keyringKey(), ui->password->text());
-    if (result.status != PasswordKeyring::Status::Done)
-        appendLog(tr("The password could not be kept in the system keyring: %1").arg(result.error));
+    PasswordKeyring::write(keyringKey(), ui->password->text(), this, [this](const PasswordKeyring::Result &result) {
+        if (result.status != PasswordKeyring::Status::Done)
+            appendLog(tr("The password could not be kept in the system keyring: %1").arg(result.error));
+    });
 }

@@ -93,7 +93,8 @@ private:
     void openProject(const QString &path);
     void saveProject(const QString &path);
     // The keyring: asked whether it is there when the Settings menu first
-    // opens, read when the form names an account, written after a Connect.
+    // opens, read when the form names an account, written after a Connect;
+    // its answers come later, the window never waits for them.
     void probeKeyring();
     void setRememberPassword(bool remember);
     void offerRememberedPassword();
