@@ -272,11 +272,12 @@ SchemaThread::~SchemaThread()
 
 void SchemaThread::setConnection(const ConnectionSettings &settings, CatalogReader reader)
 {
-    post([worker = m_worker, settings, reader] {
+    work([settings, reader](SchemaWorker *worker) {
         worker->setConnection(settings, reader);
         // Ready for the first look; what fails is said then.
         worker->openConnections();
-    });
+        return 0;
+    }, std::function<void(const int &)>());
 }
 
 void SchemaThread::setCatalogReader(CatalogReader reader)
@@ -290,19 +291,19 @@ void SchemaThread::reload()
 }
 
 template<typename Result, typename Job>
-void SchemaThread::request(std::atomic<int> &latest, Job job, std::function<void(const Result &)> done)
+void SchemaThread::work(Job job, std::function<void(const Result &)> done, std::atomic<int> *latest)
 {
-    const int request = ++latest;
+    const int request = latest ? ++*latest : 0;
     if (m_pending++ == 0)
         emit busyChanged(true);
-    post([this, &latest, request, job = std::move(job), done = std::move(done)] {
+    post([this, latest, request, job = std::move(job), done = std::move(done)] {
         // A newer request of the same kind makes this one pointless.
-        const bool wanted = latest.load() == request;
-        Result result;
+        const bool wanted = !latest || latest->load() == request;
+        Result result{};
         if (wanted)
             result = job(m_worker);
-        QMetaObject::invokeMethod(this, [this, &latest, request, wanted, result, done] {
-            if (wanted && latest.load() == request)
+        QMetaObject::invokeMethod(this, [this, latest, request, wanted, result, done] {
+            if (wanted && done && (!latest || latest->load() == request))
                 done(result);
             if (--m_pending == 0)
                 emit busyChanged(false);
@@ -313,24 +314,24 @@ void SchemaThread::request(std::atomic<int> &latest, Job job, std::function<void
 void SchemaThread::requestDiagram(const QStringList &shown, bool withEntities,
                                   std::function<void(const DiagramResult &)> done)
 {
-    request<DiagramResult>(m_latestDiagram, [shown, withEntities](SchemaWorker *worker) {
+    work<DiagramResult>([shown, withEntities](SchemaWorker *worker) {
         return worker->diagram(shown, withEntities);
-    }, std::move(done));
+    }, std::move(done), &m_latestDiagram);
 }
 
 void SchemaThread::requestPreview(const QString &table, const GenerationRun::Switches &switches,
                                   std::function<void(const PreviewResult &)> done)
 {
-    request<PreviewResult>(m_latestPreview, [table, switches](SchemaWorker *worker) {
+    work<PreviewResult>([table, switches](SchemaWorker *worker) {
         return worker->preview(table, switches);
-    }, std::move(done));
+    }, std::move(done), &m_latestPreview);
 }
 
 void SchemaThread::requestComparison(const QString &root, const QStringList &chosen,
                                      const GenerationRun::Switches &switches,
                                      std::function<void(const ComparisonResult &)> done)
 {
-    request<ComparisonResult>(m_latestComparison, [root, chosen, switches](SchemaWorker *worker) {
+    work<ComparisonResult>([root, chosen, switches](SchemaWorker *worker) {
         return worker->compare(root, chosen, switches);
-    }, std::move(done));
+    }, std::move(done), &m_latestComparison);
 }

@@ -150,7 +150,8 @@ public:
     void post(Call call) { QMetaObject::invokeMethod(m_worker, std::move(call), Qt::QueuedConnection); }
 
     // For the views: the server and schema to look at, whose connections
-    // open at once; what was read before is dropped.
+    // open at once (the thread is busy meanwhile); what was read before is
+    // dropped.
     void setConnection(const ConnectionSettings &settings, CatalogReader reader);
     void setCatalogReader(CatalogReader reader);
     void reload();
@@ -163,15 +164,19 @@ public:
                         std::function<void(const PreviewResult &)> done);
     void requestComparison(const QString &root, const QStringList &chosen, const GenerationRun::Switches &switches,
                            std::function<void(const ComparisonResult &)> done);
-    // Whether a request is being worked on or waiting.
+    // Whether a request (or the opening of the views' connections) is being
+    // worked on or waiting.
     bool isBusy() const { return m_pending.load() > 0; }
 
 signals:
     void busyChanged(bool busy);
 
 private:
+    // Runs `job` on the worker's thread as work that keeps the thread busy
+    // and hands its result to `done` here; with `latest`, only the latest
+    // job of its kind is worked on and answered.
     template<typename Result, typename Job>
-    void request(std::atomic<int> &latest, Job job, std::function<void(const Result &)> done);
+    void work(Job job, std::function<void(const Result &)> done, std::atomic<int> *latest = nullptr);
 
     QThread m_thread;
     SchemaWorker *m_worker;
