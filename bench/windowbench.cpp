@@ -7,7 +7,7 @@
 //   connect    nothing more: the baseline of the others' round trips
 // and wait until the window is idle again: the run ended, the views' thread
 // has nothing to do, and the event loop has laid out and painted what came.
-// Prints the time from the click to idle ("shown ms"), for Generate also to
+// Prints the time from the click to idle ("idle ms"), for Generate also to
 // the closing line ("generate ms"), the longest the event loop went without
 // turning meanwhile, and the log's last line.
 //
@@ -135,6 +135,6 @@ int main(int argc, char **argv)
     const QString last = log->toPlainText().section(QLatin1Char('\n'), -1);
     if (action == QLatin1String("generate"))
         std::printf("generate ms: %lld\n", generate);
-    std::printf("shown ms: %lld\nlongest gap ms: %lld\n%s\n", elapsed, longestGap, qPrintable(last));
+    std::printf("idle ms: %lld\nlongest gap ms: %lld\n%s\n", elapsed, longestGap, qPrintable(last));
     return last.contains(QLatin1String("problem")) ? 1 : 0;
 }
