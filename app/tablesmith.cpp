@@ -7,7 +7,7 @@
 #include "connection/mysqlconnection.h"
 #include "app/window/passwordkeyring.h"
 #include "app/window/projectmenu.h"
-#include "engine/runworker.h"
+#include "engine/schemathread.h"
 #include "app/tableitem.h"
 #include "app/tablemodel.h"
 #include "project/usersettings.h"
@@ -104,7 +104,7 @@ void Tablesmith::on_btConnect_clicked()
         settings.socket = m_project.connection.socket;
     m_connectSettings = settings;
     setRunning(Running::Connect);
-    RunWorker *worker = m_run->worker();
+    SchemaWorker *worker = m_run->worker();
     worker->clearCancel();
     m_run->post([worker, settings] { worker->connectToServer(settings); });
 }
@@ -160,7 +160,7 @@ void Tablesmith::on_btGenerate_clicked()
         return;
     m_inspection->showLog();
     const OutputFolder folder = outputFolder();
-    RunWorker::GenerateJob job;
+    SchemaWorker::GenerateJob job;
     job.root = folder.path;
     job.outputFolderNote = folder.note;
     job.schema = ui->schema->text();
@@ -168,9 +168,8 @@ void Tablesmith::on_btGenerate_clicked()
     job.reader = catalogReader();
     job.switches = switches();
     job.keepUnchanged = m_keepUnchanged->isChecked();
-    job.expectedTables = int(m_tableItems.size());
     setRunning(Running::Generate);
-    RunWorker *worker = m_run->worker();
+    SchemaWorker *worker = m_run->worker();
     worker->clearCancel();
     m_run->post([worker, job] { worker->generate(job); });
 }
@@ -190,19 +189,19 @@ void Tablesmith::createRunControls()
     m_cancel->hide();
     connect(m_cancel, &QPushButton::clicked, this, &Tablesmith::cancelRun);
 
-    m_run = std::make_unique<RunThread>();
-    RunWorker *worker = m_run->worker();
-    connect(worker, &RunWorker::logLines, this, &Tablesmith::appendLogLines);
-    connect(worker, &RunWorker::progress, this, &Tablesmith::showProgress);
-    connect(worker, &RunWorker::connectFinished, this, &Tablesmith::connectFinished);
-    connect(worker, &RunWorker::generateFinished, this, [this](const QString &interrupted, const QString &closing) {
+    m_run = std::make_unique<SchemaThread>(QStringLiteral("run"));
+    SchemaWorker *worker = m_run->worker();
+    connect(worker, &SchemaWorker::logLines, this, &Tablesmith::appendLogLines);
+    connect(worker, &SchemaWorker::progress, this, &Tablesmith::showProgress);
+    connect(worker, &SchemaWorker::connectFinished, this, &Tablesmith::connectFinished);
+    connect(worker, &SchemaWorker::generateFinished, this, [this](const QString &interrupted, const QString &closing) {
         if (!interrupted.isEmpty())
             appendLog(interrupted);
         appendLog(closing);
         setRunning(Running::Nothing);
         m_inspection->schemaMayHaveChanged();
     });
-    connect(worker, &RunWorker::foreignEntries, this, [this, worker](int count) {
+    connect(worker, &SchemaWorker::foreignEntries, this, [this, worker](int count) {
         worker->answerForeignEntries(confirmRemoval(count));
     });
 }
@@ -259,34 +258,24 @@ void Tablesmith::cancelRun()
     }
 }
 
-void Tablesmith::showProgress(int tablesRead, int tablesExpected, int filesWritten, int filesExpected)
+void Tablesmith::showProgress(GenerationRun::Stage stage, int done, int total)
 {
     if (m_running != Running::Generate)
         return;
     // The text first: a change of value repaints the bar with it.
-    if (filesWritten == 0 && tablesRead < tablesExpected) {
-        m_progress->setFormat(tr("Tables read: %v of %m"));
-        m_progress->setRange(0, tablesExpected);
-        m_progress->setValue(tablesRead);
-    } else if (filesExpected > 0) {
-        m_progress->setFormat(tr("Files written: %v of %m"));
-        m_progress->setRange(0, filesExpected);
-        m_progress->setValue(filesWritten);
-    }
+    m_progress->setFormat(stage == GenerationRun::Stage::Tables ? tr("Tables read: %v of %m")
+                                                                : tr("Files written: %v of %m"));
+    m_progress->setRange(0, total);
+    m_progress->setValue(done);
 }
 
 void Tablesmith::appendLogLines(const QStringList &lines)
 {
-    // One edit for a bunch of lines: a run over 1,000 tables logs some 7,000.
+    // One insertion for a bunch of lines (a run over 1,000 tables logs some
+    // 7,000): the pane lays out what it shows, not every line as it comes.
     QTextCursor log(ui->textLog->document());
-    log.beginEditBlock();
-    for (const QString &line : lines) {
-        log.movePosition(QTextCursor::End);
-        if (!log.document()->isEmpty())
-            log.insertBlock();
-        log.insertText(line);
-    }
-    log.endEditBlock();
+    log.movePosition(QTextCursor::End);
+    log.insertText((log.document()->isEmpty() ? QString() : QStringLiteral("\n")) + lines.join(QLatin1Char('\n')));
     ui->textLog->moveCursor(QTextCursor::End);
 }
 
@@ -527,14 +516,15 @@ void Tablesmith::probeKeyring()
     if (m_keyringProbed)
         return;
     m_keyringProbed = true;
-    const PasswordKeyring::Result result = PasswordKeyring::probe();
-    if (result.status == PasswordKeyring::Status::Done)
-        return;
-    m_rememberPassword->setChecked(false);
-    m_rememberPassword->setEnabled(false);
-    m_rememberPassword->setText(tr("Remember Password in the System Keyring (unavailable)"));
-    m_rememberPassword->setToolTip(tr("No system keyring answers (%1); the password is not stored anywhere.")
-                                           .arg(result.error));
+    PasswordKeyring::probe(this, [this](const PasswordKeyring::Result &result) {
+        if (result.status == PasswordKeyring::Status::Done)
+            return;
+        m_rememberPassword->setChecked(false);
+        m_rememberPassword->setEnabled(false);
+        m_rememberPassword->setText(tr("Remember Password in the System Keyring (unavailable)"));
+        m_rememberPassword->setToolTip(tr("No system keyring answers (%1); the password is not stored anywhere.")
+                                               .arg(result.error));
+    });
 }
 
 void Tablesmith::setRememberPassword(bool remember)
@@ -549,18 +539,25 @@ void Tablesmith::offerRememberedPassword()
 {
     if (!m_rememberPassword->isChecked() || ui->userName->text().isEmpty())
         return;
-    const PasswordKeyring::Result result = PasswordKeyring::read(keyringKey());
-    if (result.status == PasswordKeyring::Status::Done)
-        ui->password->setText(result.password);
-    else if (result.status != PasswordKeyring::Status::NotFound)
-        appendLog(tr("The password could not be read from the system keyring: %1").arg(result.error));
+    const QString key = keyringKey();
+    const QString typed = ui->password->text();
+    PasswordKeyring::read(key, this, [this, key, typed](const PasswordKeyring::Result &result) {
+        // The form changed meanwhile: what the user typed or named wins.
+        if (key != keyringKey() || ui->password->text() != typed)
+            return;
+        if (result.status == PasswordKeyring::Status::Done)
+            ui->password->setText(result.password);
+        else if (result.status != PasswordKeyring::Status::NotFound)
+            appendLog(tr("The password could not be read from the system keyring: %1").arg(result.error));
+    });
 }
 
 void Tablesmith::rememberPassword()
 {
     if (!m_rememberPassword->isChecked() || ui->password->text().isEmpty())
         return;
-    const PasswordKeyring::Result result = PasswordKeyring::write(keyringKey(), ui->password->text());
-    if (result.status != PasswordKeyring::Status::Done)
-        appendLog(tr("The password could not be kept in the system keyring: %1").arg(result.error));
+    PasswordKeyring::write(keyringKey(), ui->password->text(), this, [this](const PasswordKeyring::Result &result) {
+        if (result.status != PasswordKeyring::Status::Done)
+            appendLog(tr("The password could not be kept in the system keyring: %1").arg(result.error));
+    });
 }

@@ -26,7 +26,7 @@ QT_END_NAMESPACE
 
 class InspectionPanel;
 class ProjectMenu;
-class RunThread;
+class SchemaThread;
 class TableItem;
 class TableModel;
 
@@ -67,7 +67,7 @@ private:
     void setRunning(Running running);
     void cancelRun();
     void connectFinished(bool opened, const QString &error, const QStringList &tables, const QString &encryption);
-    void showProgress(int tablesRead, int tablesExpected, int filesWritten, int filesExpected);
+    void showProgress(GenerationRun::Stage stage, int done, int total);
     void appendLogLines(const QStringList &lines);
     void chooseOutputFolder();
     // Where Generate writes, and why there if it is not the usual place.
@@ -88,7 +88,8 @@ private:
     void openProject(const QString &path);
     void saveProject(const QString &path);
     // The keyring: asked whether it is there when the Settings menu first
-    // opens, read when the form names an account, written after a Connect.
+    // opens, read when the form names an account, written after a Connect;
+    // its answers come later, the window never waits for them.
     void probeKeyring();
     void setRememberPassword(bool remember);
     void offerRememberedPassword();
@@ -120,5 +121,6 @@ private:
     // views' own connections; never stored).
     ConnectionSettings m_connectSettings;
     QPointer<QWidget> m_focusBeforeRun;
-    std::unique_ptr<RunThread> m_run;
+    // Connect and Generate; the views have a thread of their own.
+    std::unique_ptr<SchemaThread> m_run;
 };

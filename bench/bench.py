@@ -262,9 +262,9 @@ class Bench:
         out = os.path.join(self.work, "window.out")
         result = measure(self.server, argv, out, os.path.join(self.work, "window.err"))
         with open(out) as f:
-            lines = dict(line.rstrip("\n").split(": ", 1) for line in f if line.startswith(("generate ms", "shown ms")))
+            lines = dict(line.rstrip("\n").split(": ", 1) for line in f if line.startswith(("generate ms", "idle ms")))
         result["generate"] = int(lines["generate ms"]) / 1000.0
-        result["shown"] = int(lines["shown ms"]) / 1000.0
+        result["idle"] = int(lines["idle ms"]) / 1000.0
         result["files"], result["bytes"] = tree_size(os.path.join(output, "code"))
         result["output"] = output
         return result
@@ -372,7 +372,7 @@ class Bench:
         rewrite = self.run_cli(schema, "schema", disk)
         shutil.rmtree(disk)
 
-        window_median = sorted(window, key=lambda r: r["generate"])[(len(window) - 1) // 2]
+        window_median = sorted(window, key=lambda r: r["idle"])[(len(window) - 1) // 2]
         return {"fast": median_run(fast), "fast_runs": fast, "dump": median_run(dump), "dump_runs": dump,
                 "window": window_median, "window_runs": window, "window_same": window_same,
                 "rewrite": rewrite, "reference": reference}
@@ -450,7 +450,7 @@ def report_tables(results):
             ms(s["wall"]) if s else r["per_table_note"], "%.1f" % (s["wall"] / d["wall"]) if s else "",
             {True: "yes", False: "NO", None: ""}[r["identical"]]))
     out.append("")
-    out.append("| tables | tablesmith-cli wall ms | window: Generate ms | ratio (Generate / cli) | window: log shown ms "
+    out.append("| tables | tablesmith-cli wall ms | window: Generate ms | window: idle again ms | ratio (idle again / cli) "
                "| window process wall ms | window client CPU ms | window peak RSS MB | same files as cli |")
     out.append("|---|---|---|---|---|---|---|---|---|")
     for r in results:
@@ -459,9 +459,12 @@ def report_tables(results):
             out.append("| %d | %s | not measured (figures of %s) |  |  |  |  |  |  |" % (
                 r["size"], ms(r["fast"]["wall"]), r.get("measured", "an earlier run")))
             continue
-        out.append("| %d | %s | %s | %.2f | %s | %s | %s | %s | %s |" % (
-            r["size"], ms(r["fast"]["wall"]), ms(w["generate"]), w["generate"] / r["fast"]["wall"], ms(w["shown"]),
-            ms(w["wall"]), ms(w["user"] + w["sys"]), mb(w["maxrss_kb"]), "yes" if r["window_same"] else "NO"))
+        # Figures of before the window was timed to idle again have none.
+        idle = w.get("idle")
+        out.append("| %d | %s | %s | %s | %s | %s | %s | %s | %s |" % (
+            r["size"], ms(r["fast"]["wall"]), ms(w["generate"]), ms(idle) if idle else "not measured",
+            "%.2f" % (idle / r["fast"]["wall"]) if idle else "", ms(w["wall"]), ms(w["user"] + w["sys"]),
+            mb(w["maxrss_kb"]), "yes" if r["window_same"] else "NO"))
     return "\n".join(out)
 
 
@@ -602,9 +605,10 @@ def write_doc(meta, path):
         "except the date in the banner.")
     add("- The window: `bench/windowbench.cpp` starts the real window offscreen, fills the form, presses Connect, "
         "Select All and Generate, as a user does, with the window's default (schema-wide) reader. \"Generate\" is "
-        "the time of that one button press (the whole run: reading the catalogue, the code model, every file, the "
-        "log); \"log shown\" adds painting the log. It runs as often as the command line, alternately, and its "
-        "tree is compared with the command line's.")
+        "the time of that one button press to the closing line (the whole run: reading the catalogue, the code "
+        "model, every file, the log); \"idle again\" waits until the views' thread has nothing to do and the "
+        "window has painted. It runs as often as the command line, alternately, and its tree is compared with the "
+        "command line's.")
     add("")
     add("Mix of the schemas (per size): tables / columns / foreign keys / composite primary keys / no primary "
         "key / tables without, with one, with several foreign keys / one-to-one / self-referencing:")
@@ -671,18 +675,18 @@ def write_doc(meta, path):
     add("")
 
     # The window's goal.
-    add("## Goal: the window's Generate within twice the command line's time at 1000 tables")
+    add("## Goal: the window's Generate within 1.5 times the command line's time at 1000 tables")
     add("")
-    if 1000 in by_size and by_size[1000].get("window"):
+    if 1000 in by_size and by_size[1000].get("window", {}).get("idle"):
         r = by_size[1000]
-        ratio = r["window"]["generate"] / r["fast"]["wall"]
-        add("- At 1000 tables one Generate of the window takes %s ms against %s ms for the whole `tablesmith-cli` "
-            "process (ratio %.2f): %s. Before, the window always read the catalogue table by table, as the per-table "
-            "reader above does (%s)." % (
-                ms(r["window"]["generate"]), ms(r["fast"]["wall"]), ratio, "met" if ratio <= 2 else "NOT met",
-                "%s ms at 1000 tables in this run" % ms(r["per_table"]["wall"]) if r["per_table"] else "not run here"))
+        ratio = r["window"]["idle"] / r["fast"]["wall"]
+        add("- At 1000 tables one Generate of the window, from the click until the closing line is in the log and "
+            "the window is idle again, takes %s ms against %s ms for the whole `tablesmith-cli` process "
+            "(ratio %.2f): %s." % (ms(r["window"]["idle"]), ms(r["fast"]["wall"]), ratio,
+                                   "met" if ratio <= 1.5 else "NOT met"))
     else:
-        add("- Not measured at 1000 tables in this run.")
+        add("- Not measured at 1000 tables to the window idle again in these figures; see the section \"Over a "
+            "network link\" and \"The window (1000 tables)\" under \"Where the time goes\".")
     add("")
 
     # Regenerating on disk.

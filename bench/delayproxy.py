@@ -8,7 +8,8 @@ benchmark and the window's tests.
 It listens on 127.0.0.1 on a free port and prints "port N" once it does. It
 counts round trips: a chunk from the client after the server has spoken
 (or the first one) starts one. With --stats it keeps the counts, as JSON, in
-FILE. It ends by itself after --lifetime seconds (default 900), when the
+FILE, saved as each connection closes ("closed" counts them). It ends by
+itself after --lifetime seconds (default 900), when the
 process --parent is gone, or on SIGTERM.
 """
 
@@ -25,7 +26,7 @@ LOOPBACK = "127.0.0.1"
 class Stats:
     def __init__(self, path):
         self.path = path
-        self.counts = {"connections": 0, "round_trips": 0, "bytes_up": 0, "bytes_down": 0}
+        self.counts = {"connections": 0, "closed": 0, "round_trips": 0, "bytes_up": 0, "bytes_down": 0}
 
     def save(self):
         if self.path:
@@ -102,6 +103,7 @@ async def main():
 
         await asyncio.gather(forward(client_reader, server_writer, delay, up),
                              forward(server_reader, client_writer, delay, down))
+        stats.counts["closed"] += 1
         stats.save()
 
     server = await asyncio.start_server(serve, LOOPBACK, 0)

@@ -108,5 +108,15 @@ SchemaConnections openSchemaConnections(const ConnectionSettings &settings)
     ConnectionSettings rest = settings;
     rest.connectTimeout = int(qMax<qint64>(1, settings.connectTimeout - clock.elapsed() / 1000));
     connections.catalog = openMysqlConnection(catalogConnectionName(), QStringLiteral("information_schema"), rest);
+    // The schema opening does not make the catalogue's connection open: an
+    // account may have used up its connections (max_user_connections), say.
+    if (!connections.catalog.isOpen()) {
+        connections.problem = QStringLiteral("Cannot open the catalogue information_schema: %1")
+                                      .arg(failureLine(connections.catalog, rest));
+    } else if (settings.tls.isRequested() && !connectionEncryption(connections.catalog).isEncrypted()) {
+        connections.catalog.close();
+        connections.problem = QStringLiteral("TLS: the server %1 did not encrypt the connection to information_schema; "
+                                             "the connection was closed").arg(settings.host);
+    }
     return connections;
 }

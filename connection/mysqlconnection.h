@@ -42,8 +42,9 @@ struct SchemaConnections
 {
     QSqlDatabase schema;
     QSqlDatabase catalog;
-    // Why the schema's connection is not open, one line: the driver's error,
-    // or the cause a TLS setting ran into where it can be told.
+    // Why the pair is not open, one line: why the schema's connection is
+    // not (the driver's error, or the cause a TLS setting ran into where it
+    // can be told), else why the catalogue's is not.
     QString problem;
     // What the server says of the schema's connection, once open.
     ConnectionEncryption encryption;
@@ -53,7 +54,8 @@ struct SchemaConnections
 // both within one connect timeout: a server that does not answer costs that
 // timeout once, not once per connection. When the schema's connection does
 // not open, the catalogue's is registered but not opened. A connection that
-// asked for TLS and is not encrypted is closed again.
+// asked for TLS and is not encrypted is closed again. Only when both are
+// open is `problem` empty.
 SchemaConnections openSchemaConnections(const ConnectionSettings &settings);
 
 // The names under which the schema and its catalogue are registered; the

@@ -3,7 +3,7 @@
 #include "mysql/diagnostics.h"
 
 #include "connection/mysqlconnection.h"
-#include "engine/runworker.h"
+#include "engine/schemathread.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -186,8 +186,8 @@ void capture(QtMsgType type, const QMessageLogContext &context, const QString &m
     const QMutexLocker lock(&mutex);
     // The window's runs write their developer lines on their own thread,
     // where they join the run's log in order.
-    if (type == QtDebugMsg && g_pane && RunWorker::runningOnThisThread())
-        RunWorker::runningOnThisThread()->appendLine(message);
+    if (type == QtDebugMsg && g_pane && SchemaWorker::runningOnThisThread())
+        SchemaWorker::runningOnThisThread()->appendLine(message);
     else if (type == QtDebugMsg && g_pane && QThread::currentThread() == g_pane->thread())
         g_pane->appendPlainText(message);
     else if (type == QtDebugMsg || type == QtWarningMsg)

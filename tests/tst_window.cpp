@@ -98,6 +98,7 @@ private slots:
     void form();
     void connectTo_data();
     void connectTo();
+    void catalogueRefused();
     void filter();
     void remembers();
     void overSlowLink();
@@ -232,6 +233,47 @@ void TestWindow::connectTo()
     QVERIFY(capture.messages.filter(password).isEmpty() && lines.filter(password).isEmpty());
     QVERIFY2(port != QString::number(silent.serverPort()) ? elapsed < 60000 : elapsed >= 9000 && elapsed < 12000,
              qPrintable(QString::number(elapsed)));
+}
+
+// How many connections the server holds for `user`, asked on a connection of
+// the test's own.
+static int connectionsOf(const QString &user)
+{
+    const TestServer::Settings &s = TestServer::settings();
+    int count = -1;
+    {
+        QSqlQuery query(QStringLiteral("select count(*) from information_schema.processlist where user = '%1'").arg(user),
+                        openMysqlConnection(QStringLiteral("own"), QString(), {"127.0.0.1", QString(), s.user, s.password, s.port}));
+        if (query.next())
+            count = query.value(0).toInt();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("own"));
+    return count;
+}
+
+void TestWindow::catalogueRefused()
+{
+    // An account that may hold one connection at a time (MAX_USER_CONNECTIONS
+    // 1, tests/fixtures/00_shell.sql): the schema's connection opens, the
+    // server refuses the catalogue's. Connect fails with the catalogue's
+    // error, as the command line does, and keeps no connection open.
+    const QString refused = QStringLiteral("User 'one_link' has exceeded the 'max_user_connections' resource");
+    QTemporaryDir dir;
+    const CliResult cli = runCli(serverArguments(QStringLiteral("shop_a"), QStringLiteral("one_link"), QStringLiteral("one-pw"))
+                                 + QStringList{"-o", dir.path()});
+    QVERIFY2(cli.exitCode == 1 && cli.err.contains("cannot open information_schema on 127.0.0.1: " + refused),
+             qPrintable(cli.describe()));
+    // The server counts a connection until its thread has seen the client go.
+    QTRY_COMPARE(connectionsOf(QStringLiteral("one_link")), 0);
+    Tablesmith window;
+    fillForm(window, QStringLiteral("shop_a"), QStringLiteral("one_link"), QStringLiteral("one-pw"));
+    click(window, "btConnect");
+    const QStringList lines = logLines(window);
+    QVERIFY2(lines.size() == 2 && lines.at(1).startsWith("Cannot open the catalogue information_schema: " + refused),
+             qPrintable(lines.join('\n')));
+    QVERIFY(!child(window, "groupBox")->isEnabled());
+    QVERIFY(!child<QListView>(window, "listViewSource")->model());
+    QTRY_COMPARE(connectionsOf(QStringLiteral("one_link")), 0);
 }
 
 void TestWindow::filter()

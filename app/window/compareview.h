@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/inspectionservice.h"
+#include "engine/schemaviews.h"
 
 #include <QWidget>
 

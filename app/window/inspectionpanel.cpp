@@ -3,7 +3,7 @@
 #include "app/window/codepreview.h"
 #include "app/window/compareview.h"
 #include "app/window/diagramview.h"
-#include "engine/inspectionservice.h"
+#include "engine/schemathread.h"
 #include "app/tablemodel.h"
 
 #include <QBoxLayout>
@@ -27,7 +27,7 @@ InspectionPanel::InspectionPanel(QPlainTextEdit *log, QBoxLayout *layout, TableM
     , m_log(log)
     , m_tables(tables)
     , m_list(list)
-    , m_service(new InspectionService(this))
+    , m_views(new SchemaThread(QStringLiteral("views"), this))
     , m_diagram(new DiagramView(this))
     , m_preview(new CodePreview(this))
     , m_compare(new CompareView(this))
@@ -90,7 +90,7 @@ bool InspectionPanel::eventFilter(QObject *watched, QEvent *event)
 void InspectionPanel::setConnected(const ConnectionSettings &settings, GenerationRun::CatalogReader reader)
 {
     m_connected = true;
-    m_service->setConnection(settings, reader);
+    m_views->setConnection(settings, reader);
     m_previewTable.clear();
     m_preview->setMessage(tr("Click a table in the list to see the files Generate would write for it."));
     m_compare->setMessage(tr("Compare the ticked tables' code with what the output folder holds, writing nothing."));
@@ -119,12 +119,12 @@ void InspectionPanel::setDisconnected()
 
 void InspectionPanel::setCatalogReader(GenerationRun::CatalogReader reader)
 {
-    m_service->setCatalogReader(reader);
+    m_views->setCatalogReader(reader);
 }
 
 void InspectionPanel::schemaMayHaveChanged()
 {
-    m_service->reload();
+    m_views->reload();
     m_diagramDirty = true;
     m_previewDirty = true;
     updateCurrentView();
@@ -183,7 +183,7 @@ void InspectionPanel::requestDiagram()
     }
     m_diagram->setStatus(tr("Drawing the relations of %n tables...", "", int(tables.size())));
     const bool withEntities = !m_switches || m_switches().object;
-    m_service->requestDiagram(tables, withEntities, [this](const DiagramResult &result) {
+    m_views->requestDiagram(tables, withEntities, [this](const DiagramResult &result) {
         if (result.svg.isEmpty()) {
             m_diagram->setMessage(result.error.isEmpty() ? tr("Nothing to draw.") : result.error);
             return;
@@ -222,7 +222,7 @@ void InspectionPanel::requestPreview()
         return;
     const GenerationRun::Switches switches = m_switches ? m_switches() : GenerationRun::Switches();
     m_preview->setMessage(tr("Generating the files of %1 in memory...").arg(m_previewTable));
-    m_service->requestPreview(m_previewTable, switches, [this](const PreviewResult &result) {
+    m_views->requestPreview(m_previewTable, switches, [this](const PreviewResult &result) {
         if (result.files.isEmpty() && !result.error.isEmpty())
             m_preview->setMessage(result.error);
         else
@@ -240,7 +240,7 @@ void InspectionPanel::compareWithOutputFolder()
     const QString root = m_outputRoot ? m_outputRoot() : QString();
     const GenerationRun::Switches switches = m_switches ? m_switches() : GenerationRun::Switches();
     m_compare->setBusy(true);
-    m_service->requestComparison(root, m_tables->checkedTables(), switches, [this](const ComparisonResult &result) {
+    m_views->requestComparison(root, m_tables->checkedTables(), switches, [this](const ComparisonResult &result) {
         m_compare->setBusy(false);
         m_compare->setResult(result);
     });

@@ -20,7 +20,7 @@ QT_END_NAMESPACE
 class CodePreview;
 class CompareView;
 class DiagramView;
-class InspectionService;
+class SchemaThread;
 class TableModel;
 
 // The window's right-hand pane: the log and, beside it, what the schema
@@ -52,7 +52,8 @@ public:
     DiagramView *diagramView() const { return m_diagram; }
     CodePreview *codePreview() const { return m_preview; }
     CompareView *compareView() const { return m_compare; }
-    InspectionService *service() const { return m_service; }
+    // The views' own thread, with its own connections.
+    SchemaThread *viewsThread() const { return m_views; }
     // The tables the diagram draws: ticked and shown by the filter.
     QStringList diagramTables() const;
 
@@ -78,7 +79,7 @@ private:
     QPlainTextEdit *m_log;
     TableModel *m_tables;
     QListView *m_list;
-    InspectionService *m_service;
+    SchemaThread *m_views;
     DiagramView *m_diagram;
     CodePreview *m_preview;
     CompareView *m_compare;

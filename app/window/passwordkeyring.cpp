@@ -2,7 +2,8 @@
 
 #include <qt6keychain/keychain.h>
 
-#include <QEventLoop>
+#include <QCoreApplication>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -10,85 +11,124 @@ namespace {
 const QString service = QStringLiteral("Tablesmith");
 const int waitMs = 5000;
 
-// Runs the job to its end; a keyring that does not answer in time counts as
-// none.
-PasswordKeyring::Result run(QKeychain::Job *job, QString *text = nullptr)
+QThread *g_thread = nullptr;
+
+// QtKeychain runs its jobs one at a time through a queue that lives on the
+// thread of the first job, so every job is made on this one thread, which
+// lasts as long as the application. Jobs still open when it ends are given
+// up; a hanging keyring delays the exit by a few seconds at most.
+QThread *keyringThread()
 {
-    // Never the plain-text file QtKeychain can fall back to.
-    job->setInsecureFallback(false);
-    PasswordKeyring::Result result;
-    QEventLoop loop;
-    bool finished = false;
-    QObject::connect(job, &QKeychain::Job::finished, &loop, [&] {
-        finished = true;
-        switch (job->error()) {
-        case QKeychain::NoError:
-            result.status = PasswordKeyring::Status::Done;
-            if (text)
-                *text = static_cast<QKeychain::ReadPasswordJob *>(job)->textData();
-            break;
-        case QKeychain::EntryNotFound:
-            result.status = PasswordKeyring::Status::NotFound;
-            break;
-        case QKeychain::NoBackendAvailable:
-        case QKeychain::NotImplemented:
-            result.status = PasswordKeyring::Status::Unavailable;
-            break;
-        default:
-            result.status = PasswordKeyring::Status::Failed;
-        }
-        result.error = job->errorString();
-        loop.quit();
-    });
-    QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
-    job->start();
-    if (!finished)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!finished) {
-        // It deletes itself when it ends after all.
-        QObject::disconnect(job, nullptr, &loop, nullptr);
-        result.status = PasswordKeyring::Status::Unavailable;
-        result.error = QStringLiteral("the keyring did not answer");
+    if (!g_thread) {
+        g_thread = new QThread;
+        g_thread->setObjectName(QStringLiteral("keyring"));
+        g_thread->start();
+        qAddPostRoutine([] {
+            g_thread->quit();
+            if (g_thread->wait(waitMs)) {
+                delete g_thread;
+                g_thread = nullptr;
+            }
+        });
     }
+    return g_thread;
+}
+
+PasswordKeyring::Result resultOf(QKeychain::Job *job)
+{
+    PasswordKeyring::Result result;
+    switch (job->error()) {
+    case QKeychain::NoError:
+        result.status = PasswordKeyring::Status::Done;
+        if (auto *read = qobject_cast<QKeychain::ReadPasswordJob *>(job))
+            result.password = read->textData();
+        break;
+    case QKeychain::EntryNotFound:
+        result.status = PasswordKeyring::Status::NotFound;
+        break;
+    case QKeychain::NoBackendAvailable:
+    case QKeychain::NotImplemented:
+        result.status = PasswordKeyring::Status::Unavailable;
+        break;
+    default:
+        result.status = PasswordKeyring::Status::Failed;
+    }
+    result.error = job->errorString();
     return result;
 }
 
+// Makes the job on the keyring's thread and starts it; its answer, or the
+// lack of one, reaches `done` on the thread of `context`.
+void start(std::function<QKeychain::Job *()> makeJob, QObject *context, PasswordKeyring::Done done)
+{
+    auto *reply = new KeyringReply;
+    if (context && done)
+        QObject::connect(reply, &KeyringReply::answered, context, std::move(done));
+    reply->moveToThread(keyringThread());
+    QMetaObject::invokeMethod(reply, [reply, makeJob = std::move(makeJob)] {
+        QKeychain::Job *job = makeJob();
+        // Never the plain-text file QtKeychain can fall back to.
+        job->setInsecureFallback(false);
+        QObject::connect(job, &QKeychain::Job::finished, reply, [reply, job] { reply->answer(resultOf(job)); });
+        QTimer::singleShot(waitMs, reply, [reply] {
+            reply->answer({PasswordKeyring::Status::Unavailable, QString(), QStringLiteral("the keyring did not answer")});
+        });
+        job->start();
+    });
+}
+
 } // namespace
+
+void KeyringReply::answer(const PasswordKeyring::Result &result)
+{
+    if (m_answered)
+        return;
+    m_answered = true;
+    emit answered(result);
+    // A job that ends after all deletes itself; its connection to this one
+    // goes with this.
+    deleteLater();
+}
 
 QString PasswordKeyring::key(const QString &user, const QString &host, int port)
 {
     return QStringLiteral("%1@%2:%3").arg(user, host).arg(port);
 }
 
-PasswordKeyring::Result PasswordKeyring::read(const QString &key)
+void PasswordKeyring::read(const QString &key, QObject *context, Done done)
 {
-    auto *job = new QKeychain::ReadPasswordJob(service);
-    job->setKey(key);
-    QString password;
-    Result result = run(job, &password);
-    result.password = password;
-    return result;
+    start([key] {
+        auto *job = new QKeychain::ReadPasswordJob(service);
+        job->setKey(key);
+        return job;
+    }, context, std::move(done));
 }
 
-PasswordKeyring::Result PasswordKeyring::write(const QString &key, const QString &password)
+void PasswordKeyring::write(const QString &key, const QString &password, QObject *context, Done done)
 {
-    auto *job = new QKeychain::WritePasswordJob(service);
-    job->setKey(key);
-    job->setTextData(password);
-    return run(job);
+    start([key, password] {
+        auto *job = new QKeychain::WritePasswordJob(service);
+        job->setKey(key);
+        job->setTextData(password);
+        return job;
+    }, context, std::move(done));
 }
 
-PasswordKeyring::Result PasswordKeyring::remove(const QString &key)
+void PasswordKeyring::remove(const QString &key, QObject *context, Done done)
 {
-    auto *job = new QKeychain::DeletePasswordJob(service);
-    job->setKey(key);
-    return run(job);
+    start([key] {
+        auto *job = new QKeychain::DeletePasswordJob(service);
+        job->setKey(key);
+        return job;
+    }, context, std::move(done));
 }
 
-PasswordKeyring::Result PasswordKeyring::probe()
+void PasswordKeyring::probe(QObject *context, Done done)
 {
-    Result result = read(QStringLiteral("probe"));
-    if (result.status == Status::NotFound)
-        result.status = Status::Done;
-    return result;
+    read(QStringLiteral("probe"), context, [done = std::move(done)](const Result &answer) {
+        Result result = answer;
+        if (result.status == Status::NotFound)
+            result.status = Status::Done;
+        done(result);
+    });
 }
