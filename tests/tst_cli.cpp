@@ -29,7 +29,7 @@ void TestCli::parse_data()
 {
     QTest::addColumn<QStringList>("arguments");
     // host|port|user|password|schema|tables|kinds|output|reader|read timeout|socket|flags (verbose,
-    // force, check, keep unchanged), or the error
+    // force, check, keep unchanged, prompt for the password), or the error
     QTest::addColumn<QString>("expected");
     const QString all = QStringLiteral("dao,object,model,editor");
     QTest::newRow("defaults") << QStringList{"-D", "s"} << "localhost|3306|||s||" + all + "|.|schema|60||";
@@ -58,6 +58,13 @@ void TestCli::parse_data()
     QTest::newRow("empty tables") << QStringList{"-D", "s", "--tables=,"} << "--tables needs at least one table name";
     QTest::newRow("TLS file missing") << QStringList{"-D", "s", "--ssl-ca"} << "option --ssl-ca needs a value";
     QTest::newRow("project file missing") << QStringList{"-D", "s", "--save-project"} << "option --save-project needs a value";
+    QTest::newRow("-p alone asks") << QStringList{"-D", "s", "-pold", "-p"} << "localhost|3306||old|s||" + all + "|.|schema|60||p";
+    QTest::newRow("--password= gives an empty one") << QStringList{"-D", "s", "--password", "--password="}
+                                                    << "localhost|3306|||s||" + all + "|.|schema|60||";
+    QTest::newRow("a switch takes no value") << QStringList{"-D", "s", "--force=yes"} << "unknown argument \"--force=yes\"";
+    QTest::newRow("the next argument is the value") << QStringList{"-h", "-D", "-D", "s"} << "-D|3306|||s||" + all + "|.|schema|60||";
+    QTest::newRow("--database is --schema") << QStringList{"--database"} << "option --schema needs a value";
+    QTest::newRow("socket with ;") << QStringList{"-D", "s", "-S", "/s;x=1"} << "invalid socket path \"/s;x=1\": it may not hold ';'";
     QTest::newRow("help needs no schema") << QStringList{"--help"} << "help";
     QTest::newRow("version needs no schema") << QStringList{"--version"} << "version";
 }
@@ -75,7 +82,8 @@ void TestCli::parse()
     kinds.removeAll(QString());
     const QString reader = p.catalogReader == CatalogReader::PerTable ? "per-table" : "schema";
     const QString flags =
-            QString(o.verbose ? "v" : "") + (o.force ? "f" : "") + (o.check ? "c" : "") + (p.keepUnchanged ? "k" : "");
+            QString(o.verbose ? "v" : "") + (o.force ? "f" : "") + (o.check ? "c" : "") + (p.keepUnchanged ? "k" : "")
+            + (o.promptForPassword ? "p" : "");
     const QString options = QStringList{c.host, QString::number(c.port), c.user, c.password, c.schema,
                                         p.tables.include.join(','), kinds.join(','), p.outputDirectory, reader,
                                         QString::number(c.readTimeout), c.socket, flags}
