@@ -341,6 +341,7 @@ Project projectOf(const CommandLineOptions &options)
     project.catalogReader = options.catalogReader;
     project.outputDirectory = QDir(options.outputDirectory).absolutePath();
     project.keepUnchanged = options.keepUnchanged;
+    project.rules = options.rules;
     return project;
 }
 
@@ -355,4 +356,5 @@ void applyProject(const Project &project, CommandLineOptions *options)
     options->catalogReader = project.catalogReader;
     options->outputDirectory = project.outputDirectory;
     options->keepUnchanged = project.keepUnchanged;
+    options->rules = project.rules;
 }

@@ -2,6 +2,7 @@
 
 #include "engine/generationrun.h"
 #include "connection/mysqlconnection.h"
+#include "project/projectrules.h"
 
 #include <QString>
 #include <QStringList>
@@ -37,6 +38,8 @@ struct CommandLineOptions
     QString diagramFile;
     // Print how long each phase took, on standard error.
     bool timings = false;
+    // The project's relations, names, types and left-out columns.
+    ProjectRules rules;
     bool showHelp = false;
     bool showVersion = false;
 };

@@ -142,6 +142,7 @@ int main(int argc, char **argv)
     run.setCatalogReader(options.catalogReader);
     run.setMode(options.check ? GenerationRun::Mode::Check : GenerationRun::Mode::Write);
     run.setKeepUnchanged(options.keepUnchanged);
+    run.setSchemaRules(options.rules.schema);
     run.setForeignEntriesHandler([&options](const QStringList &, int) { return options.force; });
     run.setStagingObserver([](const QString &) { Interruption::deferFromNowOn(); });
     run.setInterruptCheck(&Interruption::requested);
@@ -184,6 +185,9 @@ int main(int argc, char **argv)
     };
     if (!diagramError.isEmpty())
         return finish(Failure);
+    // The project's rules do not fit the schema: as faulty as a bad line.
+    if (run.ruleProblemCount() > 0)
+        return finish(BadArguments);
     if (run.outcome() == GenerationRun::Outcome::Refused)
         return finish(fail(Failure, QStringLiteral("%1 holds files Tablesmith did not write; nothing was removed or "
                                                    "written (--force removes them)").arg(code)));

@@ -12,6 +12,7 @@ class Table;
 class ColumnObject;
 class Generator;
 class Relation;
+struct SchemaRules;
 
 // The generators' view of one table: the names of the classes to generate,
 // its columns and its links to other tables.
@@ -51,6 +52,11 @@ public:
     Generator *generator() const;
 
     void appendRelation(Relation *relation) { m_relations.append(relation); }
+    // Leaves out the columns the project leaves out, and gives the others
+    // the types and member names it chooses; a name that meets another
+    // column's or a class's adds a line to `problems`. Once the generator
+    // knows every class name.
+    void applyRules(const SchemaRules &rules, QStringList *problems);
     // Renames the columns whose C++ name is one of `classNames`: a getter
     // named like a class hides it.
     void avoidClassNames(const QSet<QString> &classNames);

@@ -61,6 +61,7 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
     m_failures = 0;
     m_queryErrors = 0;
     m_fieldTypeErrors = 0;
+    m_ruleProblems = 0;
     m_writtenFiles = 0;
     m_checkedFiles = 0;
     m_stoppedBeforeFiles = false;
@@ -127,6 +128,8 @@ bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTab
     else
         database.createKeys();
     m_timings.keys = lap();
+    // Declared keys join the catalogue's before the links are derived.
+    QStringList ruleProblems = schemarules::apply(m_rules, &database);
     database.createRelationships();
     m_timings.relationships = lap();
     // What fails from here on is the code model's reading of field types.
@@ -160,8 +163,17 @@ bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTab
             fieldLists.read(QSqlDatabase::database(schemaConnectionName(), true), names);
             generator.setFieldLists(&fieldLists);
         }
+        generator.setRules(&m_rules);
         generator.createTableObjects();
         generator.createRelations();
+        ruleProblems += generator.ruleProblems();
+        if (!ruleProblems.isEmpty()) {
+            for (const QString &problem : std::as_const(ruleProblems))
+                m_errors(problem);
+            m_ruleProblems = int(ruleProblems.size());
+            m_stoppedBeforeFiles = true;
+            return false;
+        }
         QList<TableObject *> chosenObjects;
         for (TableObject *table : generator.tableObjects()) {
             if (chosen.contains(table->table()->name()))
@@ -238,7 +250,7 @@ void GenerationRun::reportReadErrors(int queryErrorsBefore, int queryErrorsAfter
 
 int GenerationRun::problemCount() const
 {
-    return m_failures + m_queryErrors + m_fieldTypeErrors + (m_outcome == Outcome::Refused ? 1 : 0);
+    return m_failures + m_queryErrors + m_fieldTypeErrors + m_ruleProblems + (m_outcome == Outcome::Refused ? 1 : 0);
 }
 
 QString GenerationRun::closingLine() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codemodel/schemarules.h"
 #include "mysql/database.h"
 
 #include <QMap>
@@ -73,6 +74,9 @@ public:
     // Keep files whose new text differs only in the banner's date, with
     // their modification time.
     void setKeepUnchanged(bool keep) { m_keepUnchanged = keep; }
+    // The project's relations, names, types and left-out columns; when they
+    // do not fit the schema read, each says so and nothing is generated.
+    void setSchemaRules(const SchemaRules &rules) { m_rules = rules; }
     // Without a handler an old tree with foreign entries is left alone.
     void setForeignEntriesHandler(ForeignEntriesHandler handler) { m_foreignEntriesHandler = std::move(handler); }
     // Asked between files; when it says yes the new tree is dropped and the
@@ -104,6 +108,8 @@ public:
     int failureCount() const { return m_failures; }
     // Catalogue queries that failed while the schema was read.
     int queryErrorCount() const { return m_queryErrors; }
+    // Rules of the project that did not fit the schema.
+    int ruleProblemCount() const { return m_ruleProblems; }
     // Tables whose field types (or columns) could not be read for the code
     // model.
     int fieldTypeErrorCount() const { return m_fieldTypeErrors; }
@@ -154,6 +160,7 @@ private:
     int m_failures = 0;
     int m_queryErrors = 0;
     int m_fieldTypeErrors = 0;
+    int m_ruleProblems = 0;
     int m_writtenFiles = 0;
     int m_checkedFiles = 0;
     bool m_stoppedBeforeFiles = false;
@@ -161,5 +168,6 @@ private:
     QStringList m_differences;
     QMap<QString, QString> m_generatedTexts;
     CodeModelHook m_codeModelHook;
+    SchemaRules m_rules;
     Timings m_timings;
 };

@@ -51,6 +51,7 @@ void RunWorker::generate(const GenerateJob &job)
     run.setCatalogReader(job.reader);
     run.setSwitches(job.switches);
     run.setKeepUnchanged(job.keepUnchanged);
+    run.setSchemaRules(job.rules);
     run.setInterruptCheck([this] { return m_cancelled.load(); });
     run.setForeignEntriesHandler([this](const QStringList &, int count) {
         // The question points to the lines above it. A window that closes

@@ -32,6 +32,8 @@ public:
         GenerationRun::CatalogReader reader = GenerationRun::CatalogReader::SchemaWide;
         // Tables the schema is expected to have, for the progress counts.
         int expectedTables = 0;
+        // The opened project's relations, names, types and left-out columns.
+        SchemaRules rules;
     };
 
     // Any thread. A Generate stops before its next table and leaves the old

@@ -196,11 +196,18 @@ ProjectReading readProject(const QString &path)
                 continue;
             }
             section = line.mid(1, line.size() - 2).trimmed();
-            const bool known = std::any_of(keys().begin(), keys().end(),
-                                           [&section](const Key &key) { return section == QLatin1String(key.section); });
+            const bool known = isRuleSection(section) || std::any_of(keys().begin(), keys().end(), [&section](const Key &key) {
+                return section == QLatin1String(key.section);
+            });
             if (!known)
-                reading.problems.append(where + QStringLiteral("unknown section [%1] (use connection, tls, generate)")
-                                                        .arg(section));
+                reading.problems.append(where + QStringLiteral("unknown section [%1] (use connection, tls, generate, %2)")
+                                                        .arg(section, ruleSections().join(QStringLiteral(", "))));
+            continue;
+        }
+        if (isRuleSection(section)) {
+            const QString problem = readRuleLine(section, line, where, &project.rules);
+            if (!problem.isEmpty())
+                reading.problems.append(where + problem);
             continue;
         }
         const qsizetype equals = line.indexOf(QLatin1Char('='));
@@ -284,6 +291,7 @@ QByteArray projectText(const Project &project, const QString &folder)
                                       ? QStringLiteral("per-table")
                                       : QStringLiteral("schema"))
             + line("keep-unchanged", flagText(project.keepUnchanged));
+    text += rulesText(project.rules);
     return text.toUtf8();
 }
 

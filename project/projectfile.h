@@ -3,6 +3,7 @@
 #include "engine/generationrun.h"
 #include "connection/mysqlconnection.h"
 #include "engine/tableselection.h"
+#include "project/projectrules.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,6 +16,9 @@
 //   [tls]          ssl, ssl-ca, ssl-capath, ssl-cert, ssl-key, ssl-cipher,
 //                  ssl-verify-server-cert
 //   [generate]     tables, exclude, only, output, catalog, keep-unchanged
+//
+// and the rules of project/projectrules.h: [relations], [names], [types],
+// [exclude-columns].
 //
 // with the command line's option names as keys. Paths (output, TLS files)
 // are relative to the file's folder. Never the password.
@@ -32,6 +36,7 @@ struct Project
     // Absolute once read: the file's folder when it names none.
     QString outputDirectory;
     bool keepUnchanged = false;
+    ProjectRules rules;
 };
 
 struct ProjectReading
