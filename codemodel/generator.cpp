@@ -112,11 +112,17 @@ void Generator::reserveChosenNames(QHash<QString, const mysql::Table *> *reserve
         for (const QString &folded : classNamesFolded(className)) {
             const mysql::Table *other = reserved->value(folded);
             if (other && other != table) {
-                m_ruleProblems.append(chosen.origin + QStringLiteral("class %1 for table %2 meets class %3 of table %4 "
+                // The later line is at fault, whatever the tables' order.
+                const ChosenName otherName = chosenName(m_rules, other);
+                const bool later = schemarules::lineOf(chosen.origin).toInt() >= schemarules::lineOf(otherName.origin).toInt();
+                const auto &[faulty, faultyTable] = later ? std::pair{chosen, table} : std::pair{otherName, other};
+                const auto &[met, metTable] = later ? std::pair{otherName, other} : std::pair{chosen, table};
+                m_ruleProblems.append(faulty.origin + QStringLiteral("class %1 for table %2 meets class %3 of table %4 "
                                                                      "(file names and include guards ignore case)")
-                                                              .arg(classMeeting(className, folded), table->name(),
-                                                                   classMeeting(identifiers::upperFirst(chosenName(m_rules, other).cppName), folded),
-                                                                   other->name()));
+                                                              .arg(classMeeting(identifiers::upperFirst(faulty.cppName), folded),
+                                                                   faultyTable->name(),
+                                                                   classMeeting(identifiers::upperFirst(met.cppName), folded),
+                                                                   metTable->name()));
                 break;
             }
         }

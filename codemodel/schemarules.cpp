@@ -124,8 +124,8 @@ void Checker::checkColumnRules()
     const auto notExcluded = [this](const SchemaRules::Rule &rule) {
         const SchemaRules::Rule *excluded = find(m_rules.excludedColumns, rule.table, rule.column);
         if (excluded)
-            m_problems.append(rule.origin + QStringLiteral("%1.%2 is left out (%3)")
-                                                    .arg(rule.table, rule.column, excluded->origin.chopped(2)));
+            m_problems.append(rule.origin + QStringLiteral("%1.%2 is left out (line %3)")
+                                                    .arg(rule.table, rule.column, schemarules::lineOf(excluded->origin)));
         return !excluded;
     };
     for (const SchemaRules::Rule &rule : m_rules.memberNames) {
@@ -358,6 +358,21 @@ QString sqlDataType(const QString &type)
             || binaryTypes.contains(base) || timeTypes.contains(base) || spatialTypes.contains(base)
             || otherTypes.contains(base);
     return known ? base : QString();
+}
+
+QString lineOf(const QString &origin)
+{
+    static const QRegularExpression line(QStringLiteral(":(\\d+): $"));
+    return line.match(origin).captured(1);
+}
+
+QStringList inFileOrder(QStringList problems)
+{
+    static const QRegularExpression line(QStringLiteral("^.*?:(\\d+): "));
+    std::stable_sort(problems.begin(), problems.end(), [](const QString &a, const QString &b) {
+        return line.match(a).captured(1).toInt() < line.match(b).captured(1).toInt();
+    });
+    return problems;
 }
 
 QStringList apply(const SchemaRules &rules, mysql::Database *database)

@@ -78,6 +78,11 @@ QString normalSqlType(const QString &type);
 // catalogue knows.
 QString sqlDataType(const QString &type);
 
+// The line number of a rule's "FILE:LINE: ".
+QString lineOf(const QString &origin);
+// Problems of the rules in the order of their lines.
+QStringList inFileOrder(QStringList problems);
+
 // Checks the rules against the schema read into `database` and adds the
 // declared keys to it, before its links are derived; returns one
 // "FILE:LINE: ..." line per rule that does not fit, and then adds nothing.

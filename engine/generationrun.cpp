@@ -166,7 +166,7 @@ bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTab
         generator.setRules(&m_rules);
         generator.createTableObjects();
         generator.createRelations();
-        ruleProblems += generator.ruleProblems();
+        ruleProblems = schemarules::inFileOrder(ruleProblems + generator.ruleProblems());
         if (!ruleProblems.isEmpty()) {
             for (const QString &problem : std::as_const(ruleProblems))
                 m_errors(problem);

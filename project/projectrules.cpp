@@ -112,12 +112,6 @@ bool readTarget(Reader &reader, QString *table, QString *column)
     return reader.take(QStringLiteral("="));
 }
 
-QString lineOf(const QString &origin)
-{
-    static const QRegularExpression line(QStringLiteral(":(\\d+): $"));
-    return line.match(origin).captured(1);
-}
-
 QString quotedName(const QString &table, const QString &column = QString())
 {
     return column.isEmpty() ? table : table + QLatin1Char('.') + column;
@@ -150,14 +144,15 @@ const SchemaRules::Rule *findRule(const QList<SchemaRules::Rule> &rules, const Q
 
 QString givenTwice(const SchemaRules::Rule *earlier, const QString &what)
 {
-    return QStringLiteral("%1 is given twice (first at line %2)").arg(what, lineOf(earlier->origin));
+    return QStringLiteral("%1 is given twice (first at line %2)").arg(what, schemarules::lineOf(earlier->origin));
 }
 
 QString readRelation(const QString &line, const QString &where, SchemaRules *rules)
 {
     Reader reader(line);
     const qsizetype equals = line.indexOf(QLatin1Char('='));
-    if (equals > 0 && !line.contains(QLatin1String("->"))) {
+    // A setting; a line that names a column is a key, written wrongly.
+    if (equals > 0 && !line.contains(QLatin1String("->")) && !line.left(equals).contains(QLatin1Char('.'))) {
         const QString key = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed().toLower();
         if (key != QLatin1String("getter-per-key"))
@@ -186,7 +181,7 @@ QString readRelation(const QString &line, const QString &where, SchemaRules *rul
     for (const SchemaRules::Key &earlier : std::as_const(rules->keys)) {
         if (earlier.table == key.table && earlier.columns == key.columns && earlier.referencedTable == key.referencedTable
             && earlier.referencedColumns == key.referencedColumns)
-            return QStringLiteral("the relation \"%1\" is given twice (first at line %2)").arg(line, lineOf(earlier.origin));
+            return QStringLiteral("the relation \"%1\" is given twice (first at line %2)").arg(line, schemarules::lineOf(earlier.origin));
     }
     rules->keys.append(key);
     return QString();
@@ -197,7 +192,7 @@ QString readName(const QString &line, const QString &where, SchemaRules *rules)
     const qsizetype equals = line.indexOf(QLatin1Char('='));
     if (equals > 0 && line.left(equals).trimmed() == QLatin1String("strip-prefix")) {
         if (!rules->stripOrigin.isEmpty())
-            return QStringLiteral("strip-prefix is given twice (first at line %1)").arg(lineOf(rules->stripOrigin));
+            return QStringLiteral("strip-prefix is given twice (first at line %1)").arg(schemarules::lineOf(rules->stripOrigin));
         rules->stripOrigin = where;
         for (const QString &item : line.mid(equals + 1).split(QLatin1Char(','))) {
             if (!item.trimmed().isEmpty())
