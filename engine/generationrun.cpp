@@ -172,6 +172,8 @@ bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTab
                 m_errors(problem);
             m_ruleProblems = int(ruleProblems.size());
             m_stoppedBeforeFiles = true;
+            // A table the rules miss may be one the catalogue did not give.
+            reportReadErrors(queryErrorsBefore, queryErrorsAfterCatalog, lastCatalogError);
             return false;
         }
         QList<TableObject *> chosenObjects;
