@@ -71,6 +71,7 @@ QStringList classNames(const QString &className)
 struct ChosenName
 {
     QString cppName;
+    QString className;
     QString fileName;
     QString origin; // empty: the automatic name
 };
@@ -80,14 +81,15 @@ ChosenName chosenName(const SchemaRules *rules, const mysql::Table *table)
     if (!rules)
         return {};
     if (const SchemaRules::Rule *rule = rules->classNameRule(table->name()))
-        return {rule->value, rule->value.toLower(), rule->origin};
+        // Getters and variables of the class take it with a small letter.
+        return {identifiers::notClassName(rule->value), rule->value, rule->value.toLower(), rule->origin};
     const QString stripped = rules->stripped(table->name());
     if (stripped == table->name())
         return {};
     QString name = identifiers::cppName(stripped, QStringLiteral("T"));
     if (Generator::isFrameworkClassName(identifiers::upperFirst(name)))
         name += QLatin1Char('_');
-    return {name, identifiers::fileName(stripped, name), rules->stripOrigin};
+    return {name, identifiers::upperFirst(name), identifiers::fileName(stripped, name), rules->stripOrigin};
 }
 
 // Which of a table's classes meets the folded name.
@@ -108,7 +110,7 @@ void Generator::reserveChosenNames(QHash<QString, const mysql::Table *> *reserve
         const ChosenName chosen = chosenName(m_rules, table);
         if (chosen.origin.isEmpty())
             continue;
-        const QString className = identifiers::upperFirst(chosen.cppName);
+        const QString &className = chosen.className;
         for (const QString &folded : classNamesFolded(className)) {
             const mysql::Table *other = reserved->value(folded);
             if (other && other != table) {
@@ -119,9 +121,9 @@ void Generator::reserveChosenNames(QHash<QString, const mysql::Table *> *reserve
                 const auto &[met, metTable] = later ? std::pair{otherName, other} : std::pair{chosen, table};
                 m_ruleProblems.append(faulty.origin + QStringLiteral("class %1 for table %2 meets class %3 of table %4 "
                                                                      "(file names and include guards ignore case)")
-                                                              .arg(classMeeting(identifiers::upperFirst(faulty.cppName), folded),
+                                                              .arg(classMeeting(faulty.className, folded),
                                                                    faultyTable->name(),
-                                                                   classMeeting(identifiers::upperFirst(met.cppName), folded),
+                                                                   classMeeting(met.className, folded),
                                                                    metTable->name()));
                 break;
             }
@@ -165,7 +167,7 @@ void Generator::createTableObjects()
                 const ChosenName ownerName = chosenName(m_rules, owner);
                 m_ruleProblems.append(ownerName.origin + QStringLiteral("class %1 for table %2 meets class %3 of table %4 "
                                                                         "(file names and include guards ignore case)")
-                                                                 .arg(classMeeting(identifiers::upperFirst(ownerName.cppName), folded),
+                                                                 .arg(classMeeting(ownerName.className, folded),
                                                                       owner->name(),
                                                                       classMeeting(identifiers::upperFirst(base), folded),
                                                                       table->name()));
@@ -175,7 +177,7 @@ void Generator::createTableObjects()
             for (int n = 2; guardTaken(cppName); ++n)
                 cppName = base + QStringLiteral("_%1").arg(n);
         }
-        auto *object = new TableObject(table, cppName, this);
+        auto *object = new TableObject(table, cppName, this, chosen.className);
         const QString fileBase = chosen.origin.isEmpty() ? object->fileName() : chosen.fileName;
         QString fileName = fileBase;
         for (int n = 2; fileNames.contains(fileName.toCaseFolded()); ++n)

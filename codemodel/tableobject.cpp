@@ -55,12 +55,12 @@ TableObject::TableObject(mysql::Table *table, QObject *parent)
 {
 }
 
-TableObject::TableObject(mysql::Table *table, const QString &cppName, QObject *parent)
+TableObject::TableObject(mysql::Table *table, const QString &cppName, QObject *parent, const QString &className)
     : QObject(parent)
     , m_table(table)
     , m_cppName(cppName)
 {
-    m_className = identifiers::upperFirst(m_cppName);
+    m_className = className.isEmpty() ? identifiers::upperFirst(m_cppName) : className;
     m_daoClassName = m_className + QStringLiteral("DAO");
     m_fileName = identifiers::fileName(table->name(), m_cppName);
 

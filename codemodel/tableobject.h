@@ -22,12 +22,13 @@ class TableObject : public QObject
 
 public:
     TableObject(mysql::Table *table, QObject *parent);
-    // With the table's C++ name chosen by the caller.
-    TableObject(mysql::Table *table, const QString &cppName, QObject *parent);
+    // With the table's C++ name chosen by the caller, and the class name
+    // when it is not that name with a capital letter.
+    TableObject(mysql::Table *table, const QString &cppName, QObject *parent, const QString &className = QString());
 
     mysql::Table *table() const { return m_table; }
     // The table's name in C++ identifiers; the entity class name is made
-    // from it.
+    // from it, unless the project names the class.
     const QString &cppName() const { return m_cppName; }
     const QString &className() const { return m_className; }
     const QString &daoClassName() const { return m_daoClassName; }

@@ -139,7 +139,7 @@ void TestGeneratedCompile::generatedCodeWorks_data()
     // chosen class and member names and left-out columns, a getter per key,
     // chosen types.
     QTest::newRow("chosen names") << "rl_prefixed" << 5 << QStringList();
-    QTest::newRow("a getter per key") << "rl_keys" << 3 << QStringList();
+    QTest::newRow("a getter per key") << "rl_keys" << 5 << QStringList();
     QTest::newRow("chosen types") << "rl_types" << 1 << QStringList();
 }
 
