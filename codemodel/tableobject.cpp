@@ -135,7 +135,8 @@ void TableObject::applyRules(const SchemaRules &rules, QStringList *problems)
         if (!rule)
             continue;
         for (qsizetype j = 0; j < m_columns.size(); ++j) {
-            // Two chosen names that meet: the later line is reported.
+            // Two chosen names that meet are reported once, at the later
+            // column.
             if (j == i || (j > i && rules.memberNameRule(table, m_columns.at(j)->name())))
                 continue;
             if (identifiers::upperFirst(nameOf(m_columns.at(j))) == identifiers::upperFirst(rule->value)) {

@@ -93,8 +93,6 @@ public:
         skipBlanks();
         return m_text.mid(m_pos).trimmed();
     }
-    qsizetype position() const { return m_pos; }
-    void setPosition(qsizetype pos) { m_pos = pos; }
 
 private:
     const QString &m_text;
@@ -112,7 +110,7 @@ bool readTarget(Reader &reader, QString *table, QString *column)
     return reader.take(QStringLiteral("="));
 }
 
-QString quotedName(const QString &table, const QString &column = QString())
+QString dottedName(const QString &table, const QString &column = QString())
 {
     return column.isEmpty() ? table : table + QLatin1Char('.') + column;
 }
@@ -222,7 +220,7 @@ QString readName(const QString &line, const QString &where, SchemaRules *rules)
         return problem;
     }
     if (const SchemaRules::Rule *earlier = findRule(rules->memberNames, rule.table, rule.column))
-        return givenTwice(earlier, QStringLiteral("the member of %1").arg(quotedName(rule.table, rule.column)));
+        return givenTwice(earlier, QStringLiteral("the member of %1").arg(dottedName(rule.table, rule.column)));
     QString problem = identifierProblem(rule.value, QStringLiteral("member name"));
     // The base class gives the id column's getter, and getById binds ":id".
     if (problem.isEmpty() && rule.column == QLatin1String("id"))
@@ -246,7 +244,7 @@ QString readType(const QString &line, const QString &where, SchemaRules *rules)
     Reader reader(line);
     if (readTarget(reader, &rule.table, &rule.column) && !rule.column.isEmpty()) {
         if (const SchemaRules::Rule *earlier = findRule(rules->columnTypes, rule.table, rule.column))
-            return givenTwice(earlier, QStringLiteral("the type of %1").arg(quotedName(rule.table, rule.column)));
+            return givenTwice(earlier, QStringLiteral("the type of %1").arg(dottedName(rule.table, rule.column)));
         if (rule.column == QLatin1String("id"))
             return QStringLiteral("the id column stays a number");
         rules->columnTypes.append(rule);
