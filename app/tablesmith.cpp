@@ -168,6 +168,7 @@ void Tablesmith::on_btGenerate_clicked()
     job.reader = catalogReader();
     job.switches = switches();
     job.keepUnchanged = m_keepUnchanged->isChecked();
+    job.rules = m_project.rules.schema;
     setRunning(Running::Generate);
     SchemaWorker *worker = m_run->worker();
     worker->clearCancel();

@@ -194,6 +194,7 @@ void setUpRun(GenerationRun *run, const CommandLineOptions &options, QString *ho
     run->setCatalogReader(project.catalogReader);
     run->setMode(options.check ? GenerationRun::Mode::Check : GenerationRun::Mode::Write);
     run->setKeepUnchanged(project.keepUnchanged);
+    run->setSchemaRules(project.rules.schema);
     run->setForeignEntriesHandler([force = options.force](const QStringList &, int) { return force; });
     run->setStagingObserver([](const QString &) { Interruption::deferFromNowOn(); });
     run->setInterruptCheck(&Interruption::requested);
@@ -261,6 +262,9 @@ int generate(const CommandLineOptions &options, const QStringList &chosen)
     int status = Failure;
     if (!hookError.isEmpty()) {
         // writeDiagram() or writeSequences() has said what failed.
+    } else if (run.ruleProblemCount() > 0) {
+        // The project's rules do not fit the schema: as faulty as a bad line.
+        status = BadArguments;
     } else if (run.outcome() == GenerationRun::Outcome::Refused) {
         fail(Failure, QStringLiteral("%1 holds files Tablesmith did not write; nothing was removed or written "
                                      "(--force removes them)").arg(code));

@@ -109,9 +109,34 @@ QString ColumnObject::setterDeclaration() const
     return QStringLiteral("void ") + setterName() + QStringLiteral("(QVariant);");
 }
 
+void ColumnObject::setChosenType(int type)
+{
+    m_type = type;
+    m_chosen = true;
+}
+
 bool ColumnObject::keepsNull() const
 {
-    return !m_column->notNull() && (m_type == QMetaType::LongLong || m_type == QMetaType::Double);
+    return !m_column->notNull()
+            && (m_type == QMetaType::LongLong || m_type == QMetaType::Double || m_type == QMetaType::Bool);
+}
+
+QString ColumnObject::bindExpression(const QString &variable) const
+{
+    const QString value = QStringLiteral("%1->%2()").arg(variable, m_cppName);
+    // The driver cannot bind a document; a null one goes as NULL.
+    if (m_type == QMetaType::QJsonDocument)
+        return value + QStringLiteral(".toJsonDocument().toJson(QJsonDocument::Compact)");
+    return value;
+}
+
+bool ColumnObject::selectsAsText() const
+{
+    static const QSet<QString> numbers = {
+        QStringLiteral("tinyint"), QStringLiteral("smallint"), QStringLiteral("mediumint"), QStringLiteral("int"),
+        QStringLiteral("bigint"), QStringLiteral("decimal"), QStringLiteral("float"), QStringLiteral("double"),
+    };
+    return m_chosen && m_type == QMetaType::QString && numbers.contains(m_column->dataType().toLower());
 }
 
 QString ColumnObject::memberLine() const
@@ -135,15 +160,39 @@ QString ColumnObject::setterDefinition() const
 {
     // One pass, so that a name holding "%1" is not filled a second time.
     if (keepsNull()) {
-        return QStringLiteral("void %1::%2(QVariant value)\n{\n\t%3 = value.isNull() ? QVariant() : QVariant(value.%4);\n}\n")
-                .arg(m_className, setterName(), memberName(), conversion());
+        return QStringLiteral("void %1::%2(QVariant value)\n{\n\t%3 = value.isNull() ? QVariant() : QVariant(%4);\n}\n")
+                .arg(m_className, setterName(), memberName(), converted());
     }
-    return QStringLiteral("void %1::%2(QVariant value)\n{\n\t%3 = value.%4;\n}\n")
-            .arg(m_className, setterName(), memberName(), conversion());
+    return QStringLiteral("void %1::%2(QVariant value)\n{\n\t%3 = %4;\n}\n")
+            .arg(m_className, setterName(), memberName(), converted());
+}
+
+QString ColumnObject::converted() const
+{
+    // JSON comes as text or bytes; what is not JSON gives a null document.
+    if (m_type == QMetaType::QJsonDocument)
+        return QStringLiteral("QJsonDocument::fromJson(value.toByteArray())");
+    return QStringLiteral("value.") + conversion();
 }
 
 QString ColumnObject::conversion() const
 {
+    if (m_chosen) {
+        switch (m_type) {
+        case QMetaType::Bool:
+            return QStringLiteral("toBool()");
+        case QMetaType::QDate:
+            return QStringLiteral("toDate()");
+        case QMetaType::QTime:
+            return QStringLiteral("toTime()");
+        case QMetaType::QDateTime:
+            return QStringLiteral("toDateTime()");
+        case QMetaType::QByteArray:
+            return QStringLiteral("toByteArray()");
+        default:
+            return QStringLiteral("toString()");
+        }
+    }
     if (m_type == QMetaType::QByteArray)
         return QStringLiteral("toByteArray()");
     if (name().startsWith(QLatin1String("id")))

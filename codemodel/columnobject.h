@@ -22,8 +22,13 @@ public:
 
     mysql::Column *column() const { return m_column; }
     const QString &className() const { return m_className; }
-    // A QMetaType id: LongLong, Double, QDateTime, QString or QByteArray.
+    // A QMetaType id: LongLong, Double, QDateTime, QString or QByteArray,
+    // or the type the project chose.
     int type() const { return m_type; }
+    // Bool, QDate, QTime, QDateTime, QString, QByteArray or QJsonDocument,
+    // in place of the driver's type.
+    void setChosenType(int type);
+    bool hasChosenType() const { return m_chosen; }
     // Whether the entity keeps the value in a QVariant, so that NULL
     // survives a load and a write: a nullable number, which a typed member
     // would turn into 0. Null texts, dates and bytes survive in their types.
@@ -49,6 +54,13 @@ public:
     QString setterDeclaration() const;
     QString memberLine() const;
 
+    // The expression the DAO binds for the column of `variable`, a pointer
+    // to the entity.
+    QString bindExpression(const QString &variable) const;
+    // Whether the DAO selects the column as text: a number kept in a
+    // QString, which the driver would read as a double and round.
+    bool selectsAsText() const;
+
     // Entity source pieces.
     QString setterCall(const QString &value) const;
     QString getterDefinition() const;
@@ -63,9 +75,12 @@ public:
 
 private:
     QString conversion() const;
+    // What the setter makes of its QVariant `value`.
+    QString converted() const;
 
     mysql::Column *m_column;
     QString m_className;
     QString m_cppName;
     int m_type;
+    bool m_chosen = false;
 };

@@ -73,17 +73,24 @@ void noteGetters(const TableObject *table, QStringList *notes)
     }
 }
 
-// One getter per linked table: it loads by the first foreign key.
+// One getter per linked table: it loads by the first foreign key, unless
+// the project gives each key a getter.
 void noteSecondKeys(const TableObject *table, QStringList *notes)
 {
     QSet<const mysql::Table *> linked;
+    QSet<const mysql::ForeignKey *> loaded;
+    for (const Relation *relation : table->relations())
+        loaded.insert(relation->key());
     for (const mysql::ForeignKey *key : table->table()->foreignKeys()) {
         const mysql::Table *target = key->referencedTable();
         if (!target || !linked.contains(target)) {
             linked.insert(target);
             continue;
         }
-        notes->append(QStringLiteral("Note: %1 has a second foreign key to %2 (%3): no getter loads it")
+        if (loaded.contains(key))
+            continue;
+        notes->append(QStringLiteral("Note: %1 has a second foreign key to %2 (%3): no getter loads it "
+                                     "(getter-per-key = yes in the project's [relations] gives it one)")
                               .arg(table->table()->name(), target->name(), columnNames(key)));
     }
 }

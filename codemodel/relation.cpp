@@ -31,6 +31,38 @@ Relation::Relation(TableObject *source, TableObject *target, int type, QObject *
 {
 }
 
+Relation::Relation(TableObject *source, TableObject *target, const mysql::ForeignKey *key, const QString &name,
+                   QObject *parent)
+    : QObject(parent)
+    , m_source(source)
+    , m_target(target)
+    , m_type(ManyToOne)
+    , m_key(key)
+    , m_name(name)
+{
+}
+
+QString Relation::keyGetterName(const mysql::ForeignKey *key)
+{
+    QStringList names;
+    for (const mysql::KeyColumn *column : key->columns())
+        names.append(column->column() ? column->column()->name() : QString());
+    QString name = names.join(QLatin1Char('_'));
+    for (const QLatin1String end : {QLatin1String("_id"), QLatin1String("id")}) {
+        if (name.size() > end.size() && name.endsWith(end, Qt::CaseInsensitive)) {
+            name.chop(end.size());
+            break;
+        }
+    }
+    QString camel;
+    for (const QString &part : identifiers::cppName(name, QStringLiteral("_")).split(QLatin1Char('_'), Qt::SkipEmptyParts)) {
+        camel += camel.isEmpty() ? part.left(1).toLower() + part.mid(1) : identifiers::upperFirst(part);
+    }
+    if (camel.isEmpty())
+        camel = QStringLiteral("linked");
+    return identifiers::cppName(camel, QStringLiteral("_"));
+}
+
 QString Relation::sourceClassName() const
 {
     return m_source->className();
@@ -71,6 +103,8 @@ bool Relation::clashesWithColumn() const
 
 QString Relation::getterName() const
 {
+    if (!m_name.isEmpty())
+        return m_name;
     // Beside a column of the same name the getter and the member take a
     // suffix; the setters differ by their parameter.
     return clashesWithColumn() ? baseName() + QStringLiteral("Ref") : baseName();
@@ -78,6 +112,8 @@ QString Relation::getterName() const
 
 QString Relation::memberName() const
 {
+    if (!m_name.isEmpty())
+        return QStringLiteral("m_") + m_name;
     QString member = QStringLiteral("m_") + m_target->cppName();
     if (holdsList())
         member += QStringLiteral("List");
@@ -93,7 +129,7 @@ QString Relation::keyExpression(QString *problem, QString *nullableMember) const
     // the source's referenced column.
     const mysql::Table *source = m_source->table();
     const mysql::Table *target = m_target->table();
-    const mysql::ForeignKey *key = firstKeyTo(source, target);
+    const mysql::ForeignKey *key = m_key ? m_key : firstKeyTo(source, target);
     const bool ownKey = key != nullptr;
     if (!key && m_type == OneToOne)
         key = firstKeyTo(target, source);
@@ -141,6 +177,8 @@ QString Relation::getterDeclaration() const
 
 QString Relation::setterDeclaration() const
 {
+    if (!m_name.isEmpty())
+        return QStringLiteral("void set%1(%2 *);").arg(identifiers::upperFirst(m_name), targetClassName());
     if (holdsList())
         return QStringLiteral("void set%1List(QList<%1 *> &);").arg(targetClassName());
     return QStringLiteral("void set%1(%1 *);").arg(targetClassName());
@@ -156,7 +194,11 @@ QString Relation::memberLine() const
 QString Relation::setterDefinition() const
 {
     QString text = QStringLiteral("\n");
-    if (holdsList()) {
+    if (!m_name.isEmpty()) {
+        text += QStringLiteral("void %1::set%2(%3 *obj)").arg(sourceClassName(), identifiers::upperFirst(m_name), targetClassName());
+        text += QStringLiteral("\n{");
+        text += QStringLiteral("\n\t%1 = obj;").arg(memberName());
+    } else if (holdsList()) {
         text += QStringLiteral("void %1::set%2List(QList<%2 *> &objList)")
                         .arg(sourceClassName(), targetClassName());
         text += QStringLiteral("\n{");

@@ -3,6 +3,10 @@
 #include <QObject>
 #include <QString>
 
+namespace mysql {
+class ForeignKey;
+}
+
 class TableObject;
 
 // A link from one table's entity class to another's: one related object, or
@@ -19,10 +23,21 @@ public:
     };
 
     Relation(TableObject *source, TableObject *target, int type, QObject *parent);
+    // A single related object loaded through one foreign key of the source,
+    // with a getter of its own called `name`: a further key into a table.
+    Relation(TableObject *source, TableObject *target, const mysql::ForeignKey *key, const QString &name,
+             QObject *parent);
+
+    // The name a further key's getter is made of: its column without a
+    // final "id" or "_id", in camel case ("master_itemid" gives "masterItem").
+    static QString keyGetterName(const mysql::ForeignKey *key);
 
     TableObject *source() const { return m_source; }
     TableObject *target() const { return m_target; }
     int type() const { return m_type; }
+    // The foreign key a further key's relation loads through; null for the
+    // links between tables.
+    const mysql::ForeignKey *key() const { return m_key; }
 
     QString sourceClassName() const;
     QString targetClassName() const;
@@ -53,4 +68,6 @@ private:
     TableObject *m_source;
     TableObject *m_target;
     int m_type;
+    const mysql::ForeignKey *m_key = nullptr;
+    QString m_name;
 };

@@ -119,20 +119,33 @@ QString relationKindName(int type)
     return QStringLiteral("link");
 }
 
-QString relationColumns(const Relation &relation)
+namespace {
+
+// The foreign key a relation goes through, with the table that holds it: a
+// further key's own, the key of the many side, or for one-to-one the
+// source's key to the target, else the target's to the source.
+const mysql::ForeignKey *linkKey(const Relation &relation, const mysql::Table **owner)
 {
-    // The foreign key of the many side, or for one-to-one the source's key to
-    // the target, else the target's to the source.
     const mysql::Table *source = relation.source()->table();
     const mysql::Table *target = relation.target()->table();
-    if (relation.type() == Relation::OneToMany) {
-        const mysql::ForeignKey *key = firstKeyTo(target, source);
-        return key ? columnList(target, key, false) : QString();
+    *owner = source;
+    if (relation.key())
+        return relation.key();
+    const mysql::ForeignKey *key = relation.type() == Relation::OneToMany ? nullptr : firstKeyTo(source, target);
+    if (!key) {
+        *owner = target;
+        key = firstKeyTo(target, source);
     }
-    if (const mysql::ForeignKey *key = firstKeyTo(source, target))
-        return columnList(source, key, false);
-    const mysql::ForeignKey *key = firstKeyTo(target, source);
-    return key ? columnList(target, key, false) : QString();
+    return key;
+}
+
+} // namespace
+
+QString relationColumns(const Relation &relation)
+{
+    const mysql::Table *owner = nullptr;
+    const mysql::ForeignKey *key = linkKey(relation, &owner);
+    return key ? columnList(owner, key, false) : QString();
 }
 
 RelationDiagram relationDiagram(const Generator &generator, const QStringList &shown, bool withEntities,
@@ -193,11 +206,15 @@ RelationDiagram relationDiagram(const Generator &generator, const QStringList &s
                 continue;
             const QString columns = relationColumns(*relation);
             const QString kind = relationKindName(relation->type());
-            lines << QStringLiteral("  %1 -> %2 [class=%3, label=%4%5];")
+            // A key the project declares is drawn dashed.
+            const mysql::Table *owner = nullptr;
+            const mysql::ForeignKey *key = linkKey(*relation, &owner);
+            lines << QStringLiteral("  %1 -> %2 [class=%3, label=%4%5%6];")
                              .arg(quoted(table->table()->name()), quoted(relation->target()->table()->name()),
                                   quoted(kind), quoted(columns.isEmpty() ? kind : kind + QLatin1Char('\n') + columns),
                                   relation->type() == Relation::OneToMany ? QStringLiteral(", arrowhead=crow")
-                                                                          : QString());
+                                                                          : QString(),
+                                  key && key->isDeclared() ? QStringLiteral(", style=dashed") : QString());
             ++diagram.relationCount;
         }
     }

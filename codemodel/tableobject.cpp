@@ -4,6 +4,7 @@
 #include "codemodel/fieldlists.h"
 #include "codemodel/generator.h"
 #include "codemodel/identifiers.h"
+#include "codemodel/schemarules.h"
 #include "mysql/column.h"
 #include "mysql/diagnostics.h"
 #include "mysql/keycolumn.h"
@@ -54,12 +55,12 @@ TableObject::TableObject(mysql::Table *table, QObject *parent)
 {
 }
 
-TableObject::TableObject(mysql::Table *table, const QString &cppName, QObject *parent)
+TableObject::TableObject(mysql::Table *table, const QString &cppName, QObject *parent, const QString &className)
     : QObject(parent)
     , m_table(table)
     , m_cppName(cppName)
 {
-    m_className = identifiers::upperFirst(m_cppName);
+    m_className = className.isEmpty() ? identifiers::upperFirst(m_cppName) : className;
     m_daoClassName = m_className + QStringLiteral("DAO");
     m_fileName = identifiers::fileName(table->name(), m_cppName);
 
@@ -108,6 +109,47 @@ void TableObject::makeColumnNamesUnique()
             name = column->cppName() + QStringLiteral("_%1").arg(n);
         taken.insert(name);
         column->setCppName(name);
+    }
+}
+
+void TableObject::applyRules(const SchemaRules &rules, QStringList *problems)
+{
+    const QString &table = m_table->name();
+    for (qsizetype i = m_columns.size() - 1; i >= 0; --i) {
+        if (rules.isExcluded(table, m_columns.at(i)->name()))
+            delete m_columns.takeAt(i);
+    }
+    for (ColumnObject *column : std::as_const(m_columns)) {
+        if (const SchemaRules::Rule *rule = rules.typeRule(column->column()))
+            column->setChosenType(schemarules::typeId(rule->value));
+    }
+    // A chosen name is taken as it is, or refused: the setters and the
+    // model's enumerators upper-case the first letter, so names that
+    // differ only there meet as well.
+    const auto nameOf = [&](const ColumnObject *column) {
+        const SchemaRules::Rule *rule = rules.memberNameRule(table, column->name());
+        return rule ? rule->value : column->cppName();
+    };
+    for (qsizetype i = 0; i < m_columns.size(); ++i) {
+        const SchemaRules::Rule *rule = rules.memberNameRule(table, m_columns.at(i)->name());
+        if (!rule)
+            continue;
+        for (qsizetype j = 0; j < m_columns.size(); ++j) {
+            // Two chosen names that meet are reported once, at the later
+            // column.
+            if (j == i || (j > i && rules.memberNameRule(table, m_columns.at(j)->name())))
+                continue;
+            if (identifiers::upperFirst(nameOf(m_columns.at(j))) == identifiers::upperFirst(rule->value)) {
+                problems->append(rule->origin + QStringLiteral("member name %1 for %2.%3 meets that of column %4")
+                                                        .arg(rule->value, table, m_columns.at(i)->name(),
+                                                             m_columns.at(j)->name()));
+                break;
+            }
+        }
+        if (generator() && generator()->isClassName(rule->value))
+            problems->append(rule->origin + QStringLiteral("member name %1 for %2.%3 names a generated class")
+                                                    .arg(rule->value, table, m_columns.at(i)->name()));
+        m_columns.at(i)->setCppName(rule->value);
     }
 }
 

@@ -12,6 +12,7 @@ class Table;
 class ColumnObject;
 class Generator;
 class Relation;
+struct SchemaRules;
 
 // The generators' view of one table: the names of the classes to generate,
 // its columns and its links to other tables.
@@ -21,12 +22,13 @@ class TableObject : public QObject
 
 public:
     TableObject(mysql::Table *table, QObject *parent);
-    // With the table's C++ name chosen by the caller.
-    TableObject(mysql::Table *table, const QString &cppName, QObject *parent);
+    // With the table's C++ name chosen by the caller, and the class name
+    // when it is not that name with a capital letter.
+    TableObject(mysql::Table *table, const QString &cppName, QObject *parent, const QString &className = QString());
 
     mysql::Table *table() const { return m_table; }
     // The table's name in C++ identifiers; the entity class name is made
-    // from it.
+    // from it, unless the project names the class.
     const QString &cppName() const { return m_cppName; }
     const QString &className() const { return m_className; }
     const QString &daoClassName() const { return m_daoClassName; }
@@ -51,6 +53,11 @@ public:
     Generator *generator() const;
 
     void appendRelation(Relation *relation) { m_relations.append(relation); }
+    // Leaves out the columns the project leaves out, and gives the others
+    // the types and member names it chooses; a name that meets another
+    // column's or a class's adds a line to `problems`. Once the generator
+    // knows every class name.
+    void applyRules(const SchemaRules &rules, QStringList *problems);
     // Renames the columns whose C++ name is one of `classNames`: a getter
     // named like a class hides it.
     void avoidClassNames(const QSet<QString> &classNames);

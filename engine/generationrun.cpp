@@ -49,6 +49,7 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
     m_failures = 0;
     m_queryErrors = 0;
     m_fieldTypeErrors = 0;
+    m_ruleProblems = 0;
     m_checkedFiles = 0;
     m_stoppedBeforeFiles = false;
     m_outcome = Outcome::Completed;
@@ -123,6 +124,7 @@ bool GenerationRun::startOutput()
 bool GenerationRun::readSchema(SchemaLoader *loader)
 {
     loader->setCatalogReader(m_reader);
+    loader->setRules(m_rules);
     if (m_interrupted)
         loader->setStopCheck(m_interrupted);
     if (m_progress)
@@ -138,6 +140,15 @@ bool GenerationRun::readSchema(SchemaLoader *loader)
 bool GenerationRun::buildCodeModel(SchemaLoader *loader, const QStringList &chosenTables, QList<TableObject *> *chosen)
 {
     const Generator *generator = loader->buildCodeModel();
+    if (!loader->ruleProblems().isEmpty()) {
+        for (const QString &problem : loader->ruleProblems())
+            m_errors(problem);
+        m_ruleProblems = int(loader->ruleProblems().size());
+        m_stoppedBeforeFiles = true;
+        // A table the rules miss may be one the catalogue did not give.
+        reportReadErrors(*loader);
+        return false;
+    }
     const QSet<QString> names(chosenTables.cbegin(), chosenTables.cend());
     for (TableObject *table : generator->tableObjects()) {
         if (names.contains(table->table()->name()))
@@ -233,7 +244,7 @@ int GenerationRun::failureCount() const
 
 int GenerationRun::problemCount() const
 {
-    return failureCount() + m_queryErrors + m_fieldTypeErrors + (m_outcome == Outcome::Refused ? 1 : 0);
+    return failureCount() + m_queryErrors + m_fieldTypeErrors + m_ruleProblems + (m_outcome == Outcome::Refused ? 1 : 0);
 }
 
 QString GenerationRun::closingLine() const

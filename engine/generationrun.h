@@ -75,6 +75,9 @@ public:
     // Keep files whose new text differs only in the banner's date, with
     // their modification time.
     void setKeepUnchanged(bool keep) { m_keepUnchanged = keep; }
+    // The project's relations, names, types and left-out columns; when they
+    // do not fit the schema read, each says so and nothing is generated.
+    void setSchemaRules(const SchemaRules &rules) { m_rules = rules; }
     // Without a handler an old tree with foreign entries is left alone.
     void setForeignEntriesHandler(ForeignEntriesHandler handler) { m_foreignEntriesHandler = std::move(handler); }
     // Asked between files; when it says yes the new tree is dropped and the
@@ -110,6 +113,8 @@ public:
     int failureCount() const;
     // Catalogue queries that failed while the schema was read.
     int queryErrorCount() const { return m_queryErrors; }
+    // Rules of the project that did not fit the schema.
+    int ruleProblemCount() const { return m_ruleProblems; }
     // Tables whose field types (or columns) could not be read for the code
     // model.
     int fieldTypeErrorCount() const { return m_fieldTypeErrors; }
@@ -165,6 +170,8 @@ private:
     int m_failures = 0;
     int m_queryErrors = 0;
     int m_fieldTypeErrors = 0;
+    int m_ruleProblems = 0;
+    SchemaRules m_rules;
     int m_checkedFiles = 0;
     bool m_stoppedBeforeFiles = false;
     qint64 m_elapsed = 0;

@@ -46,6 +46,8 @@ void SchemaLoader::readSchema()
     else
         m_database->createKeys();
     m_timings.keys = clock.restart();
+    // Declared keys join the catalogue's before the links are derived.
+    m_ruleProblems = schemarules::apply(m_rules, m_database.get());
     m_database->createRelationships();
     // The generated DAOs number new rows from them; the report names those
     // missing.
@@ -71,8 +73,10 @@ Generator *SchemaLoader::buildCodeModel()
         fieldLists.read(QSqlDatabase::database(schemaConnectionName(), true), names);
         m_generator->setFieldLists(&fieldLists);
     }
+    m_generator->setRules(&m_rules);
     m_generator->createTableObjects();
     m_generator->createRelations();
+    m_ruleProblems = schemarules::inFileOrder(m_ruleProblems + m_generator->ruleProblems());
     // The table objects have their types; the lists go now.
     m_generator->setFieldLists(nullptr);
     m_timings.codeModel = clock.elapsed();

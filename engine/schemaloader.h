@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codemodel/schemarules.h"
 #include "engine/runoptions.h"
 #include "mysql/database.h"
 
@@ -34,6 +35,13 @@ public:
     SchemaLoader &operator=(const SchemaLoader &) = delete;
 
     void setCatalogReader(CatalogReader reader) { m_reader = reader; }
+    // A project's relations, names, types and left-out columns: declared
+    // keys join the catalogue's before the links are derived, the rest
+    // shapes the code model.
+    void setRules(const SchemaRules &rules) { m_rules = rules; }
+    // The rules that do not fit the schema read, "FILE:LINE: ..." in the
+    // file's order; nothing may be generated when there are any.
+    const QStringList &ruleProblems() const { return m_ruleProblems; }
     // Asked before each table; when it says yes, the read stops there.
     void setStopCheck(std::function<bool()> check);
     // Told after each table is read: how many are, of how many.
@@ -65,6 +73,8 @@ public:
 
 private:
     CatalogReader m_reader = CatalogReader::PerTable;
+    SchemaRules m_rules;
+    QStringList m_ruleProblems;
     // The code model points into the schema: it goes first.
     std::unique_ptr<mysql::Database> m_database;
     std::unique_ptr<Generator> m_generator;

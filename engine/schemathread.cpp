@@ -132,6 +132,7 @@ void SchemaWorker::generate(const GenerateJob &job)
     run.setCatalogReader(job.reader);
     run.setSwitches(job.switches);
     run.setKeepUnchanged(job.keepUnchanged);
+    run.setSchemaRules(job.rules);
     run.setInterruptCheck([this] { return m_cancelled.load(); });
     run.setForeignEntriesHandler([this](const QStringList &, int count) { return askForeignEntries(count); });
     run.setProgressHandler([this](GenerationRun::Stage stage, int done, int total) {

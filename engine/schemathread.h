@@ -40,6 +40,8 @@ public:
         GenerationRun::Switches switches;
         bool keepUnchanged = false;
         CatalogReader reader = CatalogReader::SchemaWide;
+        // The open project's relations, names, types and left-out columns.
+        SchemaRules rules;
     };
 
     // `id` keeps the names of the connections apart from other threads'.

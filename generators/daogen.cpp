@@ -20,6 +20,10 @@ QString sqlColumn(const ColumnObject *column)
 // take back as they are.
 QString selectColumn(const ColumnObject *column)
 {
+    // A number kept as text comes as the server writes it, every digit of a
+    // decimal kept.
+    if (column->selectsAsText())
+        return identifiers::literalText(QStringLiteral("cast(%1 as char) as %1").arg(column->sqlName()));
     if (!ColumnObject::isSpatial(column->column()->dataType()))
         return sqlColumn(column);
     return identifiers::literalText(QStringLiteral("cast(%1 as binary) as %1").arg(column->sqlName()));
@@ -96,9 +100,8 @@ QString DAOGen::bindLines() const
 {
     QString text;
     for (const ColumnObject *column : m_table->columns()) {
-        text += QStringLiteral("\n\t\tquery.bindValue(\"%1\", %2->%3);")
-                        .arg(column->placeholder(), m_table->variableName(),
-                             column->cppName() + QStringLiteral("()"));
+        text += QStringLiteral("\n\t\tquery.bindValue(\"%1\", %2);")
+                        .arg(column->placeholder(), column->bindExpression(m_table->variableName()));
     }
     return text;
 }

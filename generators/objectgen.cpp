@@ -54,9 +54,32 @@ QString ObjectGen::numberInits() const
     QString text;
     for (const ColumnObject *column : m_table->columns()) {
         const bool number = column->type() == QMetaType::LongLong || column->type() == QMetaType::Double;
-        if (number && !column->keepsNull() && !isIdColumn(column->name()))
-            text += QStringLiteral("\t%1 = 0;\n").arg(column->memberName());
+        const bool flag = column->type() == QMetaType::Bool;
+        if ((number || flag) && !column->keepsNull() && !isIdColumn(column->name()))
+            text += QStringLiteral("\t%1 = %2;\n").arg(column->memberName(), flag ? QStringLiteral("false") : QStringLiteral("0"));
     }
+    return text;
+}
+
+QString ObjectGen::chosenTypeIncludes() const
+{
+    // The types the project chose; the driver's own need nothing beyond
+    // QSqlRecord.
+    QStringList headers;
+    for (const ColumnObject *column : m_table->columns()) {
+        const QString header = !column->hasChosenType() ? QString()
+                : column->type() == QMetaType::QDate          ? QStringLiteral("QDate")
+                : column->type() == QMetaType::QTime          ? QStringLiteral("QTime")
+                : column->type() == QMetaType::QDateTime      ? QStringLiteral("QDateTime")
+                : column->type() == QMetaType::QJsonDocument  ? QStringLiteral("QJsonDocument")
+                                                              : QString();
+        if (!header.isEmpty() && !headers.contains(header))
+            headers.append(header);
+    }
+    headers.sort();
+    QString text;
+    for (const QString &header : std::as_const(headers))
+        text += includeSystem(header);
     return text;
 }
 
@@ -70,6 +93,7 @@ QString ObjectGen::headerText() const
     text += includeGuardBegin(className);
     text += QStringLiteral("\n");
     text += includeSystem(QStringLiteral("QSqlRecord"));
+    text += chosenTypeIncludes();
     text += includeSystem(QStringLiteral("data/objectbase.h"));
     text += QStringLiteral("\n");
     text += namespaceBegin(QStringLiteral("crud"));

@@ -32,6 +32,9 @@ private:
     // "\t%1 = 0;\n" for every single-object relation, so the lazy getters
     // start from a null pointer.
     QString relationMemberInits() const;
-    // "\t%1 = 0;\n" for every qlonglong and double member.
+    // "\t%1 = 0;\n" for every qlonglong and double member, "false" for a
+    // bool.
     QString numberInits() const;
+    // The includes of the member types the project chose.
+    QString chosenTypeIncludes() const;
 };

@@ -25,6 +25,24 @@ ForeignKey::ForeignKey(const QString &name, Table *table, QObject *parent, Unloa
     setName(name);
 }
 
+ForeignKey *ForeignKey::declare(Table *table, Table *referenced, const QList<std::pair<Column *, Column *>> &columns)
+{
+    auto *key = new ForeignKey(QStringLiteral("declared"), table, table, Unloaded());
+    key->m_declared = true;
+    key->m_referencedTable = referenced;
+    key->m_referencedTableName = referenced->name();
+    key->m_referencedSchema = schemaOf(table);
+    int position = 0;
+    for (const auto &[column, referencedColumn] : columns) {
+        auto *keyColumn = new ForeignKeyColumn(column, key);
+        keyColumn->setPosition(++position);
+        keyColumn->setReferencedColumn(referencedColumn);
+        key->appendColumn(keyColumn);
+    }
+    table->appendForeignKey(key);
+    return key;
+}
+
 void ForeignKey::loadReferencedTable()
 {
     QSqlQuery query = catalogQuery();

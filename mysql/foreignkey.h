@@ -2,7 +2,13 @@
 
 #include "mysql/constraint.h"
 
+#include <QList>
+
+#include <utility>
+
 namespace mysql {
+
+class Column;
 
 class ForeignKey : public Constraint
 {
@@ -18,6 +24,13 @@ public:
     // A key into another schema links to no table of this one, even when
     // this schema has a table of the same name.
     bool referencesOtherSchema() const { return m_otherSchema; }
+    // Declared by the project rather than read from the catalogue.
+    bool isDeclared() const { return m_declared; }
+
+    // A key the schema lacks, declared by the project: links `table` to
+    // `referenced` through the pairs (column, referenced column), and joins
+    // the table's keys after those of the catalogue.
+    static ForeignKey *declare(Table *table, Table *referenced, const QList<std::pair<Column *, Column *>> &columns);
 
 private:
     friend class SchemaCatalog;
@@ -35,6 +48,7 @@ private:
     QString m_referencedSchema;
     QString m_referencedTableName;
     bool m_otherSchema = false;
+    bool m_declared = false;
 };
 
 } // namespace mysql

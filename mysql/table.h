@@ -37,6 +37,10 @@ public:
 
     bool foreignKeyInPrimaryKey(ForeignKey *key) const;
 
+    // A key read or declared after the catalogue's, before the links are
+    // derived.
+    void appendForeignKey(ForeignKey *key) { m_foreignKeys.append(key); }
+
     void addOneToOneTable(Table *table);
     void addReferencingTable(Table *table);
     void addReferencedTable(Table *table);

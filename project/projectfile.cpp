@@ -282,13 +282,15 @@ ProjectReading readProject(const QString &path)
             continue;
         QString problem;
         if (!line.startsWith(QLatin1Char('['))) {
-            problem = readLine(&reading, section, line, where, folder, &seen);
+            problem = isRuleSection(section) ? readRuleLine(section, line, where, &reading.project.rules)
+                                             : readLine(&reading, section, line, where, folder, &seen);
         } else if (!line.endsWith(QLatin1Char(']'))) {
             problem = QStringLiteral("malformed section line \"%1\"").arg(line);
         } else {
             section = line.mid(1, line.size() - 2).trimmed();
-            if (!sections().contains(section))
-                problem = QStringLiteral("unknown section [%1] (use %2)").arg(section, sections().join(QStringLiteral(", ")));
+            if (!sections().contains(section) && !isRuleSection(section))
+                problem = QStringLiteral("unknown section [%1] (use %2)")
+                                  .arg(section, (sections() + ruleSections()).join(QStringLiteral(", ")));
         }
         if (!problem.isEmpty())
             reading.problems.append(where + problem);
@@ -316,6 +318,7 @@ QByteArray projectText(const Project &project, const QString &folder)
         text += QLatin1String(k.name) + (value.isEmpty() ? QStringLiteral(" =") : QStringLiteral(" = ") + value)
                 + QLatin1Char('\n');
     }
+    text += rulesText(project.rules);
     return text.toUtf8();
 }
 

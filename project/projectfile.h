@@ -3,6 +3,7 @@
 #include "connection/mysqlconnection.h"
 #include "engine/runoptions.h"
 #include "engine/tableselection.h"
+#include "project/projectrules.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,6 +16,9 @@
 //   [tls]          ssl, ssl-ca, ssl-capath, ssl-cert, ssl-key, ssl-cipher,
 //                  ssl-verify-server-cert
 //   [generate]     tables, exclude, only, output, catalog, keep-unchanged
+//
+// and the rules of project/projectrules.h: [relations], [names], [types],
+// [exclude-columns].
 //
 // with the command line's option names as keys. Paths (output, TLS files)
 // are relative to the file's folder. Never the password. The window
@@ -34,6 +38,7 @@ struct Project
     // read: the file's folder when it names none.
     QString outputDirectory = QStringLiteral(".");
     bool keepUnchanged = false;
+    ProjectRules rules;
 };
 
 // The keys of a project file, in the file's order.

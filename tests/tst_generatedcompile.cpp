@@ -135,6 +135,12 @@ void TestGeneratedCompile::generatedCodeWorks_data()
     // Reserved words of both servers, names that meet in case or cannot be
     // file names, a key into another schema.
     QTest::newRow("names") << "nm_names" << 15 << QStringList();
+    // With the project's rules of tests/fixtures/SCHEMA.tablesmith.ini:
+    // chosen class and member names and left-out columns, a getter per key,
+    // chosen types.
+    QTest::newRow("chosen names") << "rl_prefixed" << 5 << QStringList();
+    QTest::newRow("a getter per key") << "rl_keys" << 5 << QStringList();
+    QTest::newRow("chosen types") << "rl_types" << 1 << QStringList();
 }
 
 void TestGeneratedCompile::generatedCodeWorks()
@@ -144,7 +150,9 @@ void TestGeneratedCompile::generatedCodeWorks()
     QFETCH(QStringList, refused);
     const QString tree = m_dir.filePath(QStringLiteral("trees/") + schema);
     const QString code = tree + QStringLiteral("/code/C++");
-    const CliResult result = runCli(serverArguments(schema) + QStringList{"-o", tree});
+    const QString project = qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + "/tests/fixtures/" + schema + ".tablesmith.ini";
+    const QStringList rules = QFileInfo::exists(project) ? QStringList{"--project", project} : QStringList();
+    const CliResult result = runCli(serverArguments(schema) + rules + QStringList{"-o", tree});
     QVERIFY2(result.exitCode == 0, qPrintable(result.describe()));
     // The banner's date, a comment, is the same in every run: the compiler
     // cache then knows a file by its text alone, without preprocessing it.

@@ -32,6 +32,7 @@ private slots:
     void remembered_data();
     void remembered();
     void rememberedAsProject();
+    void declaredRelations();
     void window();
 };
 
@@ -85,7 +86,8 @@ void TestProject::faulty_data()
     QTest::newRow("malformed line") << head + "[generate]\n\nonly dao\n"
                                     << "tablesmith-cli: FILE:8: malformed line \"only dao\": expected key = value\n";
     QTest::newRow("two faults, two lines") << QByteArray("# comment\n[connection]\nschema = shop_a\n[paths]\nport = many\n")
-            << "tablesmith-cli: FILE:4: unknown section [paths] (use connection, tls, generate)\n"
+            << "tablesmith-cli: FILE:4: unknown section [paths] (use connection, tls, generate, relations, names, types, "
+               "exclude-columns)\n"
                "tablesmith-cli: FILE:5: unknown key \"port\" in [paths]\n";
     QTest::newRow("key before a section") << QByteArray("schema = shop_a\n") << "FILE:1: key \"schema\" outside a section\n";
     QTest::newRow("open section") << head + "[generate\n" << "FILE:6: malformed section line \"[generate\"\n";
@@ -103,6 +105,73 @@ void TestProject::faulty_data()
     QTest::newRow("pattern without match") << head + "[generate]\ntables = cust*, zz*, qq?\n"
             << "tablesmith-cli: FILE:7: no table of schema \"shop_a\" matches \"zz*\"\n"
                "tablesmith-cli: FILE:7: no table of schema \"shop_a\" matches \"qq?\"\n";
+
+    // The project's rules: each line that cannot be read, and each that does
+    // not fit the schema, with its line (the section is line 6).
+    const auto rules = [&head](const char *schema, const char *section, const char *lines) {
+        return QByteArray(head).replace("shop_a", schema) + "[" + section + "]\n" + lines + "\n";
+    };
+    const auto row = [&rules](const char *tag, const char *schema, const char *section, const char *lines, const char *says) {
+        QTest::newRow(tag) << rules(schema, section, lines) << QString::fromUtf8(says);
+    };
+    row("relation: malformed", "rl_blog", "relations", "posts.author_id => users.id",
+        "FILE:7: malformed relation \"posts.author_id => users.id\": expected TABLE.COLUMN -> TABLE.COLUMN, or "
+        "TABLE.(C1, C2) -> TABLE.(P1, P2)\n");
+    row("relation: column counts", "rl_blog", "relations", "order_lines.(shop, order_no) -> orders.(no)",
+        "FILE:7: the relation \"order_lines.(shop, order_no) -> orders.(no)\" joins 2 columns to 1\n");
+    row("relation: twice", "rl_blog", "relations", "posts.author_id -> users.id\n`posts`.author_id->users.`id`",
+        "FILE:8: the relation \"`posts`.author_id->users.`id`\" is given twice (first at line 7)\n");
+    row("relation: no table", "rl_blog", "relations", "posts.author_id -> people.id",
+        "FILE:7: schema \"rl_blog\" has no table \"people\"\n");
+    row("relation: no column", "rl_blog", "relations", "posts.writer_id -> users.id",
+        "FILE:7: table posts has no column \"writer_id\"\n");
+    row("relation: kinds differ", "rl_blog", "relations", "orders.(user_id, shop) -> users.(id, email)\nposts.title -> users.id",
+        "FILE:8: posts.title is varchar(120) and users.id is int(11): a key joins columns of one kind\n");
+    row("relation: the schema's own", "rl_blog_keyed", "relations", "comments.(user_id) -> users.(id)",
+        "FILE:7: comments.user_id -> users.id is the schema's own foreign key fk2_comment_user\n");
+    row("getter-per-key", "rl_keys", "relations", "getter-per-key = often", "FILE:7: \"often\" is not yes or no\n");
+    row("class: no identifier", "rl_prefixed", "names", "wp_posts = Blog Post",
+        "FILE:7: class name \"Blog Post\" is no C++ identifier (letters, digits and _, not first a digit)\n");
+    row("class: keyword", "rl_prefixed", "names", "wp_posts = NULL", "FILE:7: class name \"NULL\" is a C++ keyword\n");
+    row("class: small letter", "rl_prefixed", "names", "wp_posts = post",
+        "FILE:7: class name \"post\" does not begin with a capital letter\n");
+    row("class: the framework's", "rl_prefixed", "names", "wp_posts = Session",
+        "FILE:7: class name \"Session\" is that of a class of the framework\n");
+    row("class: no table", "rl_prefixed", "names", "wp_post = Post", "FILE:7: schema \"rl_prefixed\" has no table \"wp_post\"\n");
+    row("class: twice", "rl_prefixed", "names", "wp_posts = Post\nwp_posts = Article",
+        "FILE:8: the class of table wp_posts is given twice (first at line 7)\n");
+    row("classes meet", "rl_prefixed", "names", "strip-prefix = wp_\nwp_posts = CommentsDao",
+        "FILE:8: class CommentsDao for table wp_posts meets class CommentsDAO of table wp_comments (file names and include "
+        "guards ignore case)\n");
+    row("class meets an automatic one", "rl_prefixed", "names", "wp_users = Wp_posts",
+        "FILE:7: class Wp_posts for table wp_users meets class Wp_posts of table wp_posts (file names and include guards "
+        "ignore case)\n");
+    row("strip-prefix twice", "rl_prefixed", "names", "strip-prefix = wp_\nstrip-prefix = llx_",
+        "FILE:8: strip-prefix is given twice (first at line 7)\n");
+    row("member: keyword", "rl_prefixed", "names", "wp_posts.post_title = class", "FILE:7: member name \"class\" is a C++ keyword\n");
+    row("member: id", "rl_prefixed", "names", "wp_posts.id = key", "FILE:7: the id column keeps its name\n");
+    row("member: no column", "rl_prefixed", "names", "wp_posts.title = heading", "FILE:7: table wp_posts has no column \"title\"\n");
+    row("member meets a column", "rl_prefixed", "names", "wp_posts.post_title = Comment_count",
+        "FILE:7: member name Comment_count for wp_posts.post_title meets that of column comment_count\n");
+    row("member names a class", "rl_prefixed", "names", "wp_posts.post_title = Wp_users",
+        "FILE:7: member name Wp_users for wp_posts.post_title names a generated class\n");
+    row("type: unknown", "rl_types", "types", "settings.meta = QJsonObject",
+        "FILE:7: unknown type \"QJsonObject\" (use bool, QDate, QTime, QDateTime, QString, QByteArray, QJsonDocument)\n");
+    row("type: no SQL type", "rl_types", "types", "numeric(4) = QString",
+        "FILE:7: \"numeric(4)\" is no SQL type as the catalogue names them (tinyint(1), decimal, date, ...)\n");
+    row("type: SQL type of another kind", "rl_types", "types", "varchar = QDate",
+        "FILE:7: QDate cannot hold varchar columns: it takes date columns\n");
+    row("type: column of another kind", "rl_types", "types", "settings.born = QTime",
+        "FILE:7: settings.born is date: QTime takes time columns\n");
+    row("type: id", "rl_types", "types", "settings.id = QString", "FILE:7: the id column stays a number\n");
+    row("type of a column left out", "rl_types", "types", "settings.note = QByteArray\n[exclude-columns]\nsettings = note",
+        "FILE:7: settings.note is left out (line 9)\n");
+    row("left out: NOT NULL without a default", "rl_prefixed", "exclude-columns", "wp_users = user_pass, user_login",
+        "FILE:7: wp_users.user_login is NOT NULL without a default: an insert that leaves it out fails\n");
+    row("left out: a key column", "rl_prefixed", "exclude-columns", "wp_posts = post_author",
+        "FILE:7: wp_posts.post_author is a key column, which the generated code needs\n");
+    row("left out: malformed", "rl_prefixed", "exclude-columns", "wp_posts.guid",
+        "FILE:7: malformed line \"wp_posts.guid\": expected TABLE = COLUMN, COLUMN\n");
 }
 
 // Every fault is refused with exit status 2, one line each, and nothing is
@@ -196,6 +265,40 @@ void TestProject::savedText()
     QCOMPARE(reading.problems, QStringList());
     QCOMPARE(projectText(reading.project, dir.path()), projectText(project, dir.path()));
     QCOMPARE(reading.project.connection.password, QString());
+
+    // Rules are kept line by line, each section once, after the rest.
+    writeText(path, readText(path).toUtf8() + "[types]\ndate = QDate\n[relations]\nposts.(a, b) -> `my table`.(c, d)\n"
+                                              "[types]\n# kept apart\nt.c = bool\n");
+    const ProjectReading withRules = readProject(path);
+    QCOMPARE(withRules.problems, QStringList());
+    QVERIFY(projectText(withRules.project, dir.path()).endsWith(
+            "keep-unchanged = yes\n\n[types]\ndate = QDate\nt.c = bool\n\n[relations]\nposts.(a, b) -> `my table`.(c, d)\n"));
+    QCOMPARE(withRules.project.rules.schema.keys.first().referencedTable, QStringLiteral("my table"));
+}
+
+// Keys declared in the project give the code of the same keys read from the
+// catalogue, byte for byte; the diagram draws them dashed.
+void TestProject::declaredRelations()
+{
+    QTemporaryDir dir;
+    const QString project = qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + "/tests/fixtures/rl_blog.tablesmith.ini";
+    const CliResult keyed = runWithPassword(serverArguments("rl_blog_keyed") + QStringList{"-o", "keyed", "--diagram", "keyed.dot"},
+                                            dir.path());
+    QVERIFY2(keyed.exitCode == 0, qPrintable(keyed.describe()));
+    const CliResult declared = runWithPassword(
+            serverArguments("rl_blog") + QStringList{"--project", project, "-o", "declared", "--diagram", "declared.dot"},
+            dir.path());
+    QVERIFY2(declared.exitCode == 0, qPrintable(declared.describe()));
+    QVERIFY(describeTree(dir.filePath("keyed")).contains("== file code/C++/object/order_lines.cpp"));
+    QCOMPARE(describeTree(dir.filePath("declared")), describeTree(dir.filePath("keyed")));
+    QCOMPARE(masked(declared.err, dir.filePath("declared")), masked(keyed.err, dir.filePath("keyed")));
+
+    const QString keyedDot = readText(dir.filePath("keyed.dot"));
+    QString declaredDot = readText(dir.filePath("declared.dot"));
+    // Both ends of each of the 8 keys.
+    QCOMPARE(keyedDot.count(" -> "), 16);
+    QCOMPARE(declaredDot.count(", style=dashed];"), 16);
+    QCOMPARE(declaredDot.remove(", style=dashed"), keyedDot);
 }
 
 // The projects in samples/ read without a fault and are written back to
