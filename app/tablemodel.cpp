@@ -127,3 +127,41 @@ void TableModel::setAllChecked(bool checked)
     emit dataChanged(index(0, ColumnName), index(rowCount() - 1, ColumnName),
                      {Qt::CheckStateRole});
 }
+
+bool TableModel::naturalLess(const QString &a, const QString &b)
+{
+    const auto digit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (digit(a.at(i)) && digit(b.at(j))) {
+            const qsizetype startA = i;
+            const qsizetype startB = j;
+            while (i < a.size() && digit(a.at(i)))
+                ++i;
+            while (j < b.size() && digit(b.at(j)))
+                ++j;
+            // Compared as text without leading zeros: no number is too long.
+            QStringView x = QStringView(a).mid(startA, i - startA);
+            QStringView y = QStringView(b).mid(startB, j - startB);
+            while (x.size() > 1 && x.front() == QLatin1Char('0'))
+                x = x.mid(1);
+            while (y.size() > 1 && y.front() == QLatin1Char('0'))
+                y = y.mid(1);
+            if (x.size() != y.size())
+                return x.size() < y.size();
+            if (const int order = x.compare(y))
+                return order < 0;
+            continue;
+        }
+        const QChar x = a.at(i).toCaseFolded();
+        const QChar y = b.at(j).toCaseFolded();
+        if (x != y)
+            return x < y;
+        ++i;
+        ++j;
+    }
+    if (a.size() - i != b.size() - j)
+        return a.size() - i < b.size() - j;
+    return a < b;
+}

@@ -26,6 +26,10 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+    // Natural order, case aside: t9 before t10 before T11; names alike but
+    // for case or leading zeros still in a fixed order.
+    static bool naturalLess(const QString &a, const QString &b);
+
     // Names of the ticked items, in list order.
     [[nodiscard]] QStringList checkedTables() const;
 

@@ -28,9 +28,18 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
+
+namespace {
+
+// Beside the keys UserSettings keeps, in the same file.
+const QString serverTableOrderKey = QStringLiteral("window/serverTableOrder");
+
+} // namespace
 
 Tablesmith::Tablesmith(QWidget *parent)
     : QWidget(parent)
@@ -48,6 +57,9 @@ Tablesmith::Tablesmith(QWidget *parent)
         connect(box, &QCheckBox::toggled, m_inspection, &InspectionPanel::switchesChanged);
     createMenus();
     createRunControls();
+    // Return in any field of the form connects, as the button does.
+    for (QLineEdit *field : {ui->serverAddress, ui->schema, ui->userName, ui->password, ui->port})
+        connect(field, &QLineEdit::returnPressed, ui->btConnect, &QPushButton::click);
 
     const UserSettings settings;
     const UserSettings::Form form = settings.form();
@@ -55,7 +67,10 @@ Tablesmith::Tablesmith(QWidget *parent)
     ui->schema->setText(form.schema);
     ui->userName->setText(form.user);
     ui->port->setText(form.port);
-    restoreGeometry(settings.windowGeometry());
+    // The first start has no remembered place: the form's own size would
+    // cut the log's longer lines on any larger screen.
+    if (!restoreGeometry(settings.windowGeometry()))
+        setGeometry(firstGeometry(screen()->availableGeometry(), size()));
     m_readTableByTable->setChecked(settings.catalogReader() == GenerationRun::CatalogReader::PerTable);
     m_tls = settings.tlsOptions();
     m_rememberPassword->setChecked(settings.rememberPassword());
@@ -77,6 +92,13 @@ Tablesmith::~Tablesmith()
     qDeleteAll(m_tableItems);
 }
 
+QRect Tablesmith::firstGeometry(const QRect &available, const QSize &least)
+{
+    QRect place(QPoint(), QSize(available.width() * 4 / 5, available.height() * 3 / 4).expandedTo(least));
+    place.moveCenter(available.center());
+    return place;
+}
+
 void Tablesmith::closeEvent(QCloseEvent *event)
 {
     if (isRunning())
@@ -88,6 +110,12 @@ void Tablesmith::on_btConnect_clicked()
 {
     if (isRunning())
         return;
+    // The client library would connect to no schema at all and list nothing.
+    if (ui->schema->text().trimmed().isEmpty()) {
+        appendLog(tr("Connect refused: the Schema field is empty; name the schema to read."));
+        dropConnection();
+        return;
+    }
     m_host = ui->serverAddress->text();
     appendLog(tr("Establishing connection to: %1").arg(m_host));
     saveForm();
@@ -103,6 +131,8 @@ void Tablesmith::on_btConnect_clicked()
     if (!m_projectMenu->path().isEmpty())
         settings.socket = m_project.connection.socket;
     m_connectSettings = settings;
+    // The views showed the schema that is being replaced.
+    m_inspection->setConnecting(m_host);
     setRunning(Running::Connect);
     SchemaWorker *worker = m_run->worker();
     worker->clearCancel();
@@ -138,8 +168,10 @@ void Tablesmith::connectFinished(bool opened, const QString &error, const QStrin
     m_connected = true;
     ui->groupBox->setEnabled(true);
 
+    m_serverTables = tables;
     for (const QString &table : tables)
         m_tableItems.append(new TableItem(table));
+    orderTableItems();
     if (!m_projectMenu->path().isEmpty()) {
         const TableChoice choice = chooseTables(m_connectSettings.schema, tables, m_project.tables);
         for (TableItem *item : std::as_const(m_tableItems))
@@ -159,6 +191,11 @@ void Tablesmith::on_btGenerate_clicked()
     if (isRunning())
         return;
     m_inspection->showLog();
+    // A run over no table would only empty the output tree.
+    if (m_tableModel->checkedTables().isEmpty()) {
+        appendLog(tr("Nothing to generate: no table is ticked; the output folder stays as it is."));
+        return;
+    }
     const OutputFolder folder = outputFolder();
     SchemaWorker::GenerateJob job;
     job.root = folder.path;
@@ -244,18 +281,42 @@ void Tablesmith::cancelRun()
         // The client library cannot be stopped in the middle of a connect:
         // its result is dropped when it comes.
         ++m_abandonedConnects;
-        m_connected = false;
         setRunning(Running::Nothing);
-        m_tableModel->beginRefill();
-        qDeleteAll(m_tableItems);
-        m_tableItems.clear();
-        m_tableModel->endRefill();
-        ui->groupBox->setEnabled(false);
+        dropConnection();
         appendLog(tr("Cancelled: gave up connecting to %1").arg(m_host));
     } else if (m_running == Running::Generate) {
         // The run stops before its next table; the closing lines follow.
         m_run->worker()->cancel();
         m_cancel->setEnabled(false);
+    }
+}
+
+void Tablesmith::dropConnection()
+{
+    m_connected = false;
+    m_tableModel->beginRefill();
+    qDeleteAll(m_tableItems);
+    m_tableItems.clear();
+    m_serverTables.clear();
+    m_tableModel->endRefill();
+    ui->groupBox->setEnabled(false);
+    m_inspection->setDisconnected();
+}
+
+void Tablesmith::orderTableItems()
+{
+    // Only the list's order: a run takes the tables in the schema's order.
+    if (m_serverTableOrder->isChecked()) {
+        QHash<QString, qsizetype> position;
+        for (qsizetype i = 0; i < m_serverTables.size(); ++i)
+            position.insert(m_serverTables.at(i), i);
+        std::stable_sort(m_tableItems.begin(), m_tableItems.end(), [&position](const TableItem *a, const TableItem *b) {
+            return position.value(a->name()) < position.value(b->name());
+        });
+    } else {
+        std::stable_sort(m_tableItems.begin(), m_tableItems.end(), [](const TableItem *a, const TableItem *b) {
+            return TableModel::naturalLess(a->name(), b->name());
+        });
     }
 }
 
@@ -351,6 +412,20 @@ void Tablesmith::createMenus()
     m_keepUnchanged->setToolTip(tr("Keep the files, with their modification times, whose text changes only in "
                                    "the banner's date"));
     connect(m_keepUnchanged, &QAction::toggled, this, [](bool keep) { UserSettings().setKeepUnchanged(keep); });
+    m_serverTableOrder = settings->addAction(tr("List the Tables in the Server's &Order"));
+    m_serverTableOrder->setObjectName(QStringLiteral("actionServerTableOrder"));
+    m_serverTableOrder->setCheckable(true);
+    m_serverTableOrder->setToolTip(tr("List the tables as the server gives them instead of by name"));
+    m_serverTableOrder->setChecked(QSettings(QStringLiteral("Tablesmith"), QCoreApplication::applicationName())
+                                           .value(serverTableOrderKey)
+                                           .toBool());
+    connect(m_serverTableOrder, &QAction::toggled, this, [this](bool serverOrder) {
+        QSettings(QStringLiteral("Tablesmith"), QCoreApplication::applicationName()).setValue(serverTableOrderKey, serverOrder);
+        m_tableModel->beginRefill();
+        orderTableItems();
+        m_tableModel->endRefill();
+        applyTableFilter();
+    });
     layout()->setMenuBar(menuBar);
 }
 

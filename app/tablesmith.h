@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QPointer>
+#include <QRect>
 #include <QWidget>
 
 #include <memory>
@@ -48,6 +49,10 @@ public:
     // Whether a Connect or a Generate is under way.
     bool isRunning() const { return m_running != Running::Nothing; }
 
+    // Where a first start (no remembered place) puts the window: a good
+    // share of the screen's free area, never below `least`, centred.
+    static QRect firstGeometry(const QRect &available, const QSize &least);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -66,6 +71,10 @@ private:
     void createRunControls();
     void setRunning(Running running);
     void cancelRun();
+    // No connection, no tables, views and Generator cleared.
+    void dropConnection();
+    // By name, or as the server listed them when the Settings menu says so.
+    void orderTableItems();
     void connectFinished(bool opened, const QString &error, const QStringList &tables, const QString &encryption);
     void showProgress(GenerationRun::Stage stage, int done, int total);
     void appendLogLines(const QStringList &lines);
@@ -108,6 +117,9 @@ private:
     // the form.
     Project m_project;
     QAction *m_keepUnchanged = nullptr;
+    QAction *m_serverTableOrder = nullptr;
+    // The last Connect's tables in the server's order.
+    QStringList m_serverTables;
     InspectionPanel *m_inspection = nullptr;
     QAction *m_outputFolder = nullptr;
     QProgressBar *m_progress = nullptr;

@@ -325,6 +325,16 @@ QString windowRun(const Row &row, bool perTable)
         click(window, "btGenerate");
     }
     old.release();
+    // A schema with no table to tick: the window refuses before any run,
+    // keeping the old tree, and the command line's lines do not apply.
+    bool ticked = false;
+    const QAbstractItemModel *list = child<QListView>(window, "listViewSource")->model();
+    for (int row = 0; list && row < list->rowCount(); ++row)
+        ticked = ticked || list->index(row, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked;
+    if (!ticked)
+        return QStringLiteral("== refused\n%1\n%2").arg(child<QPlainTextEdit>(window, "textLog")->toPlainText(),
+                                                        QFileInfo::exists(root + QStringLiteral("/code/C++/dao/stale.h")) ? QString()
+                                                        : QStringLiteral("the old tree is gone"));
     return masked(QStringLiteral("== run\n%1\n%2").arg(child<QPlainTextEdit>(window, "textLog")->toPlainText(),
                                                      describeTree(root)), root);
 }
@@ -442,7 +452,14 @@ void TestGolden::schemas()
         return;
     }
     for (const bool perTable : {false, true}) {
-        difference = firstDifference(windowRun(row, perTable), QString(run).remove(cliOnly));
+        const QString window = windowRun(row, perTable);
+        if (window.startsWith(QLatin1String("== refused\n"))) {
+            QCOMPARE(window, QStringLiteral("== refused\nEstablishing connection to: 127.0.0.1\nConnected to: 127.0.0.1\n"
+                                            "Unencrypted connection\nNothing to generate: no table is ticked; the "
+                                            "output folder stays as it is.\n"));
+            continue;
+        }
+        difference = firstDifference(window, QString(run).remove(cliOnly));
         QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("window, per-table %1: ").arg(perTable) + difference));
     }
 }

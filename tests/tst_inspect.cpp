@@ -23,6 +23,7 @@
 #include <QAction>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QFileDialog>
 #include <QGraphicsView>
 #include <QImage>
 #include <QLineEdit>
@@ -155,6 +156,10 @@ private slots:
     void relationsFollowTicksAndFilter();
     void previewAndCompare();
     void viewsReadLikeGenerate();
+    void viewsClearedByConnect_data();
+    void viewsClearedByConnect();
+    void exportBeforeDrawn_data();
+    void exportBeforeDrawn();
 };
 
 void TestInspect::initTestCase()
@@ -521,6 +526,96 @@ void TestInspect::viewsReadLikeGenerate()
                      && compare <= generate,
              qPrintable(all));
     qInfo("round trips: %s", qPrintable(all));
+void TestInspect::viewsClearedByConnect_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("connects");
+    QTest::newRow("another Connect") << TestServer::settings().password << true;
+    QTest::newRow("a Connect that fails") << QStringLiteral("Wr0ng-Secret-4711") << false;
+}
+
+void TestInspect::viewsClearedByConnect()
+{
+    // All three views show lk_links; from the moment the next Connect
+    // starts, none shows it any more.
+    QFETCH(QString, password);
+    QFETCH(bool, connects);
+    QTemporaryDir dir;
+    UserSettings().setOutputFolder(dir.path());
+    Tablesmith window;
+    window.show();
+    fillForm(window, QStringLiteral("lk_links"));
+    click(window, "btConnect");
+    click(window, "btSelectAll");
+    auto *panel = child<InspectionPanel>(window, "viewTabs");
+    panel->previewTable(QStringLiteral("hub"), false);
+    panel->setCurrentWidget(panel->codePreview());
+    QTRY_VERIFY(!panel->service()->isBusy() && !panel->codePreview()->filePaths().isEmpty());
+    child<QAction>(window, "actionCompare")->trigger();
+    QTRY_VERIFY(!panel->service()->isBusy() && !panel->compareView()->differences().isEmpty());
+    panel->setCurrentWidget(panel->diagramView());
+    QTRY_VERIFY(panel->diagramView()->hasDiagram());
+    UserSettings().setOutputFolder(QString());
+
+    const auto shown = [panel] {
+        return QStringList{panel->diagramView()->hasDiagram() ? "diagram" : "",
+                           panel->codePreview()->filePaths().join(QLatin1Char(' ')),
+                           panel->compareView()->differences().join(QLatin1Char(' '))};
+    };
+    fillForm(window, QStringLiteral("lk_links"), TestServer::settings().user, password);
+    QStringList whileConnecting;
+    QTimer::singleShot(0, &window, [&] { whileConnecting = shown(); });
+    click(window, "btConnect");
+    QCOMPARE(whileConnecting, QStringList({"", "", ""}));
+    QCOMPARE(logLines(window).filter(QStringLiteral("Connected to: ")).size(), connects ? 2 : 1);
+    QTest::qWait(300);
+    QCOMPARE(shown(), QStringList({"", "", ""}));
+}
+
+void TestInspect::exportBeforeDrawn_data()
+{
+    QTest::addColumn<bool>("connect");
+    QTest::addColumn<bool>("tick");
+    QTest::addColumn<QString>("line"); // the last, "<file>" for the export's
+    QTest::newRow("drawn, then exported") << true << true << "Diagram exported to: <file>";
+    QTest::newRow("nothing ticked") << true << false << "No diagram to export: tick the tables to draw.";
+    QTest::newRow("not connected") << false << false << "No diagram to export: connect and tick tables first.";
+}
+
+void TestInspect::exportBeforeDrawn()
+{
+    // Export Diagram from the log, the diagram never drawn: it is drawn, and
+    // then the file is asked for.
+    QFETCH(bool, connect);
+    QFETCH(bool, tick);
+    QFETCH(QString, line);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("relations.svg"));
+    Tablesmith window;
+    window.show();
+    fillForm(window, QStringLiteral("lk_links"));
+    if (connect)
+        click(window, "btConnect");
+    if (tick)
+        click(window, "btSelectAll");
+    auto *panel = child<InspectionPanel>(window, "viewTabs");
+    QVERIFY(!panel->diagramView()->hasDiagram());
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&answer, &file] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            answer.stop();
+            dialog->selectFile(file);
+            static_cast<QDialog *>(dialog)->accept();
+        }
+    });
+    answer.start(20);
+    child<QAction>(window, "actionExportDiagram")->trigger();
+    line.replace(QStringLiteral("<file>"), file);
+    QTRY_COMPARE_WITH_TIMEOUT(logLines(window).value(logLines(window).size() - 1), line, 30000);
+    QCOMPARE(panel->currentWidget(), panel->diagramView());
+    QCOMPARE(QFileInfo::exists(file), tick);
+    if (tick)
+        QCOMPARE(readText(file).toUtf8(), panel->diagramView()->svg());
 }
 
 QTEST_MAIN(TestInspect)

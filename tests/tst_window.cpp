@@ -15,7 +15,9 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QtTest>
@@ -100,6 +102,14 @@ private slots:
     void connectTo();
     void catalogueRefused();
     void filter();
+    void refusals_data();
+    void refusals();
+    void returnConnects_data();
+    void returnConnects();
+    void tableOrder_data();
+    void tableOrder();
+    void firstGeometry_data();
+    void firstGeometry();
     void remembers();
     void overSlowLink();
 };
@@ -202,7 +212,7 @@ void TestWindow::connectTo()
     QCOMPARE(child(window, "groupBox")->isEnabled(), connects);
     QCOMPARE(child(window, "btGenerate")->isEnabled(), connects);
     // The old rows go whatever the outcome, through one reset of the same
-    // model; the new ones come unticked, in the driver's order.
+    // model; the new ones come unticked, by name.
     QCOMPARE(child<QListView>(window, "listViewSource")->model(), model);
     QCOMPARE(reset.count(), 1);
     QVERIFY(!view.currentIndex().isValid());
@@ -210,7 +220,9 @@ void TestWindow::connectTo()
     QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
     click(window, "btSelectAll");
     const QStringList names = model->checkedTables();
-    QCOMPARE(names, connects ? catalogue(schema) : QStringList());
+    QStringList byName = catalogue(schema);
+    byName.sort();
+    QCOMPARE(names, connects ? byName : QStringList());
     QCOMPARE(QSet<QString>(names.cbegin(), names.cend()), QSet<QString>(tables.cbegin(), tables.cend()));
     click(window, "btSelectNone");
     QVERIFY(model->checkedTables().isEmpty());
@@ -293,6 +305,154 @@ void TestWindow::filter()
     click(window, "btConnect");
     for (int row = 0; row < model->rowCount(); ++row)
         QCOMPARE(view->isRowHidden(row), model->index(row, 0).data() != "invoice");
+}
+
+void TestWindow::refusals_data()
+{
+    // After a Generate of shop_a, Select None, then the row's form and button.
+    QTest::addColumn<QString>("schema");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("line"); // the only line logged
+    QTest::addColumn<bool>("connected"); // afterwards
+    QTest::newRow("Generate, no table ticked")
+            << "shop_a" << "btGenerate" << "Nothing to generate: no table is ticked; the output folder stays as it is."
+            << true;
+    const QString noSchema = QStringLiteral("Connect refused: the Schema field is empty; name the schema to read.");
+    QTest::newRow("Connect, no schema") << "" << "btConnect" << noSchema << false;
+    QTest::newRow("Connect, blank schema") << "  " << "btConnect" << noSchema << false;
+}
+
+void TestWindow::refusals()
+{
+    QFETCH(QString, schema);
+    QFETCH(QString, button);
+    QFETCH(QString, line);
+    QFETCH(bool, connected);
+    QTemporaryDir folder;
+    UserSettings().setOutputFolder(folder.path());
+    Tablesmith window;
+    fillForm(window, QStringLiteral("shop_a"));
+    click(window, "btConnect");
+    click(window, "btSelectAll");
+    click(window, "btGenerate");
+    const QString before = describeTree(folder.path());
+    QVERIFY(before.contains(QLatin1String("customerdao.h")));
+    click(window, "btSelectNone");
+    click(window, "btClear");
+    fillForm(window, schema);
+    click(window, button.toLatin1().constData());
+    UserSettings().setOutputFolder(QString());
+    QCOMPARE(logLines(window), QStringList(line));
+    QCOMPARE(describeTree(folder.path()), before);
+    QCOMPARE(child(window, "groupBox")->isEnabled(), connected);
+    QCOMPARE(child<QListView>(window, "listViewSource")->model()->rowCount(), connected ? 3 : 0);
+}
+
+void TestWindow::returnConnects_data()
+{
+    QTest::addColumn<QString>("field");
+    for (const char *field : {"serverAddress", "schema", "userName", "password", "port"})
+        QTest::newRow(field) << QString::fromLatin1(field);
+}
+
+void TestWindow::returnConnects()
+{
+    QFETCH(QString, field);
+    Tablesmith window;
+    fillForm(window, QStringLiteral("shop_b"));
+    QTest::keyClick(child(window, field.toLatin1().constData()), Qt::Key_Return);
+    waitForRun(window);
+    QCOMPARE(logLines(window).mid(0, 2),
+             (QStringList{"Establishing connection to: 127.0.0.1", "Connected to: 127.0.0.1"}));
+    QCOMPARE(child<QListView>(window, "listViewSource")->model()->rowCount(), 2);
+}
+
+void TestWindow::tableOrder_data()
+{
+    QTest::addColumn<bool>("serverOrder");
+    QTest::newRow("by name") << false;
+    QTest::newRow("the server's order") << true;
+}
+
+void TestWindow::tableOrder()
+{
+    // Natural order, case aside, for the list; the run keeps its own.
+    QFETCH(bool, serverOrder);
+    const QStringList byName{"alpha", "Beta", "t7", "t97", "t195", "T262", "t1000"};
+    {
+        QVERIFY(TestServer::openConnections(QStringLiteral("information_schema")));
+        QSqlQuery sql(QSqlDatabase::database(QStringLiteral("InformationSchema")));
+        QVERIFY(sql.exec(QStringLiteral("DROP DATABASE IF EXISTS scratch_order")));
+        QVERIFY(sql.exec(QStringLiteral("CREATE DATABASE scratch_order")));
+        for (const QString &table : {"t195", "T262", "t97", "Beta", "t1000", "alpha", "t7"})
+            QVERIFY2(sql.exec(QStringLiteral("CREATE TABLE scratch_order.`%1` (id INT PRIMARY KEY)").arg(table)),
+                     qPrintable(sql.lastError().text()));
+    }
+    TestServer::closeConnections();
+    const QStringList server = catalogue(QStringLiteral("scratch_order"));
+    QCOMPARE(QSet<QString>(server.cbegin(), server.cend()), QSet<QString>(byName.cbegin(), byName.cend()));
+    const auto listed = [](const QAbstractItemModel *model) {
+        QStringList names;
+        for (int row = 0; row < model->rowCount(); ++row)
+            names.append(model->index(row, 0).data().toString());
+        return names;
+    };
+
+    QTemporaryDir folder;
+    UserSettings().setOutputFolder(folder.path());
+    Tablesmith window;
+    child<QAction>(window, "actionServerTableOrder")->setChecked(serverOrder);
+    fillForm(window, QStringLiteral("scratch_order"));
+    click(window, "btConnect");
+    auto *model = child<QListView>(window, "listViewSource")->model();
+    QCOMPARE(listed(model), serverOrder ? server : byName);
+    click(window, "btSelectAll");
+    click(window, "btClear");
+    click(window, "btGenerate");
+    UserSettings().setOutputFolder(QString());
+    QStringList generated = logLines(window).filter(QStringLiteral("Generating DAO class for table: "));
+    generated.replaceInStrings(QStringLiteral("Generating DAO class for table: "), QString());
+    QCOMPARE(generated, server);
+
+    // Switching the order keeps the ticks and the filter; the next start
+    // remembers it.
+    model->setData(model->index(int(listed(model).indexOf(QStringLiteral("t97"))), 0), Qt::Unchecked, Qt::CheckStateRole);
+    child<QLineEdit>(window, "tableFilter")->setText(QStringLiteral("T"));
+    child<QAction>(window, "actionServerTableOrder")->setChecked(!serverOrder);
+    QCOMPARE(listed(model), serverOrder ? byName : server);
+    auto *view = child<QListView>(window, "listViewSource");
+    for (int row = 0; row < model->rowCount(); ++row)
+        QCOMPARE(view->isRowHidden(row), !model->index(row, 0).data().toString().contains('t', Qt::CaseInsensitive));
+    QStringList ticked = serverOrder ? byName : server;
+    ticked.removeOne(QStringLiteral("t97"));
+    QCOMPARE(qobject_cast<TableModel *>(model)->checkedTables(), ticked);
+    QCOMPARE(child<QAction>(Tablesmith(), "actionServerTableOrder")->isChecked(), !serverOrder);
+}
+
+void TestWindow::firstGeometry_data()
+{
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QSize>("least");
+    QTest::addColumn<QRect>("expected");
+    const QSize form(693, 491);
+    QTest::newRow("1400x900") << QRect(0, 0, 1400, 900) << form << QRect(140, 112, 1120, 675);
+    QTest::newRow("right screen, panel on top")
+            << QRect(1920, 30, 2560, 1410) << form << QRect(2176, 206, 2048, 1057);
+    QTest::newRow("small screen: the form's size") << QRect(0, 0, 800, 600) << form << QRect(53, 54, 693, 491);
+    QTest::newRow("wide and low") << QRect(0, 0, 1920, 600) << form << QRect(192, 54, 1536, 491);
+}
+
+void TestWindow::firstGeometry()
+{
+    QFETCH(QRect, available);
+    QFETCH(QSize, least);
+    QFETCH(QRect, expected);
+    QCOMPARE(Tablesmith::firstGeometry(available, least), expected);
+    // A first start (nothing remembered) takes its place on the screen it
+    // opens on; the form itself is 693x491.
+    UserSettings().setWindowGeometry(QByteArray());
+    Tablesmith window;
+    QCOMPARE(window.geometry(), Tablesmith::firstGeometry(window.screen()->availableGeometry(), QSize(693, 491)));
 }
 
 void TestWindow::remembers()

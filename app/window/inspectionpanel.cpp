@@ -21,6 +21,8 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include <utility>
+
 InspectionPanel::InspectionPanel(QPlainTextEdit *log, QBoxLayout *layout, TableModel *tables, QListView *list,
                                  QWidget *parent)
     : QTabWidget(parent)
@@ -108,8 +110,21 @@ void InspectionPanel::setConnected(const ConnectionSettings &settings, Generatio
     tablesChanged();
 }
 
+void InspectionPanel::setConnecting(const QString &host)
+{
+    setDisconnected();
+    const QString text = tr("Connecting to %1...").arg(host);
+    m_diagram->setMessage(text);
+    m_preview->setMessage(text);
+    m_compare->setMessage(text);
+}
+
 void InspectionPanel::setDisconnected()
 {
+    ++m_schemaEpoch;
+    m_exportWhenDrawn = false;
+    m_diagramTimer->stop();
+    m_compare->setBusy(false);
     m_connected = false;
     m_previewTable.clear();
     m_diagram->setMessage(tr("Connect and tick tables to see how they are linked."));
@@ -183,9 +198,14 @@ void InspectionPanel::requestDiagram()
     }
     m_diagram->setStatus(tr("Drawing the relations of %n tables...", "", int(tables.size())));
     const bool withEntities = !m_switches || m_switches().object;
-    m_views->requestDiagram(tables, withEntities, [this](const DiagramResult &result) {
+    m_views->requestDiagram(tables, withEntities, [this, epoch = m_schemaEpoch](const DiagramResult &result) {
+        if (epoch != m_schemaEpoch)
+            return;
         if (result.svg.isEmpty()) {
             m_diagram->setMessage(result.error.isEmpty() ? tr("Nothing to draw.") : result.error);
+            if (std::exchange(m_exportWhenDrawn, false))
+                m_log->appendPlainText(tr("No diagram to export: %1")
+                                               .arg(result.error.isEmpty() ? tr("nothing to draw.") : result.error));
             return;
         }
         QString status = tr("%n tables", "", result.tableCount) + QStringLiteral(", ")
@@ -196,6 +216,9 @@ void InspectionPanel::requestDiagram()
         if (!result.error.isEmpty())
             status += QLatin1Char('\n') + result.error;
         m_diagram->setDiagram(result.svg, result.notes, status);
+        // Asked once the drawing is shown, outside the service's call.
+        if (std::exchange(m_exportWhenDrawn, false))
+            QTimer::singleShot(0, this, &InspectionPanel::exportDiagram);
     });
 }
 
@@ -222,7 +245,9 @@ void InspectionPanel::requestPreview()
         return;
     const GenerationRun::Switches switches = m_switches ? m_switches() : GenerationRun::Switches();
     m_preview->setMessage(tr("Generating the files of %1 in memory...").arg(m_previewTable));
-    m_views->requestPreview(m_previewTable, switches, [this](const PreviewResult &result) {
+    m_views->requestPreview(m_previewTable, switches, [this, epoch = m_schemaEpoch](const PreviewResult &result) {
+        if (epoch != m_schemaEpoch)
+            return;
         if (result.files.isEmpty() && !result.error.isEmpty())
             m_preview->setMessage(result.error);
         else
@@ -240,7 +265,10 @@ void InspectionPanel::compareWithOutputFolder()
     const QString root = m_outputRoot ? m_outputRoot() : QString();
     const GenerationRun::Switches switches = m_switches ? m_switches() : GenerationRun::Switches();
     m_compare->setBusy(true);
-    m_views->requestComparison(root, m_tables->checkedTables(), switches, [this](const ComparisonResult &result) {
+    m_views->requestComparison(root, m_tables->checkedTables(), switches,
+                                 [this, epoch = m_schemaEpoch](const ComparisonResult &result) {
+        if (epoch != m_schemaEpoch)
+            return;
         m_compare->setBusy(false);
         m_compare->setResult(result);
     });
@@ -249,8 +277,17 @@ void InspectionPanel::compareWithOutputFolder()
 void InspectionPanel::exportDiagram()
 {
     if (!m_diagram->hasDiagram()) {
-        m_log->appendPlainText(tr("No diagram to export: tick tables and open the Relations tab first."));
         setCurrentWidget(m_diagram);
+        if (!m_connected) {
+            m_log->appendPlainText(tr("No diagram to export: connect and tick tables first."));
+        } else if (diagramTables().isEmpty()) {
+            m_log->appendPlainText(tr("No diagram to export: tick the tables to draw."));
+        } else {
+            // Drawn now rather than after the tab's pause; the file dialog follows.
+            m_exportWhenDrawn = true;
+            m_diagramTimer->stop();
+            requestDiagram();
+        }
         return;
     }
     QString filter = tr("SVG image (*.svg)");

@@ -41,6 +41,9 @@ public:
     // After a successful Connect (the list shows the tables) or a failed one.
     void setConnected(const ConnectionSettings &settings, GenerationRun::CatalogReader reader);
     void setDisconnected();
+    // A Connect to `host` has started: nothing of the schema shown so far
+    // stays, nor comes in late.
+    void setConnecting(const QString &host);
     void setCatalogReader(GenerationRun::CatalogReader reader);
     // After Generate: the schema is read again for the next look.
     void schemaMayHaveChanged();
@@ -91,6 +94,12 @@ private:
     bool m_diagramDirty = true;
     bool m_previewDirty = false;
     bool m_logAtEnd = true;
+    // Export Diagram asked before the diagram was drawn: the file is asked
+    // for once it is.
+    bool m_exportWhenDrawn = false;
+    // Counts the schemas shown: a result asked for under an older one is
+    // dropped when it comes.
+    int m_schemaEpoch = 0;
     // The check state of the row under the last mouse press in the list.
     QVariant m_pressedCheckState;
     QString m_previewTable;
