@@ -12,6 +12,7 @@
 #include "generators/modelgen.h"
 #include "generators/objectgen.h"
 #include "generators/outputtree.h"
+#include "generators/scaffoldgen.h"
 #include "mysql/diagnostics.h"
 #include "mysql/schemacatalog.h"
 #include "mysql/table.h"
@@ -189,6 +190,13 @@ bool GenerationRun::runSteps(const QString &schema, const QStringList &chosenTab
             if (interrupted())
                 return false;
             generateTable(table, &generator, tree, m_switches, m_log);
+        }
+        if (m_application && canWrite && !interrupted()) {
+            if (!staging.isEmpty())
+                QDir(staging).mkpath(QStringLiteral("C++/app/tables"));
+            ScaffoldGen(chosenObjects, {m_switches.dao, m_switches.object, m_switches.model, m_switches.editor})
+                    .write(tree);
+            m_log(QStringLiteral("Generating the application scaffold: code/C++/CMakeLists.txt, code/C++/app"));
         }
         m_timings.files = lap();
     } // the code model goes before the schema it points into

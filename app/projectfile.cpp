@@ -128,6 +128,7 @@ const std::vector<Key> &keys()
          }},
         {"generate", "catalog", setCatalog},
         {"generate", "keep-unchanged", flag([](Project &p) -> bool & { return p.keepUnchanged; })},
+        {"generate", "app", flag([](Project &p) -> bool & { return p.application; })},
     };
     return keys;
 }
@@ -284,6 +285,9 @@ QByteArray projectText(const Project &project, const QString &folder)
                                       ? QStringLiteral("per-table")
                                       : QStringLiteral("schema"))
             + line("keep-unchanged", flagText(project.keepUnchanged));
+    // Only when on: projects written before the scaffold keep their text.
+    if (project.application)
+        text += line("app", flagText(project.application));
     return text.toUtf8();
 }
 

@@ -14,7 +14,7 @@
 //   [connection]   host, port, socket, user, schema
 //   [tls]          ssl, ssl-ca, ssl-capath, ssl-cert, ssl-key, ssl-cipher,
 //                  ssl-verify-server-cert
-//   [generate]     tables, exclude, only, output, catalog, keep-unchanged
+//   [generate]     tables, exclude, only, output, catalog, keep-unchanged, app
 //
 // with the command line's option names as keys. Paths (output, TLS files)
 // are relative to the file's folder. Never the password.
@@ -32,6 +32,8 @@ struct Project
     // Absolute once read: the file's folder when it names none.
     QString outputDirectory;
     bool keepUnchanged = false;
+    // Also write the application scaffold (the command line's --app).
+    bool application = false;
 };
 
 struct ProjectReading

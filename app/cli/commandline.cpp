@@ -121,6 +121,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const QString &
             options.check = true;
         } else if (argument == QLatin1String("--keep-unchanged")) {
             options.keepUnchanged = true;
+        } else if (argument == QLatin1String("--app")) {
+            options.application = true;
         } else if (argument == QLatin1String("--ssl")) {
             options.connection.tls.required = true;
         } else if (argument == QLatin1String("--ssl-verify-server-cert")) {
@@ -308,6 +310,8 @@ QString usageText()
             "      --force            also remove what DIR/code holds besides generated files\n"
             "      --keep-unchanged   keep files (and their times) whose text changes only\n"
             "                         in the banner's date\n"
+            "      --app              also write a CRUD application over the classes:\n"
+            "                         code/C++/CMakeLists.txt and code/C++/app (its README)\n"
             "      --check            write nothing: list the files of DIR/code that are\n"
             "                         new, changed or stale against the schema; exit 1 if any\n"
             "      --diagram=FILE     also write the chosen tables' relation diagram, as\n"
@@ -341,6 +345,7 @@ Project projectOf(const CommandLineOptions &options)
     project.catalogReader = options.catalogReader;
     project.outputDirectory = QDir(options.outputDirectory).absolutePath();
     project.keepUnchanged = options.keepUnchanged;
+    project.application = options.application;
     return project;
 }
 
@@ -355,4 +360,5 @@ void applyProject(const Project &project, CommandLineOptions *options)
     options->catalogReader = project.catalogReader;
     options->outputDirectory = project.outputDirectory;
     options->keepUnchanged = project.keepUnchanged;
+    options->application = project.application;
 }

@@ -33,6 +33,8 @@ struct CommandLineOptions
     bool check = false;
     // Keep files whose text changes only in the banner's date.
     bool keepUnchanged = false;
+    // Also write the application scaffold (code/C++/app).
+    bool application = false;
     // Also write the chosen tables' relation diagram (.svg or .dot) here.
     QString diagramFile;
     // Print how long each phase took, on standard error.

@@ -142,6 +142,7 @@ int main(int argc, char **argv)
     run.setCatalogReader(options.catalogReader);
     run.setMode(options.check ? GenerationRun::Mode::Check : GenerationRun::Mode::Write);
     run.setKeepUnchanged(options.keepUnchanged);
+    run.setApplication(options.application);
     run.setForeignEntriesHandler([&options](const QStringList &, int) { return options.force; });
     run.setStagingObserver([](const QString &) { Interruption::deferFromNowOn(); });
     run.setInterruptCheck(&Interruption::requested);
