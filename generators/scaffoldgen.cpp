@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QMetaType>
 
+#include <algorithm>
+
 namespace {
 
 // The fixed files of the application, kept as resources (generators/scaffold).
@@ -78,12 +80,16 @@ ScaffoldGen::ScaffoldGen(const QList<TableObject *> &tables, const Kinds &kinds)
     : m_tables(tables)
     , m_kinds(kinds)
 {
+    // The tabs in the order of the names.
+    std::stable_sort(m_tables.begin(), m_tables.end(), [](const TableObject *a, const TableObject *b) {
+        return a->table()->name().compare(b->table()->name(), Qt::CaseInsensitive) < 0;
+    });
     if (!kinds.object || !kinds.dao) {
         m_leftOut.append(QStringLiteral("Every table page: the pages read and write rows through the entity "
                                         "and DAO classes, and the run wrote no %1 classes.")
                                  .arg(!kinds.object ? QStringLiteral("entity (object)") : QStringLiteral("DAO")));
     } else {
-        for (TableObject *table : tables) {
+        for (TableObject *table : std::as_const(m_tables)) {
             if (cmakeCanName(table->fileName()))
                 m_pages.append(table);
             else

@@ -25,10 +25,18 @@ QString lastServerError()
 	QSqlQuery query(*db);
 	if (!query.exec(QStringLiteral("show errors")))
 		return query.lastError().text();
+	// The driver adds a bare "Unknown error" after a prepared statement's
+	// own error: worth showing only alone.
 	QStringList errors;
-	while (query.next())
-		errors.append(QStringLiteral("%1 (error %2)").arg(query.value(2).toString(), query.value(1).toString()));
-	return errors.join(QStringLiteral("; "));
+	QString unknown;
+	while (query.next()) {
+		const QString error = QStringLiteral("%1 (error %2)").arg(query.value(2).toString(), query.value(1).toString());
+		if (query.value(1).toInt() == 1105 && query.value(2).toString() == QLatin1String("Unknown error"))
+			unknown = error;
+		else
+			errors.append(error);
+	}
+	return errors.isEmpty() ? unknown : errors.join(QStringLiteral("; "));
 }
 
 QString refusal()

@@ -77,6 +77,21 @@ private:
 	QSet<int> m_changed;
 };
 
+// The view commits a cell still being edited when asked: Save includes it.
+class RowsView : public QTableView
+{
+public:
+	using QTableView::QTableView;
+
+	void commitOpenEditor()
+	{
+		if (state() != EditingState)
+			return;
+		if (QWidget *editor = indexWidget(currentIndex()))
+			commitData(editor);
+	}
+};
+
 AddRowDialog::AddRowDialog(TableAccess *access, QWidget *parent)
 	: QDialog(parent)
 	, m_access(access)
@@ -146,7 +161,7 @@ TablePage::TablePage(TableAccess *access, QWidget *parent)
 		layout->addLayout(row);
 	}
 	if (access->hasModel()) {
-		m_view = new QTableView(this);
+		m_view = new RowsView(this);
 		m_view->setObjectName(QStringLiteral("rows"));
 		m_proxy = new EditableProxy(access, this);
 		m_view->setModel(m_proxy);
@@ -216,6 +231,7 @@ bool TablePage::load()
 		m_picker = m_access->createEditor(this);
 		m_picker->setObjectName(QStringLiteral("picker"));
 		static_cast<QHBoxLayout *>(layout()->itemAt(0)->layout())->addWidget(m_picker, 1);
+		m_picker->show();
 		if (auto *combo = m_picker->findChild<QComboBox *>())
 			connect(combo, &QComboBox::currentIndexChanged, this, &TablePage::pick);
 	}
@@ -234,11 +250,7 @@ bool TablePage::save()
 {
 	if (!m_proxy)
 		return false;
-	if (m_view->state() == QAbstractItemView::EditingState) {
-		// The cell being edited is part of the save.
-		if (QWidget *editor = m_view->indexWidget(m_view->currentIndex()))
-			m_view->commitData(editor);
-	}
+	static_cast<RowsView *>(m_view)->commitOpenEditor();
 	const QList<int> rows = m_proxy->changedRows();
 	if (rows.isEmpty()) {
 		showStatus(tr("Nothing to save in %1.").arg(m_access->tableName()), false);
