@@ -31,6 +31,13 @@ bool fail(const QString &text)
 	return false;
 }
 
+// Types `text` key by key; keyClicks takes ASCII only.
+void type(QWidget *widget, const QString &text)
+{
+	for (const QChar c : text)
+		QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
 bool edit(scaffold::MainWindow &window, const QStringList &args)
 {
 	TablePage *page = window.page(args.at(0));
@@ -63,7 +70,8 @@ bool edit(scaffold::MainWindow &window, const QStringList &args)
 	if (!editor)
 		return fail(QStringLiteral("the cell %1 of %2 does not open for editing").arg(args.at(2), args.at(0)));
 	editor->selectAll();
-	QTest::keyClicks(editor, args.at(3));
+	QTest::keyClick(editor, Qt::Key_Delete);
+	type(editor, args.at(3));
 	QTest::keyClick(editor, Qt::Key_Return);
 	QTest::mouseClick(page->findChild<QPushButton *>(QStringLiteral("save")), Qt::LeftButton);
 	out << args.at(0) << ": " << page->statusText() << Qt::endl;
@@ -84,7 +92,7 @@ bool add(scaffold::MainWindow &window, const QStringList &args)
 		QLineEdit *field = dialog->field(item.section(QLatin1Char('='), 0, 0));
 		if (!field || !field->isEnabled())
 			return fail(QStringLiteral("no field %1").arg(item));
-		QTest::keyClicks(field, item.section(QLatin1Char('='), 1));
+		type(field, item.section(QLatin1Char('='), 1));
 	}
 	QTest::keyClick(dialog, Qt::Key_Return);
 	if (page->addRowDialog() && page->addRowDialog()->isVisible()) {
