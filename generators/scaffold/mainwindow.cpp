@@ -33,15 +33,13 @@ MainWindow::MainWindow(QWidget *parent)
 		connect(page, &TablePage::statusChanged, statusBar(), [this](const QString &text) {
 			statusBar()->showMessage(text);
 		});
-		m_tabs->addTab(page, entry.name);
+		m_tabs->addTab(page, QString(entry.name).replace(QLatin1Char('&'), QLatin1String("&&")));
 	}
 	if (m_tabs->count() == 0) {
 		auto *none = new QLabel(tr("This application has no tables:\n%1").arg(leftOut().join(QLatin1Char('\n'))), this);
 		none->setAlignment(Qt::AlignCenter);
 		none->setWordWrap(true);
 		setCentralWidget(none);
-		delete m_tabs;
-		m_tabs = new QTabWidget(this);
 		m_tabs->hide();
 	} else {
 		setCentralWidget(m_tabs);
