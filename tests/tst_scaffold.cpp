@@ -140,13 +140,16 @@ void TestScaffold::files_data()
     // Whether the golden file holds the fixed files too, and the tables'.
     QTest::addColumn<bool>("all");
     QTest::addColumn<bool>("tableFiles");
-    QTest::newRow("me_factura") << "me_factura" << "dao,object,model,editor" << true << true;
+    QTest::addColumn<QStringList>("more"); // arguments
+    QTest::newRow("me_factura") << "me_factura" << "dao,object,model,editor" << true << true << QStringList();
     // Keys named ID and Id, bytes, place markers, class names of one case.
-    QTest::newRow("gen_edge") << "gen_edge" << "dao,object,model,editor" << false << true;
-    QTest::newRow("gen_edge-dao-object") << "gen_edge" << "dao,object" << false << false;
-    QTest::newRow("gen_invoice-object-model") << "gen_invoice" << "object,model" << false << false;
-    // Names as strings, file names in CMake, tables CMake cannot name.
-    QTest::newRow("rob_hostile") << "rob_hostile" << "dao,object,model,editor" << false << false;
+    QTest::newRow("gen_edge") << "gen_edge" << "dao,object,model,editor" << false << true << QStringList();
+    // Only the chosen tables.
+    QTest::newRow("gen_edge-dao-object") << "gen_edge" << "dao,object" << false << false
+                                         << QStringList{"--tables=nodo,medida,p%1x"};
+    QTest::newRow("gen_invoice-object-model") << "gen_invoice" << "object,model" << false << false << QStringList();
+    // Names as strings, file names in CMake.
+    QTest::newRow("rob_hostile") << "rob_hostile" << "dao,object,model,editor" << false << false << QStringList();
 }
 
 void TestScaffold::files()
@@ -155,9 +158,10 @@ void TestScaffold::files()
     QFETCH(QString, kinds);
     QFETCH(bool, all);
     QFETCH(bool, tableFiles);
+    QFETCH(QStringList, more);
     const QString root = m_dir.path() + QStringLiteral("/files-") + QTest::currentDataTag();
-    const QStringList arguments = serverArguments(schema) + QStringList{QStringLiteral("--app"), QStringLiteral("--only"), kinds,
-                                                                        QStringLiteral("-o"), root};
+    const QStringList arguments = serverArguments(schema) + more
+            + QStringList{QStringLiteral("--app"), QStringLiteral("--only"), kinds, QStringLiteral("-o"), root};
     const CliResult result = runCli(arguments);
     QVERIFY2(result.exitCode == 0, qPrintable(result.describe()));
     QVERIFY(result.out.contains(QLatin1String("Generating the application scaffold")));
@@ -171,7 +175,7 @@ void TestScaffold::files()
     // replaces the tree, scaffold and all.
     const CliResult check = runCli(arguments + QStringList{QStringLiteral("--check")});
     QVERIFY2(check.exitCode == 0 && check.out.contains(QLatin1String("no differences")), qPrintable(check.describe()));
-    const CliResult without = runCli(serverArguments(schema) + QStringList{QStringLiteral("--only"), kinds, QStringLiteral("-o"), root});
+    const CliResult without = runCli(serverArguments(schema) + more + QStringList{QStringLiteral("--only"), kinds, QStringLiteral("-o"), root});
     QVERIFY2(without.exitCode == 0, qPrintable(without.describe()));
     QVERIFY(!QFileInfo::exists(root + QStringLiteral("/code/C++/app")));
     QVERIFY(!QFileInfo::exists(root + QStringLiteral("/code/C++/CMakeLists.txt")));
@@ -307,8 +311,15 @@ void TestScaffold::application()
     QVERIFY2(said.at(2).contains(refusedMessage) && said.at(2).contains(QLatin1String("refused")), qPrintable(said.at(2)));
     QCOMPARE(count(refusedCheck), 1);
 
-    if (!file.isEmpty())
-        query(QStringLiteral("drop database ") + schema);
+    // A table that cannot be read is named with the server's words, exit 1.
+    QVERIFY(query(QStringLiteral("rename table `%1` to `%1_gone`").arg(edit.at(0))).isActive());
+    const CliResult missing = run(build + QStringLiteral("/tree/crudapp"), QStringList{QStringLiteral("--check-tables")} + connection,
+                                  environment, 120000);
+    QVERIFY2(missing.exitCode == 1
+                     && missing.out.contains(QStringLiteral("%1: cannot be read: Table '%2.%1' doesn't exist (error 1146)")
+                                                     .arg(edit.at(0), schema)),
+             qPrintable(missing.describe()));
+    query(QStringLiteral("drop database ") + schema);
 }
 
 void TestScaffold::projectKey()
