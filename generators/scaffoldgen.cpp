@@ -278,25 +278,38 @@ QString ScaffoldGen::tablesFile() const
 
 QString ScaffoldGen::cmakeFile() const
 {
+    // The headers of QObject classes, which moc reads, and the sources.
+    QStringList headers;
     QStringList sources;
     for (const TableObject *table : m_pages) {
         const QString &stem = table->fileName();
-        sources << QStringLiteral("object/%1.h").arg(stem) << QStringLiteral("object/%1.cpp").arg(stem)
-                << QStringLiteral("dao/%1dao.h").arg(stem) << QStringLiteral("dao/%1dao.cpp").arg(stem);
-        if (m_kinds.model)
-            sources << QStringLiteral("model/%1model.h").arg(stem) << QStringLiteral("model/%1model.cpp").arg(stem);
-        if (m_kinds.editor)
-            sources << QStringLiteral("editors/%1editor.h").arg(stem) << QStringLiteral("editors/%1editor.cpp").arg(stem);
+        headers << QStringLiteral("object/%1.h").arg(stem) << QStringLiteral("dao/%1dao.h").arg(stem);
+        sources << QStringLiteral("object/%1.cpp").arg(stem) << QStringLiteral("dao/%1dao.cpp").arg(stem);
+        if (m_kinds.model) {
+            headers << QStringLiteral("model/%1model.h").arg(stem);
+            sources << QStringLiteral("model/%1model.cpp").arg(stem);
+        }
+        if (m_kinds.editor) {
+            headers << QStringLiteral("editors/%1editor.h").arg(stem);
+            sources << QStringLiteral("editors/%1editor.cpp").arg(stem);
+        }
         sources << QStringLiteral("app/tables/%1.cpp").arg(table->className());
     }
     for (const QString &name : fixedFiles()) {
-        if (name != QLatin1String("main.cpp"))
+        if (name == QLatin1String("main.cpp"))
+            continue;
+        if (name.endsWith(QLatin1String(".cpp")))
             sources << QStringLiteral("app/") + name;
+        else if (name != QLatin1String("tableaccess.h") && name != QLatin1String("application.h"))
+            headers << QStringLiteral("app/") + name;
     }
     sources << QStringLiteral("app/tables.cpp");
-    QString sourceLines;
-    for (const QString &source : std::as_const(sources))
-        sourceLines += QStringLiteral("    %1\n").arg(cmakePath(source));
+    const auto lines = [](const QStringList &paths) {
+        QString text;
+        for (const QString &path : paths)
+            text += QStringLiteral("    %1\n").arg(cmakePath(path));
+        return text;
+    };
     // A tree of many tables builds much faster in batches of sources.
     const bool unity = m_pages.size() >= 20;
 
@@ -311,7 +324,6 @@ QString ScaffoldGen::cmakeFile() const
             "\n"
             "set(CMAKE_CXX_STANDARD 17)\n"
             "set(CMAKE_CXX_STANDARD_REQUIRED ON)\n"
-            "set(CMAKE_AUTOMOC ON)\n"
             "find_package(Qt6 REQUIRED COMPONENTS Widgets Sql)\n"
             "find_package(TablesmithRuntime REQUIRED)\n"
             "\n"
@@ -319,7 +331,11 @@ QString ScaffoldGen::cmakeFile() const
             "option(CRUDAPP_UNITY \"Compile the sources in batches\" %1)\n"
             "\n"
             "# Everything but main(): a program of your own, or a test, links it too.\n"
-            "add_library(crudapp_lib STATIC\n%2)\n"
+            "add_library(crudapp_lib STATIC\n%2%3)\n"
+            "# moc run by the build itself rather than AUTOMOC, whose bookkeeping costs\n"
+            "# more than moc on a tree of many classes; its output joins the batches.\n"
+            "qt_wrap_cpp(crudapp_mocs\n%3    TARGET crudapp_lib)\n"
+            "target_sources(crudapp_lib PRIVATE ${crudapp_mocs})\n"
             "target_include_directories(crudapp_lib PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/app)\n"
             "target_link_libraries(crudapp_lib PUBLIC Tablesmith::Runtime Qt6::Widgets Qt6::Sql)\n"
             "if(CRUDAPP_PCH)\n"
@@ -336,7 +352,7 @@ QString ScaffoldGen::cmakeFile() const
             "\n"
             "add_executable(crudapp app/main.cpp)\n"
             "target_link_libraries(crudapp PRIVATE crudapp_lib)\n")
-                    .arg(unity ? QStringLiteral("ON") : QStringLiteral("OFF"), sourceLines);
+                    .arg(unity ? QStringLiteral("ON") : QStringLiteral("OFF"), lines(sources), lines(headers));
     return text;
 }
 
