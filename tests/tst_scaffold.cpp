@@ -277,8 +277,8 @@ void TestScaffold::application()
                                             "and table_type = 'BASE TABLE'").arg(schema));
     while (tables.next()) {
         const QString table = tables.value(0).toString();
-        const int rows = count(QStringLiteral("select count(*) from `%1`").arg(table));
-        expected.append(rows == 1 ? table + QStringLiteral(": 1 row") : QStringLiteral("%1: %2 rows").arg(table).arg(rows));
+        const int rows = count(QStringLiteral("select count(*) from `%1`").arg(QString(table).replace(QLatin1Char('`'), QLatin1String("``"))));
+        expected.append(rows == 1 ? table + QStringLiteral(": 1 row") : QStringLiteral("%1: %2 rows").arg(table, QString::number(rows)));
     }
     QStringList lines = checked.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     lines.sort(Qt::CaseInsensitive);

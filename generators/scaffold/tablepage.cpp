@@ -241,7 +241,7 @@ bool TablePage::load()
 	}
 	const int rows = m_access->rowCount();
 	showStatus(rows == 1 ? tr("%1: 1 row").arg(m_access->tableName())
-	                     : tr("%1: %2 rows").arg(m_access->tableName()).arg(rows),
+	                     : tr("%1: %2 rows").arg(m_access->tableName(), QString::number(rows)),
 	           false);
 	return true;
 }
@@ -264,7 +264,7 @@ bool TablePage::save()
 			m_proxy->setSaved(row);
 			++saved;
 		} else {
-			refused.append(tr("row %1: %2").arg(row + 1).arg(error));
+			refused.append(tr("row %1: %2").arg(QString::number(row + 1), error));
 		}
 	}
 	if (!refused.isEmpty()) {
@@ -274,7 +274,7 @@ bool TablePage::save()
 		return false;
 	}
 	showStatus(saved == 1 ? tr("Saved 1 row of %1.").arg(m_access->tableName())
-	                      : tr("Saved %1 rows of %2.").arg(saved).arg(m_access->tableName()),
+	                      : tr("Saved %1 rows of %2.").arg(QString::number(saved), m_access->tableName()),
 	           false);
 	return true;
 }
