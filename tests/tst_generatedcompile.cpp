@@ -193,9 +193,10 @@ void TestGeneratedCompile::generatedCodeWorks()
         QCOMPARE(objects.size(), 4 + 1);
         QStringList included;
         static const QRegularExpression include(QStringLiteral("^#include \"([^\"]+)\"$"), QRegularExpression::MultilineOption);
-        for (QDirIterator it(objectDir + QStringLiteral("/Unity"), {QStringLiteral("unity_*")}, QDir::Files); it.hasNext();) {
-            for (const QRegularExpressionMatch &match : include.globalMatch(readText(it.next())))
-                included.append(QDir::cleanPath(match.captured(1)));
+        const QDir unity(build + QStringLiteral("/unity/") + schema);
+        for (const QString &file : unity.entryList({QStringLiteral("*.cpp")}, QDir::Files)) {
+            for (const QRegularExpressionMatch &match : include.globalMatch(readText(unity.filePath(file))))
+                included.append(QDir::cleanPath(unity.filePath(match.captured(1))));
         }
         QStringList sources;
         for (QDirIterator it(code, {QStringLiteral("*.cpp")}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
