@@ -601,6 +601,11 @@ void TestRuntime::installed()
             lib + "/libtablesmith-runtime.so.1 -> libtablesmith-runtime.so.1.0.0",
             lib + "/libtablesmith-runtime.so.1.0.0",
             lib + "/pkgconfig/tablesmith-runtime.pc",
+            "share/doc/libtablesmith-runtime-dev/changelog.gz",
+            "share/doc/libtablesmith-runtime-dev/copyright",
+            "share/doc/libtablesmith-runtime1/changelog.gz",
+            "share/doc/libtablesmith-runtime1/copyright",
+            "share/lintian/overrides/libtablesmith-runtime1",
     };
     QCOMPARE(files, expected);
 
