@@ -65,14 +65,18 @@ def main():
     parser.add_argument("--sizes", nargs="*", type=int, default=[100])
     parser.add_argument("--jobs", type=int, default=os.cpu_count())
     parser.add_argument("--doc", default=os.path.join(TOP, "docs", "benchmarks.md"))
+    parser.add_argument("--no-fixture", action="store_true", help="leave out rw_rental")
+    parser.add_argument("--configs", nargs="*", default=[name for name, _, _ in CONFIGS])
     args = parser.parse_args()
     args.build = os.path.abspath(args.build)
 
     work = tempfile.mkdtemp(prefix="tablesmith-scaffold-")
     server = Server(os.path.join(work, "server"))
-    rows = []
+    # Rows of an earlier run stay unless measured again; each row is written
+    # as soon as it is measured.
+    rows = earlier_rows(args.doc)
     try:
-        schemas = [("rw_rental", None)] + [("scaffold_%d" % n, n) for n in args.sizes]
+        schemas = ([] if args.no_fixture else [("rw_rental", None)]) + [("scaffold_%d" % n, n) for n in args.sizes]
         for schema, size in schemas:
             if size is None:
                 with open(os.path.join(TOP, "tests", "fixtures", "70_realworld.sql")) as f:
@@ -89,13 +93,31 @@ def main():
             tables = len(os.listdir(os.path.join(tree, "app", "tables")))
             sources = sum(1 for _, _, files in os.walk(tree) for name in files if name.endswith(".cpp"))
             for name, pch, unity in CONFIGS:
+                if name not in args.configs:
+                    continue
                 configure, seconds, cpu = build(args, tree, work, pch, unity)
                 log("%s, %s: configure %.1f s, build %.1f s, CPU %.1f s" % (schema, name, configure, seconds, cpu))
+                rows = [row for row in rows if row[:4:3] != (schema, name)]
                 rows.append((schema, tables, sources, name, configure, seconds, cpu))
+                write(args, rows)
     finally:
         server.stop()
         shutil.rmtree(work, ignore_errors=True)
-    write(args, rows)
+
+
+def earlier_rows(doc):
+    if not os.path.exists(doc):
+        return []
+    text = open(doc).read()
+    if BEGIN not in text or END not in text:
+        return []
+    rows = []
+    for line in text[text.index(BEGIN):text.index(END)].splitlines():
+        cells = [cell.strip() for cell in line.strip("|").split("|")]
+        if len(cells) == 9 and cells[1].isdigit():
+            rows.append((cells[0], int(cells[1]), int(cells[2]), cells[3], float(cells[4]), float(cells[5]),
+                         float(cells[6])))
+    return rows
 
 
 def write(args, rows):
@@ -116,7 +138,8 @@ def write(args, rows):
              "| schema | tables | .cpp files | build with | configure s | build s (wall) | build CPU s | "
              "wall s per table | CPU s / %d cores per table |" % cores,
              "|---|---:|---:|---|---:|---:|---:|---:|---:|"]
-    for schema, tables, sources, name, configure, seconds, cpu in rows:
+    order = [name for name, _, _ in CONFIGS]
+    for schema, tables, sources, name, configure, seconds, cpu in sorted(rows, key=lambda r: (r[1], order.index(r[3]))):
         lines.append("| %s | %d | %d | %s | %.1f | %.1f | %.1f | %.2f | %.2f |"
                      % (schema, tables, sources, name, configure, seconds, cpu, seconds / tables, cpu / cores / tables))
     lines.append(END)
