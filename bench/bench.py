@@ -720,14 +720,15 @@ def write_doc(meta, path):
         with open(notes) as f:
             add(f.read().rstrip("\n"))
         add("")
-    # The section bench/link.py writes stays.
+    # The sections bench/link.py and bench/scaffold.py write stay.
     link = ""
     if os.path.exists(path):
         with open(path) as f:
             old = f.read()
-        begin, end = "<!-- link: written by bench/link.py -->", "<!-- /link -->"
-        if begin in old and end in old:
-            link = "\n" + old[old.index(begin):old.index(end) + len(end)] + "\n"
+        for begin, end in (("<!-- link: written by bench/link.py -->", "<!-- /link -->"),
+                           ("<!-- scaffold: written by bench/scaffold.py -->", "<!-- /scaffold -->")):
+            if begin in old and end in old:
+                link += "\n" + old[old.index(begin):old.index(end) + len(end)] + "\n"
     with open(path, "w") as f:
         f.write("\n".join(lines) + link)
 

@@ -203,6 +203,13 @@ const std::vector<Option> &options()
              p.options.project.keepUnchanged = true;
              return QString();
          }},
+        {nullptr, "--app", T::Nothing, nullptr,
+         "also write a CRUD application over the classes:\n"
+         "code/C++/CMakeLists.txt and code/C++/app (its README)",
+         [](Parse &p, const QString &) {
+             p.options.project.application = true;
+             return QString();
+         }},
         {nullptr, "--check", T::Nothing, nullptr,
          "write nothing: list the files of DIR/code that are\n"
          "new, changed or stale against the schema; exit 1 if any",

@@ -194,6 +194,7 @@ void setUpRun(GenerationRun *run, const CommandLineOptions &options, QString *ho
     run->setCatalogReader(project.catalogReader);
     run->setMode(options.check ? GenerationRun::Mode::Check : GenerationRun::Mode::Write);
     run->setKeepUnchanged(project.keepUnchanged);
+    run->setApplication(project.application);
     run->setSchemaRules(project.rules.schema);
     run->setForeignEntriesHandler([force = options.force](const QStringList &, int) { return force; });
     run->setStagingObserver([](const QString &) { Interruption::deferFromNowOn(); });

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <functional>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -113,16 +115,33 @@ QStringList foreignEntries(const QString &code, int limit, int *count)
                 foreign(cpp.filePath());
                 continue;
             }
+            const auto ownFile = [](const QFileInfo &file) {
+                QFile text(file.filePath());
+                return file.isFile() && !file.isSymLink() && text.open(QIODevice::ReadOnly)
+                        && GenFunctions::isBannerFirstLine(QString::fromLatin1(text.readLine(200).trimmed()));
+            };
+            // The application scaffold: CMakeLists.txt, app/ and app/tables/.
+            const std::function<void(const QFileInfo &, int)> ownFolder = [&](const QFileInfo &folder, int depth) {
+                for (const QFileInfo &entry : entries(folder.filePath())) {
+                    if (depth == 0 && entry.fileName() == QLatin1String("tables") && isFolder(entry))
+                        ownFolder(entry, 1);
+                    else if (!ownFile(entry))
+                        foreign(entry.filePath());
+                }
+            };
             for (const QFileInfo &folder : entries(cpp.filePath())) {
+                if (folder.fileName() == QLatin1String("CMakeLists.txt") && ownFile(folder))
+                    continue;
+                if (folder.fileName() == QLatin1String("app") && isFolder(folder)) {
+                    ownFolder(folder, 0);
+                    continue;
+                }
                 if (!generatedFolders().contains(folder.fileName()) || !isFolder(folder)) {
                     foreign(folder.filePath());
                     continue;
                 }
                 for (const QFileInfo &file : entries(folder.filePath())) {
-                    QFile text(file.filePath());
-                    const bool own = file.isFile() && !file.isSymLink() && text.open(QIODevice::ReadOnly)
-                            && text.readLine(200).trimmed() == GenFunctions::bannerFirstLine().toLatin1();
-                    if (!own)
+                    if (!ownFile(file))
                         foreign(file.filePath());
                 }
             }

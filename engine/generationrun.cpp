@@ -9,6 +9,7 @@
 #include "generators/modelgen.h"
 #include "generators/objectgen.h"
 #include "generators/outputtree.h"
+#include "generators/scaffoldgen.h"
 #include "mysql/table.h"
 
 #include <QDir>
@@ -187,6 +188,12 @@ bool GenerationRun::writeFiles(Generator *generator, const QList<TableObject *> 
         done += filesPerTable;
         if (m_progress)
             m_progress(Stage::Files, done, total);
+    }
+    if (m_application && !interrupted()) {
+        if (m_mode == Mode::Write)
+            QDir(m_output->staging()).mkpath(QStringLiteral("C++/app/tables"));
+        ScaffoldGen(chosen, {m_switches.dao, m_switches.object, m_switches.model, m_switches.editor}).write(*tree);
+        m_log(QStringLiteral("Generating the application scaffold: code/C++/CMakeLists.txt, code/C++/app"));
     }
     return true;
 }

@@ -70,6 +70,9 @@ public:
     ~GenerationRun();
 
     void setSwitches(const Switches &switches) { m_switches = switches; }
+    // Also write the application scaffold over the chosen tables' classes
+    // (code/C++/CMakeLists.txt and code/C++/app).
+    void setApplication(bool application) { m_application = application; }
     void setCatalogReader(CatalogReader reader) { m_reader = reader; }
     void setMode(Mode mode) { m_mode = mode; }
     // Keep files whose new text differs only in the banner's date, with
@@ -157,6 +160,7 @@ private:
     mysql::LogSink m_log;
     mysql::LogSink m_errors;
     Switches m_switches;
+    bool m_application = false;
     CatalogReader m_reader = CatalogReader::PerTable;
     Mode m_mode = Mode::Write;
     bool m_keepUnchanged = false;

@@ -11,8 +11,15 @@ public:
     GenFunctions() = default;
 
     QString fileBanner() const;
+    // The same banner as a CMake and as a Markdown comment, for the files of
+    // the application scaffold; the date stands where it does in C++.
+    QString cmakeBanner() const;
+    QString markdownBanner() const;
     // The banner's first line, by which a generated file is known.
     static QString bannerFirstLine();
+    // Whether `line` (without its end) is the first line of one of the
+    // banners.
+    static bool isBannerFirstLine(const QString &line);
     // `text` with the banner's date and time blanked out: two runs over the
     // same schema then give equal texts.
     static QString withoutBannerDate(const QString &text);

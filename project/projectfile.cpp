@@ -168,6 +168,7 @@ const std::vector<Key> &keys()
          [](Project &p, const QString &value, const QString &) { return parseCatalogReader(value, &p.catalogReader); }},
         flag(K::KeepUnchanged, "generate", "keep-unchanged", "generate/keepUnchanged",
              [](auto &p) -> auto & { return p.keepUnchanged; }),
+        flag(K::Application, "generate", "app", nullptr, [](auto &p) -> auto & { return p.application; }),
     };
     return keys;
 }
@@ -311,6 +312,9 @@ QByteArray projectText(const Project &project, const QString &folder)
             section = QLatin1String(k.section);
             text += QStringLiteral("\n[%1]\n").arg(section);
         }
+        // Only when on: projects written before the scaffold keep their text.
+        if (k.id == ProjectKey::Application && !project.application)
+            continue;
         if (k.id == ProjectKey::Tables)
             text += QStringLiteral("# Names and patterns (* and ?); empty: every table.\n");
         // No trailing blank after an empty value.

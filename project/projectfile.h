@@ -15,7 +15,7 @@
 //   [connection]   host, port, socket, user, schema
 //   [tls]          ssl, ssl-ca, ssl-capath, ssl-cert, ssl-key, ssl-cipher,
 //                  ssl-verify-server-cert
-//   [generate]     tables, exclude, only, output, catalog, keep-unchanged
+//   [generate]     tables, exclude, only, output, catalog, keep-unchanged, app
 //
 // and the rules of project/projectrules.h: [relations], [names], [types],
 // [exclude-columns].
@@ -38,6 +38,8 @@ struct Project
     // read: the file's folder when it names none.
     QString outputDirectory = QStringLiteral(".");
     bool keepUnchanged = false;
+    // Also write the application scaffold (the command line's --app).
+    bool application = false;
     ProjectRules rules;
 };
 
@@ -60,7 +62,8 @@ enum class ProjectKey {
     Only,
     Output,
     Catalog,
-    KeepUnchanged
+    KeepUnchanged,
+    Application
 };
 
 // "section/name", as QSettings names the key: "connection/host".

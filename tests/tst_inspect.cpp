@@ -526,6 +526,8 @@ void TestInspect::viewsReadLikeGenerate()
                      && compare <= generate,
              qPrintable(all));
     qInfo("round trips: %s", qPrintable(all));
+}
+
 void TestInspect::viewsClearedByConnect_data()
 {
     QTest::addColumn<QString>("password");
@@ -550,9 +552,9 @@ void TestInspect::viewsClearedByConnect()
     auto *panel = child<InspectionPanel>(window, "viewTabs");
     panel->previewTable(QStringLiteral("hub"), false);
     panel->setCurrentWidget(panel->codePreview());
-    QTRY_VERIFY(!panel->service()->isBusy() && !panel->codePreview()->filePaths().isEmpty());
+    QTRY_VERIFY(!panel->viewsThread()->isBusy() && !panel->codePreview()->filePaths().isEmpty());
     child<QAction>(window, "actionCompare")->trigger();
-    QTRY_VERIFY(!panel->service()->isBusy() && !panel->compareView()->differences().isEmpty());
+    QTRY_VERIFY(!panel->viewsThread()->isBusy() && !panel->compareView()->differences().isEmpty());
     panel->setCurrentWidget(panel->diagramView());
     QTRY_VERIFY(panel->diagramView()->hasDiagram());
     UserSettings().setOutputFolder(QString());

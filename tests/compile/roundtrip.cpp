@@ -2,8 +2,10 @@
 // would: inserts, updates, reads by key and lists rows of two related tables,
 // loads a related object through its getter, keeps binary data and a
 // spatial value intact and keeps NULL through a load, an update and an
-// insert.
-//   roundtrip HOST PORT USER PASSWORD SCHEMA
+// insert. Then, on the sequences' schema, new rows take their ids from a
+// MariaDB sequence and from the table that emulates one, and a missing
+// sequence says how to create it.
+//   roundtrip -h HOST -P PORT -u USER -D rw_rental    (the password in MYSQL_PWD)
 
 #include "dao/2fa_tokendao.h"
 #include "dao/citydao.h"
@@ -16,8 +18,15 @@
 #include "object/film.h"
 #include "object/language.h"
 #include "object/orders.h"
+#include "dao/memodao.h"
+#include "dao/orphandao.h"
+#include "dao/ticketdao.h"
+#include "object/memo.h"
+#include "object/orphan.h"
+#include "object/ticket.h"
 
-#include <core/session.h>
+#include <core/connectionpool.h>
+#include <core/functions.h>
 
 #include <QApplication>
 #include <QSqlQuery>
@@ -36,18 +45,19 @@ static bool check(bool ok, const char *what)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    const QStringList arguments = app.arguments();
-    if (arguments.size() != 6)
+    SessionOptions options;
+    QString error;
+    QStringList rest;
+    if (!SessionOptions::fromArguments(app.arguments(), &options, &error, &rest) || rest.size() != 1) {
+        std::fprintf(stderr, "roundtrip: %s\n", error.isEmpty() ? "unknown arguments" : qPrintable(error));
         return 2;
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"));
-    db.setHostName(arguments.at(1));
-    db.setPort(arguments.at(2).toInt());
-    db.setUserName(arguments.at(3));
-    db.setPassword(arguments.at(4));
-    db.setDatabaseName(arguments.at(5));
-    Session::instance()->setSystemDatabase(db);
-    QSqlQuery setUp(db);
-    bool ok = check(db.open(), "connecting");
+    }
+    if (!Session::instance()->open(options, &error)) {
+        std::fprintf(stderr, "roundtrip: %s\n", qPrintable(error));
+        return 1;
+    }
+    QSqlQuery setUp(*Session::instance()->systemDatabase());
+    bool ok = true;
     for (const char *statement : {"delete from `2fa_token`", "delete from city", "delete from country", "delete from employees", "delete from film", "delete from language",
                                   "delete from order_item", "delete from ORDERS",
                                   "insert into employees (emp_no, birth_date, first_name, hire_date) "
@@ -116,7 +126,59 @@ int main(int argc, char **argv)
                                                "(select count(*) from ORDERS where PLACED is null)"))
                              && setUp.next() && setUp.value(0).toInt() == 2 && setUp.value(1).toInt() == 1,
                      "keeping NULL through an update and an insert");
-    if (ok)
+
+    // The sequences' schema, from the start.
+    options.schema = QStringLiteral("rt_sequences");
+    ok = ok && check(Session::instance()->open(options, &error), "opening the sequences' schema");
+    QSqlDatabase *db = Session::instance()->systemDatabase();
+    setUp = QSqlQuery(*db);
+    for (const char *statement : {"delete from ticket", "delete from memo", "delete from orphan", "alter sequence seq_ticket restart with 100",
+                                  "update seq_memo set next_id = 499"})
+        ok = ok && check(setUp.exec(QString::fromLatin1(statement)), statement);
+    // MariaDB's sequence, as the server's version tells.
+    Ticket first, second;
+    first.setTitle(QStringLiteral("first"));
+    second.setTitle(QStringLiteral("second"));
+    ok = ok && check(TicketDAO::instance()->insertObject(&first) && TicketDAO::instance()->insertObject(&second), "inserting tickets");
+    ok = ok && check(first.id().toLongLong() == 100 && second.id().toLongLong() == 101, "the tickets' ids from seq_ticket");
+    Ticket *readTicket = ok ? TicketDAO::instance()->getById(101) : nullptr;
+    ok = ok && check(readTicket && readTicket->title() == QStringLiteral("second"), "reading a ticket by the sequence's id");
+    // The table a server without sequences keeps instead.
+    qputenv("TABLESMITH_RUNTIME_SEQUENCES", "emulated");
+    Memo memo, other;
+    memo.setBody(QStringLiteral("a"));
+    other.setBody(QStringLiteral("b"));
+    ok = ok && check(MemoDAO::instance()->insertObject(&memo) && MemoDAO::instance()->insertObject(&other), "inserting memos");
+    ok = ok && check(memo.id().toLongLong() == 500 && other.id().toLongLong() == 501, "the memos' ids from the table seq_memo");
+    ok = ok && check(setUp.exec(QStringLiteral("select (select group_concat(id order by id) from memo), (select next_id from seq_memo)"))
+                             && setUp.next() && setUp.value(0).toString() == QStringLiteral("500,501") && setUp.value(1).toInt() == 501,
+                     "keeping the memos and seq_memo's last id");
+    // No sequence: no row, and the message says how to make one, either way.
+    Orphan orphan;
+    ok = ok && check(!OrphanDAO::instance()->insertObject(&orphan), "an insert without its sequence failing");
+    const auto missing = [db] {
+        try {
+            Functions::getSecuencia(QStringLiteral("seq_orphan"), db);
+        } catch (const SqlException &e) {
+            return QString::fromUtf8(e.what());
+        }
+        return QString();
+    };
+    const QString emulated = missing();
+    ok = ok && check(emulated.contains(QLatin1String("the sequence table `seq_orphan` does not exist"))
+                             && emulated.contains(QLatin1String("\"create table `seq_orphan` (next_id bigint not null) engine=InnoDB; "
+                                                                "insert into `seq_orphan` (next_id) values (N - 1)\"")),
+                     "saying how to make the missing table");
+    qunsetenv("TABLESMITH_RUNTIME_SEQUENCES");
+    const QString native = missing();
+    ok = ok && check(native.contains(QLatin1String("the sequence `seq_orphan` does not exist"))
+                             && native.contains(QLatin1String("\"create sequence `seq_orphan` start with N\"")),
+                     "saying how to make the missing sequence");
+    ok = ok && check(setUp.exec(QStringLiteral("select count(*) from orphan")) && setUp.next() && setUp.value(0).toInt() == 0,
+                     "writing no orphan");
+    if (!ok)
+        std::fprintf(stderr, "roundtrip: %s | %s\n", qPrintable(emulated), qPrintable(native));
+    else
         std::printf("roundtrip: ok\n");
     return ok ? 0 : 1;
 }

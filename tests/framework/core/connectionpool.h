@@ -1,5 +1,0 @@
-#pragma once
-
-#include <core/session.h>
-
-#include <QSqlDatabase>
