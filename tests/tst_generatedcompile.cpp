@@ -192,7 +192,7 @@ void TestGeneratedCompile::generatedCodeWorks()
     QCOMPARE(cmake({build}), 0);
     QCOMPARE(cmake({QStringLiteral("--build"), build, QStringLiteral("--target"), target, QStringLiteral("-j2")}), 0);
     // Every generated source went in: 4 sources a table, and the moc output;
-    // or, a folder at a time, the 4 folders' sources, and the moc output.
+    // or, a folder at a time, the 4 folders' sources, and the moc outputs.
     const QString objectDir = build + QStringLiteral("/CMakeFiles/") + target + QStringLiteral(".dir");
     QStringList objects;
     for (QDirIterator it(objectDir, {QStringLiteral("*.o")}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
@@ -215,6 +215,9 @@ void TestGeneratedCompile::generatedCodeWorks()
         sources.sort();
         QCOMPARE(sources.size(), 4 * tables);
         QCOMPARE(included, sources);
+        // And every header went through moc.
+        QCOMPARE(QDir(build + QStringLiteral("/moc/") + schema).entryList({QStringLiteral("moc_*.cpp")}, QDir::Files).size(),
+                 4 * tables);
     }
 
     QVERIFY(TestServer::openConnections(schema));

@@ -358,6 +358,17 @@ void TestRuntime::connectionPerThread()
     };
     const auto name = [session] { return session->systemDatabase()->connectionName(); };
 
+    // No database at all: never the application's default connection.
+    for (const auto &call : std::initializer_list<std::function<void()>>{[] { SqlQuery query(nullptr); },
+                                                                         [] { Functions::getSecuencia("seq_x", nullptr); }}) {
+        try {
+            call();
+            QFAIL("no exception without a database");
+        } catch (const SqlException &e) {
+            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("SQL error: no database connection (null)"));
+        }
+    }
+
     // Before the session opens, a connection that is not open.
     QVERIFY(!session->isOpen());
     QVERIFY(session->systemDatabase() && !session->systemDatabase()->isOpen());

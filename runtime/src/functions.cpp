@@ -100,8 +100,8 @@ qlonglong getSecuencia(const QString &name, QSqlDatabase *db)
 {
     if (name.isEmpty())
         throw SqlException(QStringLiteral("a sequence needs a name"));
-    SqlQuery check(db); // throws for a missing or closed connection before anything else
-    Q_UNUSED(check);
+    // A null database, or one without a driver, throws here.
+    SqlQuery{db};
     return hasSequences(db) ? nextValue(name, db) : emulatedNextValue(name, db);
 }
 

@@ -77,8 +77,7 @@ QString tlsProblem(const SessionOptions &options)
             return problem;
     }
     // The driver takes all its options as one ';'-separated list.
-    for (const QString *value : {&options.socket, &options.sslCa, &options.sslCaPath, &options.sslCert, &options.sslKey,
-                                 &options.sslCipher}) {
+    for (const QString *value : {&options.sslCa, &options.sslCaPath, &options.sslCert, &options.sslKey, &options.sslCipher}) {
         if (value->contains(QLatin1Char(';')))
             return QStringLiteral("\"%1\" may not hold ';'").arg(*value);
     }
@@ -305,11 +304,15 @@ Session *Session::instance()
 
 bool Session::open(const SessionOptions &options, QString *error)
 {
-    const QString problem = tlsProblem(options);
+    QString problem = tlsProblem(options);
+    if (!problem.isEmpty())
+        problem.prepend(QStringLiteral("TLS: "));
+    else if (options.socket.contains(QLatin1Char(';')))
+        problem = QStringLiteral("the socket \"%1\" may not hold ';'").arg(options.socket);
     if (!problem.isEmpty()) {
         close();
         if (error)
-            *error = QStringLiteral("TLS: ") + problem;
+            *error = problem;
         return false;
     }
     {

@@ -31,7 +31,8 @@ namespace Functions {
 //
 // The environment variable TABLESMITH_RUNTIME_SEQUENCES chooses the way
 // instead of the server's version: "emulated" for the table, "native" for
-// nextval (tests use it to run the table's way on MariaDB).
+// nextval (tests use it to run the table's way on MariaDB); unset or any
+// other value leaves it to the server's version.
 //
 // A missing sequence (or table) throws SqlException whose message names it
 // and gives the statement that creates it.
