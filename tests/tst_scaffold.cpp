@@ -198,7 +198,7 @@ void TestScaffold::application_data()
     QTest::addColumn<QString>("refusedMessage");
     QTest::addColumn<QString>("refusedCheck"); // still counts 1 after the refusal
 
-    QTest::newRow("shop") << "samples/shop.sql" << "shop" << "sc_shop"
+    QTest::newRow("shop") << "samples/shop.sql" << "shop" << "scratch_sc_shop"
                           << QStringList{"create sequence seq_customer start with 1000", "create sequence seq_product start with 1000",
                                          "create sequence seq_invoice start with 1000", "create sequence seq_invoice_line start with 1000"}
                           << QStringList{"customer", "id=2", "email", "ben@example.org"}
@@ -208,7 +208,7 @@ void TestScaffold::application_data()
                           << QStringList{"product", "id=2", "code", "P-100"}
                           << "Duplicate entry 'P-100' for key 'uq_product_code'"
                           << "select count(*) from product where id = 2 and code = 'P-200'";
-    QTest::newRow("rw_rental") << "tests/fixtures/70_realworld.sql" << "rw_rental" << "sc_rental"
+    QTest::newRow("rw_rental") << "tests/fixtures/70_realworld.sql" << "rw_rental" << "scratch_sc_rental"
                                << QStringList{"insert into language (language_id, name) values (1, 'English'), (2, 'French')",
                                               "insert into account (id, login) values (1, 'ana'), (2, 'ben')",
                                               "insert into ORDERS (ORDER_ID) values (7)",
