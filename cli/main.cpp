@@ -74,6 +74,10 @@ Stop answerAlone(const CommandLineOptions &options)
         return Success;
     }
     if (!options.saveProject.isEmpty()) {
+        // A project the run would refuse is not written either.
+        const QString tlsProblem = options.project.connection.tls.problem();
+        if (!tlsProblem.isEmpty())
+            return fail(BadArguments, QStringLiteral("TLS: ") + tlsProblem);
         const QString problem = writeProject(options.saveProject, projectOf(options));
         if (!problem.isEmpty())
             return fail(Failure, problem);
@@ -113,8 +117,9 @@ Stop connectToServer(const ConnectionSettings &settings)
                                      .arg(settings.schema, settings.host, connections.problem));
     if (!connections.catalog.isOpen())
         return fail(Failure, QStringLiteral("cannot open information_schema on %1: %2")
-                                     .arg(settings.host, connections.catalog.lastError().text()));
+                                     .arg(settings.host, connections.catalogProblem));
     printLine(stdout, QStringLiteral("Connected to: %1").arg(settings.host));
+    printLine(stdout, serverLine(settings));
     printLine(stdout, encryptionLine(connections.encryption, settings.tls));
     return std::nullopt;
 }
@@ -232,8 +237,18 @@ int generate(const CommandLineOptions &options, const QStringList &chosen)
         Interruption::endBySignal();
     }
     int status = Failure;
+    // A signal after the run's last look (while the new tree was put in
+    // place) still ends the process as interrupted, saying where things stand.
+    if (run.outcome() != GenerationRun::Outcome::Interrupted && Interruption::requested()) {
+        printLine(run.problemCount() > 0 ? stderr : stdout, run.closingLine());
+        const bool inPlace = !options.check && run.writtenFileCount() > 0;
+        printLine(stderr, inPlace ? QStringLiteral("Interrupted: the new tree is in place in %1").arg(code) : interrupted);
+        Interruption::endBySignal();
+    }
     if (!diagramError.isEmpty()) {
         // writeDiagram() has said what failed.
+    } else if (!run.refusal().isEmpty()) {
+        // The closing line says why.
     } else if (run.outcome() == GenerationRun::Outcome::Refused) {
         fail(Failure, QStringLiteral("%1 holds files Tablesmith did not write; nothing was removed or written "
                                      "(--force removes them)").arg(code));

@@ -52,9 +52,20 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
     m_checkedFiles = 0;
     m_stoppedBeforeFiles = false;
     m_outcome = Outcome::Completed;
+    m_refusal.clear();
     m_differences.clear();
     m_generatedTexts.clear();
     m_timings = Timings();
+    // No table, no tree: an empty new tree would replace the old one (an
+    // empty schema, every table excluded, none ticked).
+    if (chosenTables.isEmpty()) {
+        m_output.reset();
+        m_outcome = Outcome::Refused;
+        m_refusal = QStringLiteral("Nothing to generate: no table of schema \"%1\" is chosen; %2 was left as it was")
+                            .arg(schema, QDir::toNativeSeparators(code()));
+        m_elapsed = clock.elapsed();
+        return false;
+    }
     m_output = std::make_unique<OutputTransaction>(m_root, m_errors);
     m_output->setForeignEntriesHandler(m_foreignEntriesHandler);
     m_output->setStagingObserver(m_stagingObserver);
@@ -238,6 +249,8 @@ int GenerationRun::problemCount() const
 
 QString GenerationRun::closingLine() const
 {
+    if (!m_refusal.isEmpty())
+        return m_refusal;
     const QString time = m_elapsed < 1000 ? QStringLiteral("%1 ms").arg(m_elapsed)
                                           : QStringLiteral("%1 s").arg(double(m_elapsed) / 1000.0, 0, 'f', 1);
     const int problems = problemCount();

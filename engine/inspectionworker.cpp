@@ -80,7 +80,7 @@ QString InspectionWorker::connect()
     if (!connections.schema.isOpen())
         return connections.problem;
     if (!connections.catalog.isOpen())
-        return connections.catalog.lastError().text();
+        return connections.catalogProblem;
     return QString();
 }
 

@@ -27,10 +27,13 @@ void RunWorker::answerForeignEntries(bool remove)
 void RunWorker::connectToServer(const ConnectionSettings &settings)
 {
     const SchemaConnections connections = openSchemaConnections(settings);
-    const bool opened = connections.schema.isOpen();
+    // A run needs both: the catalogue's connection too may have been refused.
+    const bool opened = connections.schema.isOpen() && connections.catalog.isOpen();
     const QStringList tables = opened ? connections.schema.tables(QSql::Tables) : QStringList();
-    emit connectFinished(opened, connections.problem, tables,
-                         opened ? encryptionLine(connections.encryption, settings.tls) : QString());
+    // The lines after "Connected to: HOST", as the command line prints them.
+    emit connectFinished(opened, connections.schema.isOpen() ? connections.catalogProblem : connections.problem, tables,
+                         opened ? serverLine(settings) + QLatin1Char('\n') + encryptionLine(connections.encryption, settings.tls)
+                                : QString());
 }
 
 void RunWorker::generate(const GenerateJob &job)

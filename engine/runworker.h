@@ -61,8 +61,9 @@ signals:
     void logLines(const QStringList &lines);
     // Counts so far and expected; 0 expected means not known.
     void progress(int tablesRead, int tablesExpected, int filesWritten, int filesExpected);
-    // `error`: why the connection did not open; `encryption`: the line that
-    // says whether the open one is encrypted.
+    // `error`: why the connection did not open; `encryption`: the lines that
+    // follow "Connected to": the server's port and schema (serverLine()), and
+    // whether the connection is encrypted.
     void connectFinished(bool opened, const QString &error, const QStringList &tables, const QString &encryption);
     // `interruptedLine` is empty unless the run was cancelled.
     void generateFinished(const QString &interruptedLine, const QString &closingLine);

@@ -197,7 +197,10 @@ void TestWindow::connectTo()
     QCOMPARE(beforeTheWait, lines.mid(0, 1));
     QCOMPARE(lines.value(0), QStringLiteral("Establishing connection to: ") + host);
     QVERIFY2(connects ? lines.value(1) == outcome : lines.value(1).contains(outcome), qPrintable(lines.value(1)));
-    QCOMPARE(lines.mid(2), connects ? QStringList{"Unencrypted connection"} : QStringList());
+    const QString server = host == QLatin1String("localhost") ? QStringLiteral("Server socket (the default), schema ")
+                                                              : QStringLiteral("Server port %1, schema ").arg(port);
+    const QStringList after = connects ? QStringList{server + schema, "Unencrypted connection"} : QStringList();
+    QCOMPARE(lines.mid(2), after);
     QCOMPARE(child(window, "groupBox")->isEnabled(), connects);
     QCOMPARE(child(window, "btGenerate")->isEnabled(), connects);
     // The old rows go whatever the outcome, through one reset of the same
