@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QTextStream>
 
 #include <cstdio>
@@ -127,7 +128,16 @@ Stop connectToServer(const ConnectionSettings &settings)
 // The tables the options pick from the schema's, into `chosen`.
 Stop pickTables(const Project &project, QStringList *chosen)
 {
-    const QStringList schemaTables = QSqlDatabase::database(schemaConnectionName()).tables(QSql::Tables);
+    const QSqlDatabase db = QSqlDatabase::database(schemaConnectionName());
+    const QStringList schemaTables = db.tables(QSql::Tables);
+    // The driver lists no tables when its query fails (a server gone since
+    // Connect): that is no empty schema, and must not read as one.
+    if (schemaTables.isEmpty()) {
+        QSqlQuery probe(db);
+        if (!probe.exec(QStringLiteral("SELECT 1")))
+            return fail(Failure, QStringLiteral("Reading the schema failed: 1 catalogue queries failed, the last with "
+                                                "\"%1\"; nothing was written").arg(probe.lastError().text()));
+    }
     const TableChoice choice = chooseTables(project.connection.schema, schemaTables, project.tables);
     for (const QString &problem : choice.problems)
         fail(BadArguments, problem);
