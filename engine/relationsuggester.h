@@ -65,8 +65,11 @@ public:
     // the prefix (wp_users by user_id).
     void setStripPrefixes(const QStringList &prefixes) { m_prefixes = prefixes; }
 
-    // In the schema's table order, each table's in its column order.
-    QList<SuggestedRelation> suggestions() const;
+    // By table name, each table's in its column order. The columns named
+    // like keys that are none go to `passedOver`, each as "table.column:
+    // why" ("posts.author_id: \"author\" names no table", "reviews.
+    // customer_id: int, but customers.id is int unsigned").
+    QList<SuggestedRelation> suggestions(QStringList *passedOver = nullptr) const;
 
 private:
     const mysql::Database *m_database;
@@ -83,5 +86,7 @@ int verifyRelations(QList<SuggestedRelation> *suggestions, const QSqlDatabase &s
 
 // What --suggest-relations prints: a comment that says what follows, then
 // "[relations]" and each suggestion's comment and key line; with `checked`,
-// how many have values without a match.
-QString suggestionsText(const QString &schema, const QList<SuggestedRelation> &suggestions, bool checked);
+// how many have values without a match; then the columns passed over, as
+// comments.
+QString suggestionsText(const QString &schema, const QList<SuggestedRelation> &suggestions, bool checked,
+                        const QStringList &passedOver = {});
