@@ -313,13 +313,15 @@ int suggestRelations(const CommandLineOptions &options, const QStringList &chose
     QList<SuggestedRelation> suggestions = suggester.suggestions(&passedOver);
     int failed = 0;
     if (options.verify) {
-        printLine(stderr, QStringLiteral("Checking %1 suggested keys against the data").arg(suggestions.size()));
+        printLine(stderr, QStringLiteral("Checking %1 against the data")
+                                  .arg(suggestions.size() == 1 ? QStringLiteral("1 suggested key")
+                                                               : QStringLiteral("%1 suggested keys").arg(suggestions.size())));
         failed = verifyRelations(&suggestions, QSqlDatabase::database(schemaConnectionName(), false));
     }
     std::fputs(suggestionsText(project.connection.schema, suggestions, options.verify, passedOver).toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
     if (failed > 0)
-        return fail(Failure, QStringLiteral("%1 of the %2 checks failed (NOT CHECKED)").arg(failed).arg(suggestions.size()));
+        return fail(Failure, QStringLiteral("%1 of %2 checks failed (marked NOT CHECKED)").arg(failed).arg(suggestions.size()));
     return Success;
 }
 
