@@ -321,6 +321,9 @@ void TestProject::suggestedRelations_data()
             << "# The names and types of schema rl_blog point to no key that is not declared.\n|!Named like keys";
     QTest::newRow("from the chosen tables") << serverArguments("rl_shop") + suggest + QStringList{"--tables=prod*"} << QString()
                                             << 0 << "products.box -> boxes.id|product_tags.tag_id|!orders.|!Suppliers.country ->";
+    QTest::newRow("a table without its prefix") << serverArguments("rl_shop") + suggest + QStringList{"--tables=shifts"}
+                                                << "[names]\nstrip-prefix = shop_" << 0
+                                                << "\nshifts.staff_id -> shop_staff.id\n|!names no table";
     QTest::newRow("a project that does not fit") << serverArguments("rl_blog") + suggest << "posts.author_id -> people.id" << 2
                                                  << ":5: schema \"rl_blog\" has no table \"people\"|!->";
     QTest::newRow("a check the server refuses")
