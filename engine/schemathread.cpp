@@ -1,10 +1,14 @@
 #include "engine/schemathread.h"
 
 #include "engine/schemaloader.h"
+#include "codemodel/generator.h"
+#include "codemodel/tableobject.h"
 #include "connection/tlsoptions.h"
+#include "mysql/table.h"
 #include "mysql/threadconnections.h"
 
 #include <QDir>
+#include <QSet>
 #include <QSqlDatabase>
 
 namespace {
@@ -131,6 +135,7 @@ void SchemaWorker::generate(const GenerateJob &job)
     run.setOutputFolderNote(job.outputFolderNote);
     run.setCatalogReader(job.reader);
     run.setSwitches(job.switches);
+    run.setApplication(job.application);
     run.setKeepUnchanged(job.keepUnchanged);
     run.setSchemaRules(job.rules);
     run.setInterruptCheck([this] { return m_cancelled.load(); });
@@ -146,6 +151,37 @@ void SchemaWorker::generate(const GenerateJob &job)
             ? QStringLiteral("Interrupted: %1 is unchanged").arg(code)
             : QString();
     emit generateFinished(interrupted, run.closingLine());
+}
+
+SequenceScript SchemaWorker::sequences(const QStringList &chosenTables, CatalogReader reader, const SchemaRules &rules)
+{
+    SequenceScript script;
+    script.error = openConnections();
+    if (!script.error.isEmpty())
+        return script;
+    SchemaLoader loader(m_settings.schema, mysql::LogSink([](const QString &) {}));
+    loader.setCatalogReader(reader);
+    loader.setRules(rules);
+    loader.setStopCheck([this] { return m_cancelled.load(); });
+    loader.readSchema();
+    const Generator *generator = m_cancelled ? nullptr : loader.buildCodeModel();
+    if (m_cancelled) {
+        script.error = QStringLiteral("cancelled");
+    } else if (!loader.ruleProblems().isEmpty()) {
+        script.error = loader.ruleProblems().join(QLatin1Char('\n'));
+    } else if (loader.readErrorCount() > 0) {
+        script.error = QStringLiteral("reading the schema failed: %1").arg(loader.lastReadError());
+    }
+    if (!script.error.isEmpty())
+        return script;
+    // The tables in the schema's order, as a run takes them.
+    const QSet<QString> names(chosenTables.cbegin(), chosenTables.cend());
+    QList<TableObject *> chosen;
+    for (TableObject *table : generator->tableObjects()) {
+        if (names.contains(table->table()->name()))
+            chosen.append(table);
+    }
+    return sequenceScript(chosen, QSqlDatabase::database(m_schemaName, false));
 }
 
 bool SchemaWorker::askForeignEntries(int count)
@@ -318,6 +354,14 @@ void SchemaThread::requestDiagram(const QStringList &shown, bool withEntities,
     work<DiagramResult>([shown, withEntities](SchemaWorker *worker) {
         return worker->diagram(shown, withEntities);
     }, std::move(done), &m_latestDiagram);
+}
+
+void SchemaThread::requestSequences(const QStringList &chosenTables, CatalogReader reader, const SchemaRules &rules,
+                                    std::function<void(const SequenceScript &)> done)
+{
+    work<SequenceScript>([chosenTables, reader, rules](SchemaWorker *worker) {
+        return worker->sequences(chosenTables, reader, rules);
+    }, std::move(done));
 }
 
 void SchemaThread::requestPreview(const QString &table, const GenerationRun::Switches &switches,
