@@ -52,6 +52,7 @@ Tablesmith::Tablesmith(QWidget *parent)
     connect(ui->tableFilter, &QLineEdit::textChanged, this, &Tablesmith::applyTableFilter);
     m_inspection = new InspectionPanel(ui->textLog, ui->verticalLayout_3, m_tableModel, ui->listViewSource, this);
     m_inspection->setSwitchesSource([this] { return switches(); });
+    m_inspection->setApplicationSource([this] { return ui->chkApplication->isChecked(); });
     m_inspection->setOutputRootSource([this] { return outputFolder().path; });
     for (QCheckBox *box : {ui->chkDao, ui->chkObject, ui->chkModel, ui->chkCustomEditor})
         connect(box, &QCheckBox::toggled, m_inspection, &InspectionPanel::switchesChanged);

@@ -235,7 +235,7 @@ PreviewResult SchemaWorker::preview(const QString &table, const GenerationRun::S
 }
 
 ComparisonResult SchemaWorker::compare(const QString &root, const QStringList &chosen,
-                                       const GenerationRun::Switches &switches)
+                                       const GenerationRun::Switches &switches, bool application)
 {
     const QString error = openConnections();
     if (!error.isEmpty()) {
@@ -246,7 +246,7 @@ ComparisonResult SchemaWorker::compare(const QString &root, const QStringList &c
     }
     // The command line's --check on this thread's connections: it reads the
     // schema afresh.
-    const ComparisonResult result = compareWithFolder(m_settings.schema, m_reader, root, chosen, switches);
+    const ComparisonResult result = compareWithFolder(m_settings.schema, m_reader, root, chosen, switches, application);
     // What Generate would write may have changed with the schema.
     reload();
     return result;
@@ -373,10 +373,10 @@ void SchemaThread::requestPreview(const QString &table, const GenerationRun::Swi
 }
 
 void SchemaThread::requestComparison(const QString &root, const QStringList &chosen,
-                                     const GenerationRun::Switches &switches,
+                                     const GenerationRun::Switches &switches, bool application,
                                      std::function<void(const ComparisonResult &)> done)
 {
-    work<ComparisonResult>([root, chosen, switches](SchemaWorker *worker) {
-        return worker->compare(root, chosen, switches);
+    work<ComparisonResult>([root, chosen, switches, application](SchemaWorker *worker) {
+        return worker->compare(root, chosen, switches, application);
     }, std::move(done), &m_latestComparison);
 }

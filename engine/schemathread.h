@@ -87,7 +87,8 @@ public:
     SequenceScript sequences(const QStringList &chosenTables, CatalogReader reader, const SchemaRules &rules);
     DiagramResult diagram(const QStringList &shown, bool withEntities);
     PreviewResult preview(const QString &table, const GenerationRun::Switches &switches);
-    ComparisonResult compare(const QString &root, const QStringList &chosen, const GenerationRun::Switches &switches);
+    ComparisonResult compare(const QString &root, const QStringList &chosen, const GenerationRun::Switches &switches,
+                             bool application);
 
     // The worker whose Generate runs on the calling thread, if any; a line
     // given to its appendLine() joins the run's log in order (developer
@@ -172,6 +173,7 @@ public:
     void requestPreview(const QString &table, const GenerationRun::Switches &switches,
                         std::function<void(const PreviewResult &)> done);
     void requestComparison(const QString &root, const QStringList &chosen, const GenerationRun::Switches &switches,
+                           bool application,
                            std::function<void(const ComparisonResult &)> done);
     // Not dropped for a newer one: each asks for a file of its own.
     void requestSequences(const QStringList &chosenTables, CatalogReader reader, const SchemaRules &rules,
