@@ -134,8 +134,8 @@ void SchemaWorker::generate(const GenerateJob &job)
     GenerationRun run(job.root, [this](const QString &line) { log(line); });
     run.setOutputFolderNote(job.outputFolderNote);
     run.setCatalogReader(job.reader);
-    run.setSwitches(job.switches);
     run.setApplication(job.application);
+    run.setSwitches(job.switches);
     run.setKeepUnchanged(job.keepUnchanged);
     run.setSchemaRules(job.rules);
     run.setInterruptCheck([this] { return m_cancelled.load(); });
