@@ -52,6 +52,7 @@ Tablesmith::Tablesmith(QWidget *parent)
     connect(ui->tableFilter, &QLineEdit::textChanged, this, &Tablesmith::applyTableFilter);
     m_inspection = new InspectionPanel(ui->textLog, ui->verticalLayout_3, m_tableModel, ui->listViewSource, this);
     m_inspection->setSwitchesSource([this] { return switches(); });
+    m_inspection->setApplicationSource([this] { return ui->chkApplication->isChecked(); });
     m_inspection->setOutputRootSource([this] { return outputFolder().path; });
     for (QCheckBox *box : {ui->chkDao, ui->chkObject, ui->chkModel, ui->chkCustomEditor})
         connect(box, &QCheckBox::toggled, m_inspection, &InspectionPanel::switchesChanged);
@@ -204,6 +205,7 @@ void Tablesmith::on_btGenerate_clicked()
     job.chosenTables = m_tableModel->checkedTables();
     job.reader = catalogReader();
     job.switches = switches();
+    job.application = ui->chkApplication->isChecked();
     job.keepUnchanged = m_keepUnchanged->isChecked();
     job.rules = m_project.rules.schema;
     setRunning(Running::Generate);
@@ -257,6 +259,7 @@ void Tablesmith::setRunning(Running running)
     ui->groupBox->setEnabled(idle && m_connected);
     m_readTableByTable->setEnabled(idle);
     m_outputFolder->setEnabled(idle);
+    m_saveSequences->setEnabled(idle);
     m_progress->setVisible(!idle);
     m_cancel->setVisible(!idle);
     m_cancel->setEnabled(!idle);
@@ -266,6 +269,9 @@ void Tablesmith::setRunning(Running running)
     } else if (running == Running::Generate) {
         m_progress->setRange(0, 0);
         m_progress->setFormat(QString());
+    } else if (running == Running::Sequences) {
+        m_progress->setRange(0, 0);
+        m_progress->setFormat(tr("Reading the sequences of %1").arg(ui->schema->text()));
     }
     if (!idle)
         QGuiApplication::setOverrideCursor(Qt::BusyCursor);
@@ -284,7 +290,7 @@ void Tablesmith::cancelRun()
         setRunning(Running::Nothing);
         dropConnection();
         appendLog(tr("Cancelled: gave up connecting to %1").arg(m_host));
-    } else if (m_running == Running::Generate) {
+    } else if (m_running == Running::Generate || m_running == Running::Sequences) {
         // The run stops before its next table; the closing lines follow.
         m_run->worker()->cancel();
         m_cancel->setEnabled(false);
@@ -375,6 +381,11 @@ void Tablesmith::createMenus()
     QAction *exportDiagram = file->addAction(tr("&Export Diagram..."));
     exportDiagram->setObjectName(QStringLiteral("actionExportDiagram"));
     connect(exportDiagram, &QAction::triggered, m_inspection, &InspectionPanel::exportDiagram);
+    m_saveSequences = file->addAction(tr("Save &Sequences SQL..."));
+    m_saveSequences->setObjectName(QStringLiteral("actionSaveSequencesSql"));
+    m_saveSequences->setToolTip(tr("Write the statements that create the sequences the ticked tables' DAOs number "
+                                   "new rows from, where the schema lacks them; Tablesmith does not run them"));
+    connect(m_saveSequences, &QAction::triggered, this, &Tablesmith::saveSequencesSql);
     file->addSeparator();
     QAction *quit = file->addAction(tr("&Quit"));
     quit->setObjectName(QStringLiteral("actionQuit"));
@@ -460,6 +471,41 @@ void Tablesmith::openOutputFolder()
         appendLog(tr("Cannot open %1: no file manager answered.").arg(QDir::toNativeSeparators(target)));
 }
 
+void Tablesmith::saveSequencesSql()
+{
+    if (isRunning())
+        return;
+    m_inspection->showLog();
+    if (!m_connected) {
+        appendLog(tr("No sequences SQL to save: connect and tick tables first."));
+        return;
+    }
+    const QStringList tables = m_tableModel->checkedTables();
+    if (tables.isEmpty()) {
+        appendLog(tr("No sequences SQL to save: tick the tables whose sequences to create."));
+        return;
+    }
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save Sequences SQL"),
+                                                      QDir(QDir::homePath()).filePath(ui->schema->text() + QStringLiteral("-sequences.sql")),
+                                                      tr("SQL script (*.sql)"));
+    if (path.isEmpty())
+        return;
+    setRunning(Running::Sequences);
+    SchemaWorker *worker = m_run->worker();
+    worker->clearCancel();
+    m_run->requestSequences(tables, catalogReader(), m_project.rules.schema, [this, path](const SequenceScript &script) {
+        // Written here, once the read is done: a few lines, and the same
+        // way the command line writes them.
+        QString error;
+        const QString native = QDir::toNativeSeparators(path);
+        if (writeSequenceScript(script, path, &error))
+            appendLog(sequenceScriptWrittenLine(script, native));
+        else
+            appendLog(tr("Sequences SQL not saved to %1: %2").arg(native, error));
+        setRunning(Running::Nothing);
+    });
+}
+
 void Tablesmith::applyTableFilter()
 {
     m_tableModel->setFilterText(ui->tableFilter->text());
@@ -529,6 +575,7 @@ void Tablesmith::openProject(const QString &path)
     ui->chkObject->setChecked(m_project.switches.object);
     ui->chkModel->setChecked(m_project.switches.model);
     ui->chkCustomEditor->setChecked(m_project.switches.editor);
+    ui->chkApplication->setChecked(m_project.application);
     {
         // The project's choice, not the user's remembered one.
         const QSignalBlocker quiet(m_readTableByTable);
@@ -552,6 +599,7 @@ void Tablesmith::saveProject(const QString &path)
     connection.password.clear();
     connection.tls = m_tls;
     project.switches = switches();
+    project.application = ui->chkApplication->isChecked();
     project.catalogReader = catalogReader();
     project.outputDirectory = outputFolder().path;
     project.keepUnchanged = m_keepUnchanged->isChecked();

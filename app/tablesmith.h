@@ -46,7 +46,7 @@ public:
     explicit Tablesmith(QWidget *parent = nullptr);
     ~Tablesmith() override;
 
-    // Whether a Connect or a Generate is under way.
+    // Whether a Connect, a Generate or a Save Sequences SQL is under way.
     bool isRunning() const { return m_running != Running::Nothing; }
 
     // Where a first start (no remembered place) puts the window: a good
@@ -64,7 +64,8 @@ private:
     enum class Running {
         Nothing,
         Connect,
-        Generate
+        Generate,
+        Sequences
     };
 
     void createMenus();
@@ -83,6 +84,9 @@ private:
     OutputFolder outputFolder() const;
     void applyTableFilter();
     void openOutputFolder();
+    // File > Save Sequences SQL: asks where, then writes what the command
+    // line's --sequences-sql writes for the ticked tables.
+    void saveSequencesSql();
     GenerationRun::CatalogReader catalogReader() const;
     GenerationRun::Switches switches() const;
     void saveForm() const;
@@ -122,6 +126,7 @@ private:
     QStringList m_serverTables;
     InspectionPanel *m_inspection = nullptr;
     QAction *m_outputFolder = nullptr;
+    QAction *m_saveSequences = nullptr;
     QProgressBar *m_progress = nullptr;
     QPushButton *m_cancel = nullptr;
     Running m_running = Running::Nothing;

@@ -18,7 +18,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QSaveFile>
 #include <QSqlError>
 #include <QTextStream>
 
@@ -175,20 +174,11 @@ bool writeDiagram(const CommandLineOptions &options, const Generator &generator,
 bool writeSequences(const CommandLineOptions &options, const QList<TableObject *> &chosenObjects, QString *error)
 {
     const SequenceScript script = sequenceScript(chosenObjects, QSqlDatabase::database(schemaConnectionName(), false));
-    *error = script.error;
-    QSaveFile file(options.sequencesFile);
-    const QByteArray text = script.text.toUtf8();
-    if (error->isEmpty()
-        && (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()))
-        *error = file.errorString();
-    if (!error->isEmpty()) {
+    if (!writeSequenceScript(script, options.sequencesFile, error)) {
         fail(Failure, QStringLiteral("cannot write %1: %2").arg(options.sequencesFile, *error));
         return false;
     }
-    printLine(stdout, script.sequences.isEmpty()
-                      ? QStringLiteral("No sequence is missing: %1 says so").arg(options.sequencesFile)
-                      : QStringLiteral("The statements that create %1 written to: %2")
-                                .arg(script.sequences.join(QStringLiteral(", ")), options.sequencesFile));
+    printLine(stdout, sequenceScriptWrittenLine(script, options.sequencesFile));
     return true;
 }
 

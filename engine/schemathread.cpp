@@ -1,10 +1,14 @@
 #include "engine/schemathread.h"
 
 #include "engine/schemaloader.h"
+#include "codemodel/generator.h"
+#include "codemodel/tableobject.h"
 #include "connection/tlsoptions.h"
+#include "mysql/table.h"
 #include "mysql/threadconnections.h"
 
 #include <QDir>
+#include <QSet>
 #include <QSqlDatabase>
 
 namespace {
@@ -130,6 +134,7 @@ void SchemaWorker::generate(const GenerateJob &job)
     GenerationRun run(job.root, [this](const QString &line) { log(line); });
     run.setOutputFolderNote(job.outputFolderNote);
     run.setCatalogReader(job.reader);
+    run.setApplication(job.application);
     run.setSwitches(job.switches);
     run.setKeepUnchanged(job.keepUnchanged);
     run.setSchemaRules(job.rules);
@@ -146,6 +151,37 @@ void SchemaWorker::generate(const GenerateJob &job)
             ? QStringLiteral("Interrupted: %1 is unchanged").arg(code)
             : QString();
     emit generateFinished(interrupted, run.closingLine());
+}
+
+SequenceScript SchemaWorker::sequences(const QStringList &chosenTables, CatalogReader reader, const SchemaRules &rules)
+{
+    SequenceScript script;
+    script.error = openConnections();
+    if (!script.error.isEmpty())
+        return script;
+    SchemaLoader loader(m_settings.schema, mysql::LogSink([](const QString &) {}));
+    loader.setCatalogReader(reader);
+    loader.setRules(rules);
+    loader.setStopCheck([this] { return m_cancelled.load(); });
+    loader.readSchema();
+    const Generator *generator = m_cancelled ? nullptr : loader.buildCodeModel();
+    if (m_cancelled) {
+        script.error = QStringLiteral("cancelled");
+    } else if (!loader.ruleProblems().isEmpty()) {
+        script.error = loader.ruleProblems().join(QLatin1Char('\n'));
+    } else if (loader.readErrorCount() > 0) {
+        script.error = QStringLiteral("reading the schema failed: %1").arg(loader.lastReadError());
+    }
+    if (!script.error.isEmpty())
+        return script;
+    // The tables in the schema's order, as a run takes them.
+    const QSet<QString> names(chosenTables.cbegin(), chosenTables.cend());
+    QList<TableObject *> chosen;
+    for (TableObject *table : generator->tableObjects()) {
+        if (names.contains(table->table()->name()))
+            chosen.append(table);
+    }
+    return sequenceScript(chosen, QSqlDatabase::database(m_schemaName, false));
 }
 
 bool SchemaWorker::askForeignEntries(int count)
@@ -199,7 +235,7 @@ PreviewResult SchemaWorker::preview(const QString &table, const GenerationRun::S
 }
 
 ComparisonResult SchemaWorker::compare(const QString &root, const QStringList &chosen,
-                                       const GenerationRun::Switches &switches)
+                                       const GenerationRun::Switches &switches, bool application)
 {
     const QString error = openConnections();
     if (!error.isEmpty()) {
@@ -210,7 +246,7 @@ ComparisonResult SchemaWorker::compare(const QString &root, const QStringList &c
     }
     // The command line's --check on this thread's connections: it reads the
     // schema afresh.
-    const ComparisonResult result = compareWithFolder(m_settings.schema, m_reader, root, chosen, switches);
+    const ComparisonResult result = compareWithFolder(m_settings.schema, m_reader, root, chosen, switches, application);
     // What Generate would write may have changed with the schema.
     reload();
     return result;
@@ -320,6 +356,14 @@ void SchemaThread::requestDiagram(const QStringList &shown, bool withEntities,
     }, std::move(done), &m_latestDiagram);
 }
 
+void SchemaThread::requestSequences(const QStringList &chosenTables, CatalogReader reader, const SchemaRules &rules,
+                                    std::function<void(const SequenceScript &)> done)
+{
+    work<SequenceScript>([chosenTables, reader, rules](SchemaWorker *worker) {
+        return worker->sequences(chosenTables, reader, rules);
+    }, std::move(done));
+}
+
 void SchemaThread::requestPreview(const QString &table, const GenerationRun::Switches &switches,
                                   std::function<void(const PreviewResult &)> done)
 {
@@ -329,10 +373,10 @@ void SchemaThread::requestPreview(const QString &table, const GenerationRun::Swi
 }
 
 void SchemaThread::requestComparison(const QString &root, const QStringList &chosen,
-                                     const GenerationRun::Switches &switches,
+                                     const GenerationRun::Switches &switches, bool application,
                                      std::function<void(const ComparisonResult &)> done)
 {
-    work<ComparisonResult>([root, chosen, switches](SchemaWorker *worker) {
-        return worker->compare(root, chosen, switches);
+    work<ComparisonResult>([root, chosen, switches, application](SchemaWorker *worker) {
+        return worker->compare(root, chosen, switches, application);
     }, std::move(done), &m_latestComparison);
 }

@@ -2,6 +2,7 @@
 
 #include "engine/generationrun.h"
 #include "engine/schemaviews.h"
+#include "engine/sequencescript.h"
 #include "connection/mysqlconnection.h"
 
 #include <QElapsedTimer>
@@ -38,6 +39,8 @@ public:
         QString schema;
         QStringList chosenTables;
         GenerationRun::Switches switches;
+        // Also the application scaffold (the command line's --app).
+        bool application = false;
         bool keepUnchanged = false;
         CatalogReader reader = CatalogReader::SchemaWide;
         // The open project's relations, names, types and left-out columns.
@@ -78,9 +81,14 @@ public:
     // Connect: opens the pair with `settings` and lists the schema's tables.
     void connectToServer(const ConnectionSettings &settings);
     void generate(const GenerateJob &job);
+    // The statements that create the chosen tables' missing sequences, as
+    // --sequences-sql makes them: the schema read afresh (some may have
+    // been created since) with the project's rules. Cancel stops the read.
+    SequenceScript sequences(const QStringList &chosenTables, CatalogReader reader, const SchemaRules &rules);
     DiagramResult diagram(const QStringList &shown, bool withEntities);
     PreviewResult preview(const QString &table, const GenerationRun::Switches &switches);
-    ComparisonResult compare(const QString &root, const QStringList &chosen, const GenerationRun::Switches &switches);
+    ComparisonResult compare(const QString &root, const QStringList &chosen, const GenerationRun::Switches &switches,
+                             bool application);
 
     // The worker whose Generate runs on the calling thread, if any; a line
     // given to its appendLine() joins the run's log in order (developer
@@ -165,7 +173,11 @@ public:
     void requestPreview(const QString &table, const GenerationRun::Switches &switches,
                         std::function<void(const PreviewResult &)> done);
     void requestComparison(const QString &root, const QStringList &chosen, const GenerationRun::Switches &switches,
+                           bool application,
                            std::function<void(const ComparisonResult &)> done);
+    // Not dropped for a newer one: each asks for a file of its own.
+    void requestSequences(const QStringList &chosenTables, CatalogReader reader, const SchemaRules &rules,
+                          std::function<void(const SequenceScript &)> done);
     // Whether a request (or the opening of the views' connections) is being
     // worked on or waiting.
     bool isBusy() const { return m_pending.load() > 0; }

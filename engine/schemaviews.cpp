@@ -74,13 +74,14 @@ PreviewResult previewOf(Generator *generator, const QString &table, const Genera
 }
 
 ComparisonResult compareWithFolder(const QString &schema, CatalogReader reader, const QString &root,
-                                   const QStringList &chosen, const GenerationRun::Switches &switches)
+                                   const QStringList &chosen, const GenerationRun::Switches &switches, bool application)
 {
     ComparisonResult result;
     result.root = root;
     GenerationRun run(root, [](const QString &) {}, [&result](const QString &line) { result.errors.append(line); });
     run.setMode(GenerationRun::Mode::Check);
     run.setSwitches(switches);
+    run.setApplication(application);
     run.setCatalogReader(reader);
     run.run(schema, chosen);
     result.differences = run.differences();

@@ -62,7 +62,9 @@ DiagramResult diagramOf(const Generator &generator, const QStringList &shown, bo
 // The files Generate would write for `table`, in the order of the kinds.
 PreviewResult previewOf(Generator *generator, const QString &table, const GenerationRun::Switches &switches,
                         const QString &loadError);
-// The chosen tables' files against what `root` holds, as --check compares
-// them; reads the schema afresh through the calling thread's connections.
+// The chosen tables' files (and with `application` the scaffold's) against
+// what `root` holds, as --check compares them; reads the schema afresh
+// through the calling thread's connections.
 ComparisonResult compareWithFolder(const QString &schema, CatalogReader reader, const QString &root,
-                                   const QStringList &chosen, const GenerationRun::Switches &switches);
+                                   const QStringList &chosen, const GenerationRun::Switches &switches,
+                                   bool application = false);

@@ -4,6 +4,7 @@
 #include "codemodel/identifiers.h"
 #include "codemodel/tableobject.h"
 
+#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -76,4 +77,26 @@ SequenceScript sequenceScript(const QList<TableObject *> &chosen, const QSqlData
         }
     }
     return script;
+}
+
+bool writeSequenceScript(const SequenceScript &script, const QString &path, QString *error)
+{
+    *error = script.error;
+    if (!error->isEmpty())
+        return false;
+    QSaveFile file(path);
+    const QByteArray text = script.text.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+QString sequenceScriptWrittenLine(const SequenceScript &script, const QString &path)
+{
+    return script.sequences.isEmpty()
+            ? QStringLiteral("No sequence is missing: %1 says so").arg(path)
+            : QStringLiteral("The statements that create %1 written to: %2")
+                      .arg(script.sequences.join(QStringLiteral(", ")), path);
 }

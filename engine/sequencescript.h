@@ -25,3 +25,11 @@ struct SequenceScript
 // Two queries on `schema`: the server's version, and every missing
 // sequence's table's largest id in one statement.
 SequenceScript sequenceScript(const QList<TableObject *> &chosen, const QSqlDatabase &schema);
+
+// Writes the script's text to `path`, replacing the file only once the whole
+// text is written; false, and why in `error`, when the script could not be
+// made or written. The command line and the window both write it so.
+bool writeSequenceScript(const SequenceScript &script, const QString &path, QString *error);
+
+// The line that says what a written script at `path` creates.
+QString sequenceScriptWrittenLine(const SequenceScript &script, const QString &path);

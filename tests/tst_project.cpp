@@ -522,6 +522,7 @@ void TestProject::window()
             if (model->index(row, 0).data().toString() != QLatin1String("product"))
                 model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole);
         child<QCheckBox>(window, "chkModel")->setChecked(false);
+        child<QCheckBox>(window, "chkApplication")->setChecked(true);
         emit window.findChild<ProjectMenu *>()->saveRequested(path);
         QCOMPARE(logLines(window).constLast(), QStringLiteral("Project saved: ") + path);
         QCOMPARE(window.windowTitle(), QStringLiteral("shop.tablesmith.ini - Tablesmith - generated code is overwritten on every run"));
@@ -529,7 +530,7 @@ void TestProject::window()
     }
     const QString text = readText(path);
     QVERIFY2(text.contains("\ntables = customer, invoice\n") && text.contains("\nonly = dao, object, editor\n")
-                     && !text.contains(TestServer::settings().password),
+                     && text.contains("\napp = yes\n") && !text.contains(TestServer::settings().password),
              qPrintable(text));
 
     const CliResult run = runWithPassword({"--project", path, "-o", dir.path()});
@@ -541,6 +542,7 @@ void TestProject::window()
     QCOMPARE(child<QLineEdit>(window, "schema")->text(), QStringLiteral("shop_a"));
     QCOMPARE(child<QLineEdit>(window, "port")->text(), QString::number(TestServer::settings().port));
     QVERIFY(!child<QCheckBox>(window, "chkModel")->isChecked());
+    QVERIFY(child<QCheckBox>(window, "chkApplication")->isChecked());
     QVERIFY(window.windowTitle().startsWith("shop.tablesmith.ini - "));
     child<QLineEdit>(window, "password")->setText(TestServer::settings().password);
     click(window, "btConnect");

@@ -9,8 +9,12 @@
 #include "app/tablemodel.h"
 #include "project/usersettings.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListView>
@@ -102,6 +106,8 @@ private slots:
     void connectTo();
     void catalogueRefused();
     void filter();
+    void sameAsCommandLine_data();
+    void sameAsCommandLine();
     void refusals_data();
     void refusals();
     void returnConnects_data();
@@ -307,15 +313,120 @@ void TestWindow::filter()
         QCOMPARE(view->isRowHidden(row), model->index(row, 0).data() != "invoice");
 }
 
+void TestWindow::sameAsCommandLine_data()
+{
+    // What the window writes for the ticked tables is what the command line
+    // writes for the same tables: Generate with the Application switch
+    // (--app), and File > Save Sequences SQL (--sequences-sql).
+    QTest::addColumn<QString>("schema");
+    QTest::addColumn<QStringList>("tables"); // ticked; none: all of them
+    QTest::addColumn<QString>("action"); // the window's
+    QTest::addColumn<QStringList>("arguments"); // the command line's, FILE for the script
+    QTest::addColumn<QString>("form"); // TABLESMITH_RUNTIME_SEQUENCES
+    QTest::addColumn<QStringList>("shows"); // in what both wrote
+    const QStringList app{"--app"};
+    const QStringList sql{"--sequences-sql=FILE", "--check"};
+    QTest::newRow("Application, all tables") << "shop_a" << QStringList() << "chkApplication" << app << ""
+                                             << QStringList{"== file code/C++/CMakeLists.txt", "== file code/C++/app/main.cpp",
+                                                            "== file code/C++/app/tables/Customer.cpp"};
+    QTest::newRow("Application, one table") << "gen_invoice" << QStringList{"invoice"} << "chkApplication" << app << ""
+                                            << QStringList{"== file code/C++/app/tables/Invoice.cpp"};
+    QTest::newRow("Sequences SQL, all tables") << "rt_sequences" << QStringList() << "actionSaveSequencesSql" << sql << ""
+                                               << QStringList{"create sequence seq_orphan start with 1;"};
+    QTest::newRow("Sequences SQL, as one-row tables")
+            << "rt_sequences" << QStringList{"orphan", "ticket"} << "actionSaveSequencesSql" << sql << "emulated"
+            << QStringList{"create table seq_orphan (next_id bigint not null) engine=InnoDB;"};
+    QTest::newRow("Sequences SQL, none missing") << "rt_sequences" << QStringList{"memo", "ticket"}
+                                                 << "actionSaveSequencesSql" << sql << "" << QStringList{"has its sequence."};
+}
+
+void TestWindow::sameAsCommandLine()
+{
+    QFETCH(QString, schema);
+    QFETCH(QStringList, tables);
+    QFETCH(QString, action);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, form);
+    QFETCH(QStringList, shows);
+    qputenv("TABLESMITH_RUNTIME_SEQUENCES", form.toLatin1());
+    QTemporaryDir windowFolder;
+    QTemporaryDir cliFolder;
+    // The name the file dialog offers, in a folder of the test's.
+    const QString windowFile = windowFolder.filePath(schema + QStringLiteral("-sequences.sql"));
+    const QString cliFile = cliFolder.filePath(QStringLiteral("sequences.sql"));
+    UserSettings().setOutputFolder(windowFolder.path());
+    Tablesmith window;
+    fillForm(window, schema);
+    click(window, "btConnect");
+    auto *model = qobject_cast<TableModel *>(child<QListView>(window, "listViewSource")->model());
+    QVERIFY(model);
+    if (tables.isEmpty())
+        click(window, "btSelectAll");
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (tables.contains(model->index(row, 0).data().toString()))
+            model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole);
+    }
+    click(window, "btClear");
+    if (action == QLatin1String("chkApplication")) {
+        child<QCheckBox>(window, "chkApplication")->setChecked(true);
+        click(window, "btGenerate");
+        // Compare expects the scaffold too, as --check --app does.
+        child<QAction>(window, "actionCompare")->trigger();
+        QTRY_VERIFY2_WITH_TIMEOUT(child<QLabel>(window, "compareStatus")->text().endsWith(
+                                          QLatin1String("The output folder is up to date: Generate would change nothing.")),
+                                  qPrintable(child<QLabel>(window, "compareStatus")->text()), 60000);
+    } else {
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&answer, &windowFile] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                answer.stop();
+                dialog->selectFile(windowFile);
+                static_cast<QDialog *>(dialog)->accept();
+            }
+        });
+        answer.start(20);
+        child<QAction>(window, action.toLatin1().constData())->trigger();
+        waitForRun(window);
+    }
+    UserSettings().setOutputFolder(QString());
+
+    CliOptions options;
+    options.environment.insert(QStringLiteral("TABLESMITH_RUNTIME_SEQUENCES"), form);
+    arguments.replaceInStrings(QStringLiteral("FILE"), cliFile);
+    if (!tables.isEmpty())
+        arguments.append(QStringLiteral("--tables=") + tables.join(QLatin1Char(',')));
+    const CliResult cli = runCli(serverArguments(schema) + arguments + QStringList{"-o", cliFolder.path()}, options);
+    qunsetenv("TABLESMITH_RUNTIME_SEQUENCES");
+    QString written;
+    if (action == QLatin1String("chkApplication")) {
+        QVERIFY2(cli.exitCode == 0, qPrintable(cli.describe()));
+        written = describeTree(windowFolder.path());
+        QCOMPARE(written, describeTree(cliFolder.path()));
+        QVERIFY(logLines(window).contains(
+                QStringLiteral("Generating the application scaffold: code/C++/CMakeLists.txt, code/C++/app")));
+    } else {
+        written = readText(windowFile);
+        QVERIFY2(written == readText(cliFile), qPrintable(logLines(window).join(QLatin1Char('\n'))));
+        const QString line = cli.out.split(QLatin1Char('\n')).filter(cliFile).value(0);
+        QCOMPARE(logLines(window), QStringList(QString(line).replace(cliFile, windowFile)));
+    }
+    for (const QString &shown : std::as_const(shows))
+        QVERIFY2(written.contains(shown), qPrintable(shown + QStringLiteral(" not in:\n") + written));
+}
+
 void TestWindow::refusals_data()
 {
-    // After a Generate of shop_a, Select None, then the row's form and button.
+    // After a Generate of shop_a, Select None, then the row's form and button
+    // (or menu entry).
     QTest::addColumn<QString>("schema");
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("line"); // the only line logged
     QTest::addColumn<bool>("connected"); // afterwards
     QTest::newRow("Generate, no table ticked")
             << "shop_a" << "btGenerate" << "Nothing to generate: no table is ticked; the output folder stays as it is."
+            << true;
+    QTest::newRow("Save Sequences SQL, no table ticked")
+            << "shop_a" << "actionSaveSequencesSql" << "No sequences SQL to save: tick the tables whose sequences to create."
             << true;
     const QString noSchema = QStringLiteral("Connect refused: the Schema field is empty; name the schema to read.");
     QTest::newRow("Connect, no schema") << "" << "btConnect" << noSchema << false;
@@ -340,7 +451,10 @@ void TestWindow::refusals()
     click(window, "btSelectNone");
     click(window, "btClear");
     fillForm(window, schema);
-    click(window, button.toLatin1().constData());
+    if (button.startsWith(QLatin1String("action")))
+        child<QAction>(window, button.toLatin1().constData())->trigger();
+    else
+        click(window, button.toLatin1().constData());
     UserSettings().setOutputFolder(QString());
     QCOMPARE(logLines(window), QStringList(line));
     QCOMPARE(describeTree(folder.path()), before);

@@ -265,7 +265,7 @@ void InspectionPanel::compareWithOutputFolder()
     const QString root = m_outputRoot ? m_outputRoot() : QString();
     const GenerationRun::Switches switches = m_switches ? m_switches() : GenerationRun::Switches();
     m_compare->setBusy(true);
-    m_views->requestComparison(root, m_tables->checkedTables(), switches,
+    m_views->requestComparison(root, m_tables->checkedTables(), switches, m_application && m_application(),
                                  [this, epoch = m_schemaEpoch](const ComparisonResult &result) {
         if (epoch != m_schemaEpoch)
             return;

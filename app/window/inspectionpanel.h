@@ -36,6 +36,9 @@ public:
     InspectionPanel(QPlainTextEdit *log, QBoxLayout *layout, TableModel *tables, QListView *list, QWidget *parent);
 
     void setSwitchesSource(std::function<GenerationRun::Switches()> source) { m_switches = std::move(source); }
+    // Whether Generate writes the application scaffold too, which Compare
+    // then expects.
+    void setApplicationSource(std::function<bool()> source) { m_application = std::move(source); }
     void setOutputRootSource(std::function<QString()> source) { m_outputRoot = std::move(source); }
 
     // After a successful Connect (the list shows the tables) or a failed one.
@@ -88,6 +91,7 @@ private:
     CompareView *m_compare;
     QTimer *m_diagramTimer;
     std::function<GenerationRun::Switches()> m_switches;
+    std::function<bool()> m_application;
     std::function<QString()> m_outputRoot;
     QMetaObject::Connection m_currentConnection;
     bool m_connected = false;
