@@ -276,6 +276,15 @@ void TestRegenerate::safetyBranches_data()
             << "  <out>/code/C++/dao/note10.txt\n  and 2 more\nNothing was removed";
     QTest::newRow("code keeps its permissions") << "code mode 0750" << QStringList() << 0 << "";
     QTest::newRow("no RENAME_EXCHANGE") << "no exchange" << QStringList() << 0 << "";
+    // Nothing to generate: the old tree stays, one line says why.
+    QTest::newRow("every table excluded") << "every table excluded" << QStringList() << 1
+            << "Nothing to generate: no table of schema \"shop_b\" is chosen; <out>/code was left as it was\n";
+    // A signal after the run's last look, while the new tree is put in
+    // place: still the interrupted status, and where things stand.
+    QTest::newRow("late SIGTERM") << "late SIGTERM" << QStringList() << 128 + SIGTERM
+            << "Interrupted: the new tree is in place in <out>/code\n";
+    QTest::newRow("late SIGINT") << "late SIGINT" << QStringList() << 128 + SIGINT
+            << "Interrupted: the new tree is in place in <out>/code\n";
     for (const char *change : {"a file a link", "code a link"})
         QTest::addRow("--force --keep-unchanged, %s", change) << change << QStringList{"--force", "--keep-unchanged"} << 0 << "";
 }
@@ -304,6 +313,9 @@ void TestRegenerate::safetyBranches()
             writeText(code + QStringLiteral("/C++/dao/note%1.txt").arg(i, 2, 10, QLatin1Char('0')), "mine\n");
     } else if (change == QLatin1String("code mode 0750")) {
         QVERIFY(QFile::setPermissions(code, mode));
+    } else if (change.startsWith(QLatin1String("late "))) {
+        preloadFaultfs(&environment.environment, QStringLiteral("TABLESMITH_FAULTFS_SIGNAL_ON_EXCHANGE"),
+                       QString::number(change.endsWith(QLatin1String("SIGINT")) ? SIGINT : SIGTERM));
     } else if (change == QLatin1String("no exchange")) {
         preloadFaultfs(&environment.environment, QStringLiteral("TABLESMITH_FAULTFS_NO_EXCHANGE"), QStringLiteral("1"));
     } else if (change == QLatin1String("a file a link")) {
@@ -318,7 +330,8 @@ void TestRegenerate::safetyBranches()
     const QString before = describeTree(dir.path());
     const QString outsideBefore = describeTree(outside.path());
 
-    const CliResult result = !during ? runCli(arguments, environment)
+    const QStringList excluded{QStringLiteral("--exclude=*")};
+    const CliResult result = !during ? runCli(arguments + (change == QLatin1String("every table excluded") ? excluded : QStringList()), environment)
                                      : runCliUntil(arguments, QStringLiteral("Generating DAO class for table: "), 1, [&](qint64) {
         const QString staging = QDir(dir.path()).entryList({QStringLiteral(".tablesmith-*")}, QDir::Dirs | QDir::Hidden).value(0);
         if (change.endsWith(QLatin1String("user's file")))
@@ -331,7 +344,7 @@ void TestRegenerate::safetyBranches()
     if (change.endsWith(QLatin1String("user's file")))
         QVERIFY(readText(code + QStringLiteral("/C++/dao/notes.txt")) == QLatin1String("mine\n")
                 && QFile::remove(code + QStringLiteral("/C++/dao/notes.txt")));
-    QCOMPARE(describeTree(dir.path()), exitCode == 0 ? newTree : before);
+    QCOMPARE(describeTree(dir.path()), exitCode == 0 || change.startsWith(QLatin1String("late ")) ? newTree : before);
     // Nothing stays beside it, nothing outside changed, and no file of the
     // new tree is another name of one elsewhere.
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
