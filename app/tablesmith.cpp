@@ -164,6 +164,7 @@ void Tablesmith::connectFinished(bool opened, const QString &error, const QStrin
     }
 
     appendLog(tr("Connected to: %1").arg(m_host));
+    appendLog(serverLine(m_connectSettings));
     appendLog(encryption);
     rememberPassword();
     m_connected = true;
@@ -615,9 +616,12 @@ void Tablesmith::saveProject(const QString &path)
                 && chooseTables(connection.schema, all, m_project.tables).tables == ticked;
         if (!same) {
             project.tables = TableSelection();
-            project.tables.include = ticked;
-            // Sorted, for short diffs of a reviewed file.
-            project.tables.include.sort();
+            // Sorted, for short diffs of a reviewed file; quoted where a
+            // name would read back as a pattern or as two names.
+            QStringList names = ticked;
+            names.sort();
+            for (const QString &name : std::as_const(names))
+                project.tables.include.append(TableSelection::entryFor(name));
         }
     }
     const QString problem = writeProject(path, project);

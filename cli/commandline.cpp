@@ -39,6 +39,10 @@ struct Option
     Store store;
     // Another long name for the same option, not listed.
     const char *alias = nullptr;
+    // What an option that names a path or a name needs ("a file"): an empty
+    // value, "--ssl-ca=$UNSET", is refused rather than taken as none, so a
+    // variable left unset never turns TLS off quietly. Null: empty is a value.
+    const char *needs = nullptr;
 };
 
 QString needsValue(const char *option)
@@ -81,7 +85,9 @@ QString storeReadTimeout(Parse &p, const QString &value)
 QString storeTables(Parse &p, const QString &value)
 {
     TableSelection &tables = p.options.project.tables;
-    tables.include = splitList(value);
+    const QString problem = splitTableList(value, &tables.include);
+    if (!problem.isEmpty())
+        return QStringLiteral("--tables: ") + problem;
     tables.includeOrigin.clear();
     if (tables.include.isEmpty())
         return QStringLiteral("--tables needs at least one table name");
@@ -91,7 +97,9 @@ QString storeTables(Parse &p, const QString &value)
 QString storeExclude(Parse &p, const QString &value)
 {
     TableSelection &tables = p.options.project.tables;
-    tables.exclude = splitList(value);
+    const QString problem = splitTableList(value, &tables.exclude);
+    if (!problem.isEmpty())
+        return QStringLiteral("--exclude: ") + problem;
     tables.excludeOrigin.clear();
     return QString();
 }
@@ -109,8 +117,6 @@ QString storeKinds(Parse &p, const QString &value)
 
 QString storeOutput(Parse &p, const QString &value)
 {
-    if (value.isEmpty())
-        return QStringLiteral("--output needs a directory");
     p.options.project.outputDirectory = value;
     return QString();
 }
@@ -130,11 +136,11 @@ const std::vector<Option> &options()
     using T = Takes;
     static const std::vector<Option> options = {
         {"-h", "--host", T::Value, "HOST", "server host (default localhost: the unix socket)",
-         projectKey(ProjectKey::Host)},
+         projectKey(ProjectKey::Host), nullptr, "a host name"},
         {"-P", "--port", T::Value, "PORT", "server port (default 3306)", projectKey(ProjectKey::Port)},
         {"-S", "--socket", T::Value, "PATH", "the server's unix socket, for host localhost",
-         projectKey(ProjectKey::Socket)},
-        {"-u", "--user", T::Value, "USER", "account name", projectKey(ProjectKey::User)},
+         projectKey(ProjectKey::Socket), nullptr, "a path"},
+        {"-u", "--user", T::Value, "USER", "account name", projectKey(ProjectKey::User), nullptr, "a user name"},
         // Without a value the password is asked for, never taken from the
         // next argument, as the mysql client does.
         {"-p", "--password", T::Attached, "PASS",
@@ -155,7 +161,7 @@ const std::vector<Option> &options()
              p.schemaGiven = true;
              return setProjectValue(&p.options.project, ProjectKey::Schema, value);
          },
-         "--database"},
+         "--database", "a schema name"},
         {nullptr, "--ssl", T::Nothing, nullptr,
          "require an encrypted connection (TLS); without a CA\n"
          "the server's certificate is NOT verified",
@@ -163,17 +169,17 @@ const std::vector<Option> &options()
         {nullptr, "--ssl-ca", T::Value, "FILE",
          "CA certificates (PEM) that must have signed the\n"
          "server's certificate chain",
-         projectKey(ProjectKey::SslCa)},
+         projectKey(ProjectKey::SslCa), nullptr, "a file"},
         {nullptr, "--ssl-capath", T::Value, "DIR", "the same from a directory prepared by openssl rehash",
-         projectKey(ProjectKey::SslCapath)},
+         projectKey(ProjectKey::SslCapath), nullptr, "a directory"},
         {nullptr, "--ssl-cert", T::Value, "FILE", "client certificate (PEM), for REQUIRE X509 accounts",
-         projectKey(ProjectKey::SslCert)},
+         projectKey(ProjectKey::SslCert), nullptr, "a file"},
         {nullptr, "--ssl-key", T::Value, "FILE", "the client certificate's private key (PEM)",
-         projectKey(ProjectKey::SslKey)},
+         projectKey(ProjectKey::SslKey), nullptr, "a file"},
         {nullptr, "--ssl-cipher", T::Value, "LIST",
          "ciphers to offer: TLS 1.3 names (TLS_AES_128_GCM_SHA256)\n"
          "for TLS 1.3, OpenSSL names for TLS 1.2",
-         projectKey(ProjectKey::SslCipher)},
+         projectKey(ProjectKey::SslCipher), nullptr, "a cipher list"},
         {nullptr, "--ssl-verify-server-cert", T::Nothing, nullptr,
          "needs --ssl-ca or --ssl-capath, which verify\n"
          "the chain; also checks that the certificate was\n"
@@ -193,7 +199,8 @@ const std::vector<Option> &options()
         {nullptr, "--exclude", T::Value, "A,B,...", "leave out the tables these names or patterns match",
          storeExclude},
         {nullptr, "--only", T::Value, "KINDS", "any of dao,object,model,editor (default: all four)", storeKinds},
-        {"-o", "--output", T::Value, "DIR", "directory that receives code/C++ (default: .)", storeOutput},
+        {"-o", "--output", T::Value, "DIR", "directory that receives code/C++ (default: .)", storeOutput,
+         nullptr, "a directory"},
         {nullptr, "--force", T::Nothing, nullptr, "also remove what DIR/code holds besides generated files",
          flag(&O::force)},
         {nullptr, "--keep-unchanged", T::Nothing, nullptr,
@@ -218,15 +225,16 @@ const std::vector<Option> &options()
          "also write the chosen tables' relation diagram, as\n"
          "SVG or Graphviz DOT by FILE's extension (.svg, .dot);\n"
          "with --check nothing else is written",
-         storeDiagram},
+         storeDiagram, nullptr, "a file"},
         {nullptr, "--sequences-sql", T::Value, "FILE",
          "also write the SQL that creates the sequences the\n"
          "chosen tables' DAOs number new rows from and the\n"
          "schema lacks (for you to run: Tablesmith only reads)",
          [](Parse &p, const QString &value) {
              p.options.sequencesFile = value;
-             return value.isEmpty() ? needsValue("--sequences-sql") : QString();
-         }},
+             return QString();
+         },
+         nullptr, "a file"},
         {nullptr, "--suggest-relations", T::Nothing, nullptr,
          "write nothing: print the keys the schema does not\n"
          "declare but its column names and types point to,\n"
@@ -244,14 +252,15 @@ const std::vector<Option> &options()
         {nullptr, "--project", T::Value, "FILE",
          "take the settings of a project file (INI); the other\n"
          "options given override them",
-         [](Parse &, const QString &value) { return value.isEmpty() ? needsValue("--project") : QString(); }},
+         [](Parse &, const QString &) { return QString(); }, nullptr, "a file"},
         {nullptr, "--save-project", T::Value, "FILE",
          "write the settings of this command line as a\n"
          "project (never the password) and exit",
          [](Parse &p, const QString &value) {
              p.options.saveProject = value;
-             return value.isEmpty() ? needsValue("--save-project") : QString();
-         }},
+             return QString();
+         },
+         nullptr, "a file"},
         {"-v", "--verbose", T::Nothing, nullptr, "also print the developer lines of the schema reader",
          flag(&O::verbose)},
         {nullptr, "--timings", T::Nothing, nullptr, "print the time of each phase on standard error",
@@ -335,6 +344,8 @@ QString parseArguments(const QStringList &arguments, Parse &parse)
                 return needsValue(option->longName);
             value = *given;
         }
+        if (option->needs && value.isEmpty())
+            return QStringLiteral("%1 needs %2").arg(QLatin1String(option->longName), QLatin1String(option->needs));
         const QString problem = option->store(parse, value);
         if (!problem.isEmpty())
             return problem;

@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QTextStream>
 
 #include <cstdio>
@@ -78,6 +79,10 @@ Stop answerAlone(const CommandLineOptions &options)
         return Success;
     }
     if (!options.saveProject.isEmpty()) {
+        // A project the run would refuse is not written either.
+        const QString tlsProblem = options.project.connection.tls.problem();
+        if (!tlsProblem.isEmpty())
+            return fail(BadArguments, QStringLiteral("TLS: ") + tlsProblem);
         const QString problem = writeProject(options.saveProject, projectOf(options));
         if (!problem.isEmpty())
             return fail(Failure, problem);
@@ -121,8 +126,9 @@ Stop connectToServer(const ConnectionSettings &settings, FILE *out)
                                      .arg(settings.schema, settings.host, connections.problem));
     if (!connections.catalog.isOpen())
         return fail(Failure, QStringLiteral("cannot open information_schema on %1: %2")
-                                     .arg(settings.host, connections.catalog.lastError().text()));
+                                     .arg(settings.host, connections.catalogProblem));
     printLine(out, QStringLiteral("Connected to: %1").arg(settings.host));
+    printLine(out, serverLine(settings));
     printLine(out, encryptionLine(connections.encryption, settings.tls));
     return std::nullopt;
 }
@@ -130,7 +136,16 @@ Stop connectToServer(const ConnectionSettings &settings, FILE *out)
 // The tables the options pick from the schema's, into `chosen`.
 Stop pickTables(const Project &project, QStringList *chosen)
 {
-    const QStringList schemaTables = QSqlDatabase::database(schemaConnectionName()).tables(QSql::Tables);
+    const QSqlDatabase db = QSqlDatabase::database(schemaConnectionName());
+    const QStringList schemaTables = db.tables(QSql::Tables);
+    // The driver lists no tables when its query fails (a server gone since
+    // Connect): that is no empty schema, and must not read as one.
+    if (schemaTables.isEmpty()) {
+        QSqlQuery probe(db);
+        if (!probe.exec(QStringLiteral("SELECT 1")))
+            return fail(Failure, QStringLiteral("Reading the schema failed: 1 catalogue queries failed, the last with "
+                                                "\"%1\"; nothing was written").arg(probe.lastError().text()));
+    }
     const TableChoice choice = chooseTables(project.connection.schema, schemaTables, project.tables);
     for (const QString &problem : choice.problems)
         fail(BadArguments, problem);
@@ -256,8 +271,18 @@ int generate(const CommandLineOptions &options, const QStringList &chosen)
         Interruption::endBySignal();
     }
     int status = Failure;
+    // A signal after the run's last look (while the new tree was put in
+    // place) still ends the process as interrupted, saying where things stand.
+    if (run.outcome() != GenerationRun::Outcome::Interrupted && Interruption::requested()) {
+        printLine(run.problemCount() > 0 ? stderr : stdout, run.closingLine());
+        const bool inPlace = !options.check && run.writtenFileCount() > 0;
+        printLine(stderr, inPlace ? QStringLiteral("Interrupted: the new tree is in place in %1").arg(code) : interrupted);
+        Interruption::endBySignal();
+    }
     if (!hookError.isEmpty()) {
         // writeDiagram() or writeSequences() has said what failed.
+    } else if (!run.refusal().isEmpty()) {
+        // The closing line says why.
     } else if (run.ruleProblemCount() > 0) {
         // The project's rules do not fit the schema: as faulty as a bad line.
         status = BadArguments;

@@ -54,17 +54,63 @@ QString failureLine(const QSqlDatabase &db, const ConnectionSettings &settings)
 {
     const QSqlError error = db.lastError();
     QString line = tlsFailureLine(error, settings.tls);
+    // A cause the TLS settings ran into says more than the plain line.
+    if (line != error.text())
+        return line;
     // ER_ACCESS_DENIED_ERROR
     if (error.nativeErrorCode() == QLatin1String("1045")) {
         if (!settings.tls.isRequested() && accountNeedsTls(settings, db.databaseName()))
-            line += QStringLiteral(": the account requires an encrypted connection (TLS)");
-        else if (settings.tls.isRequested() && settings.tls.cert.isEmpty())
-            line += QStringLiteral(" (or the account requires a client certificate)");
+            return line + QStringLiteral(": the account requires an encrypted connection (TLS)");
+        if (settings.tls.isRequested() && settings.tls.cert.isEmpty())
+            return line + QStringLiteral(" (or the account requires a client certificate)");
     }
-    return line;
+    return connectionFailureLine(error, settings);
+}
+
+// Where the connection went, as the user gave it: "db:3306", or the socket.
+QString place(const ConnectionSettings &settings)
+{
+    if (settings.host == QLatin1String("localhost") || settings.host.isEmpty())
+        return settings.socket.isEmpty() ? QStringLiteral("the local server's socket")
+                                         : QStringLiteral("the socket %1").arg(settings.socket);
+    return QStringLiteral("%1:%2").arg(settings.host).arg(settings.port);
 }
 
 } // namespace
+
+QString serverLine(const ConnectionSettings &settings)
+{
+    // "localhost" is the unix socket to the client library, whatever the port.
+    const bool local = settings.host == QLatin1String("localhost") || settings.host.isEmpty();
+    const QString where = !local ? QStringLiteral("port %1").arg(settings.port)
+            : settings.socket.isEmpty() ? QStringLiteral("socket (the default)")
+                                        : QStringLiteral("socket %1").arg(settings.socket);
+    return QStringLiteral("Server %1, schema %2").arg(where, settings.schema);
+}
+
+QString connectionFailureLine(const QSqlError &error, const ConnectionSettings &settings)
+{
+    const QString text = error.text();
+    const int code = error.nativeErrorCode().toInt();
+    // The client's own codes (errmsg.h) and the server's (mysqld_error.h);
+    // the system's error number stands in the driver's text, "(111)".
+    const auto says = [&text](const char *words) { return text.contains(QLatin1String(words)); };
+    QString plain;
+    if (code == 2005 || says("Unknown server host") || says("Unknown host"))
+        plain = QStringLiteral("The host %1 was not found").arg(settings.host);
+    else if (says("(110)") || says("system error: 110") || says("timed out")
+             || (code == 2013 && says("initial communication packet")))
+        plain = QStringLiteral("No answer from %1 within %2 seconds").arg(place(settings)).arg(qMax(1, settings.connectTimeout));
+    else if (code == 2002 || code == 2003)
+        plain = QStringLiteral("Nothing is listening on %1").arg(place(settings));
+    else if (code == 1045)
+        plain = QStringLiteral("Access denied: wrong user name or password");
+    else if (code == 1044)
+        plain = QStringLiteral("Access denied: the account may not use schema \"%1\"").arg(settings.schema);
+    else if (code == 1049)
+        plain = QStringLiteral("The server has no schema \"%1\"").arg(settings.schema);
+    return plain.isEmpty() ? text : plain + QStringLiteral(" (") + text + QLatin1Char(')');
+}
 
 QSqlDatabase openMysqlConnection(const QString &connectionName, const QString &databaseName,
                                  const ConnectionSettings &settings)
@@ -111,12 +157,16 @@ SchemaConnections openSchemaConnections(const ConnectionSettings &settings)
     // The schema opening does not make the catalogue's connection open: an
     // account may have used up its connections (max_user_connections), say.
     if (!connections.catalog.isOpen()) {
+        connections.catalogProblem = failureLine(connections.catalog, rest);
         connections.problem = QStringLiteral("Cannot open the catalogue information_schema: %1")
-                                      .arg(failureLine(connections.catalog, rest));
+                                      .arg(connections.catalogProblem);
     } else if (settings.tls.isRequested() && !connectionEncryption(connections.catalog).isEncrypted()) {
+        // It carries the same password, and falls back to plain text as
+        // quietly as the schema's.
         connections.catalog.close();
-        connections.problem = QStringLiteral("TLS: the server %1 did not encrypt the connection to information_schema; "
-                                             "the connection was closed").arg(settings.host);
+        connections.catalogProblem = QStringLiteral("TLS: the server %1 did not encrypt the connection to "
+                                                    "information_schema; the connection was closed").arg(settings.host);
+        connections.problem = connections.catalogProblem;
     }
     return connections;
 }

@@ -46,6 +46,9 @@ struct SchemaConnections
     // not (the driver's error, or the cause a TLS setting ran into where it
     // can be told), else why the catalogue's is not.
     QString problem;
+    // Why the catalogue's connection is not open, one line, when the
+    // schema's is.
+    QString catalogProblem;
     // What the server says of the schema's connection, once open.
     ConnectionEncryption encryption;
 };
@@ -53,10 +56,20 @@ struct SchemaConnections
 // Opens the schema's connection and, once that is open, the catalogue's,
 // both within one connect timeout: a server that does not answer costs that
 // timeout once, not once per connection. When the schema's connection does
-// not open, the catalogue's is registered but not opened. A connection that
-// asked for TLS and is not encrypted is closed again. Only when both are
+// not open, the catalogue's is registered but not opened. Either connection
+// that asked for TLS and is not encrypted is closed again. Only when both are
 // open is `problem` empty.
 SchemaConnections openSchemaConnections(const ConnectionSettings &settings);
+
+// The log line after "Connected to: HOST": where on the server, "Server port
+// 3306, schema shop" ("Server socket PATH, ..." for host localhost).
+QString serverLine(const ConnectionSettings &settings);
+
+// The line for a connection that did not open: a short plain sentence for
+// the usual causes (nothing listening, unknown host, no answer in time,
+// access denied, unknown schema), then the driver's own words in
+// parentheses; the driver's text alone for any other.
+QString connectionFailureLine(const QSqlError &error, const ConnectionSettings &settings);
 
 // The names under which the schema and its catalogue are registered; the
 // schema reader and the code model find them by these names, which a thread

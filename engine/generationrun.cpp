@@ -1,5 +1,6 @@
 #include "engine/generationrun.h"
 
+#include "engine/directorytree.h"
 #include "codemodel/conventionreport.h"
 #include "codemodel/generator.h"
 #include "codemodel/tableobject.h"
@@ -17,6 +18,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSet>
+
+#include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -54,9 +58,20 @@ bool GenerationRun::run(const QString &schema, const QStringList &chosenTables)
     m_checkedFiles = 0;
     m_stoppedBeforeFiles = false;
     m_outcome = Outcome::Completed;
+    m_refusal.clear();
     m_differences.clear();
     m_generatedTexts.clear();
     m_timings = Timings();
+    // No table, no tree: an empty new tree would replace the old one (an
+    // empty schema, every table excluded, none ticked).
+    if (chosenTables.isEmpty()) {
+        m_output.reset();
+        m_outcome = Outcome::Refused;
+        m_refusal = QStringLiteral("Nothing to generate: no table of schema \"%1\" is chosen; %2 was left as it was")
+                            .arg(schema, QDir::toNativeSeparators(code()));
+        m_elapsed = clock.elapsed();
+        return false;
+    }
     m_output = std::make_unique<OutputTransaction>(m_root, m_errors);
     m_output->setForeignEntriesHandler(m_foreignEntriesHandler);
     m_output->setStagingObserver(m_stagingObserver);
@@ -256,6 +271,8 @@ int GenerationRun::problemCount() const
 
 QString GenerationRun::closingLine() const
 {
+    if (!m_refusal.isEmpty())
+        return m_refusal;
     const QString time = m_elapsed < 1000 ? QStringLiteral("%1 ms").arg(m_elapsed)
                                           : QStringLiteral("%1 s").arg(double(m_elapsed) / 1000.0, 0, 'f', 1);
     const int problems = problemCount();
@@ -281,6 +298,17 @@ QString GenerationRun::closingLine() const
 
 void GenerationRun::compareWithDisk(const QMap<QString, QString> &texts)
 {
+    // What Generate would refuse to remove (or ask about) by the rule it
+    // goes by itself: a file or folder no run wrote is the user's, not stale.
+    int count = 0;
+    QStringList foreign = foreignEntries(code(), std::numeric_limits<int>::max(), &count);
+    for (QString &path : foreign)
+        path = QDir(m_root).relativeFilePath(path);
+    const auto isForeign = [&foreign](const QString &path) {
+        return std::any_of(foreign.cbegin(), foreign.cend(), [&path](const QString &entry) {
+            return path == entry || path.startsWith(entry + QLatin1Char('/'));
+        });
+    };
     QSet<QString> onDisk;
     QDirIterator it(code(), QDir::Files | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
@@ -288,6 +316,8 @@ void GenerationRun::compareWithDisk(const QMap<QString, QString> &texts)
         onDisk.insert(QDir(m_root).relativeFilePath(it.next()));
     for (auto text = texts.cbegin(); text != texts.cend(); ++text) {
         QFile file(m_root + QLatin1Char('/') + text.key());
+        if (isForeign(text.key()))
+            continue;
         if (!onDisk.contains(text.key()))
             m_differences.append(QStringLiteral("new: ") + text.key());
         else if (!file.open(QIODevice::ReadOnly)
@@ -295,9 +325,12 @@ void GenerationRun::compareWithDisk(const QMap<QString, QString> &texts)
                          != GenFunctions::withoutBannerDate(text.value()))
             m_differences.append(QStringLiteral("changed: ") + text.key());
     }
+    foreign.sort();
+    for (const QString &path : std::as_const(foreign))
+        m_differences.append(QStringLiteral("not Tablesmith's: ") + path);
     QStringList stale;
     for (const QString &path : std::as_const(onDisk)) {
-        if (!texts.contains(path))
+        if (!texts.contains(path) && !isForeign(path))
             stale.append(QStringLiteral("stale: ") + path);
     }
     stale.sort();

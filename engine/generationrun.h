@@ -36,7 +36,7 @@ public:
 
     enum class Outcome {
         Completed,
-        Refused, // the old tree holds what the run did not write
+        Refused, // the old tree holds what the run did not write, or no table is chosen (refusal())
         Interrupted
     };
 
@@ -112,6 +112,9 @@ public:
     bool run(const QString &schema, const QStringList &chosenTables);
 
     Outcome outcome() const { return m_outcome; }
+    // Why a run with nothing to do was refused, one line ("Nothing to
+    // generate: ..."), also its closing line; empty for any other outcome.
+    const QString &refusal() const { return m_refusal; }
     // Files and directories that could not be written or removed.
     int failureCount() const;
     // Catalogue queries that failed while the schema was read.
@@ -131,7 +134,8 @@ public:
     // there were.
     QString closingLine() const;
     // In check mode: one line per file that is new, changed or stale, as
-    // "new: code/C++/dao/xdao.h".
+    // "new: code/C++/dao/xdao.h", and per file or folder a run did not write
+    // (which Generate refuses to remove unasked), "not Tablesmith's: PATH".
     const QStringList &differences() const { return m_differences; }
     const Timings &timings() const { return m_timings; }
     // In check mode: every text the run generated, by path below the root
@@ -171,6 +175,7 @@ private:
     QString m_outputFolderNote;
     std::unique_ptr<OutputTransaction> m_output;
     Outcome m_outcome = Outcome::Completed;
+    QString m_refusal;
     int m_failures = 0;
     int m_queryErrors = 0;
     int m_fieldTypeErrors = 0;

@@ -48,7 +48,7 @@ struct PreviewResult
 struct ComparisonResult
 {
     QString root;
-    QStringList differences; // "new: code/...", "changed: ...", "stale: ..."
+    QStringList differences; // "new: code/...", "changed: ...", "not Tablesmith's: ...", "stale: ..."
     QMap<QString, QString> generated; // by path below the root
     QString closingLine;
     QStringList errors;

@@ -6,6 +6,13 @@
 // Which tables to generate: names and patterns ("inv_*", "?_log"), less the
 // tables the exclusions match. A pattern picks up tables added to the schema
 // later; a name must exist.
+//
+// An entry in double quotes is a name, never a pattern: "x,y", "a*", " lead".
+// Inside, "" is a quote, \\ a backslash, \n \r \t and \xHH the control
+// characters a line of a project file cannot hold. Lists of entries are
+// separated by commas outside quotes (splitTableList()); a name holding a
+// comma, * or ?, a quote, a control character or blanks at either end is
+// written quoted (entryFor()).
 struct TableSelection
 {
     // Empty: every base table.
@@ -17,7 +24,17 @@ struct TableSelection
     QString excludeOrigin;
 
     static bool isPattern(const QString &entry);
+    static bool isQuoted(const QString &entry);
+    // The name a quoted entry stands for; any other entry as it is.
+    static QString literal(const QString &entry);
+    // The entry that picks exactly the table `name`.
+    static QString entryFor(const QString &name);
 };
+
+// The entries of a comma-separated list, blanks around them dropped, empty
+// ones left out, quoted names as entryFor() writes them; returns an empty
+// string or what is wrong with the list (then `entries` is unchanged).
+QString splitTableList(const QString &value, QStringList *entries);
 
 struct TableChoice
 {

@@ -88,8 +88,7 @@ Key tableList(ProjectKey id, const char *name, QStringList TableSelection::*fiel
     return {id, "generate", name, nullptr,
             [field](const Project &p, const QString &) { return (p.tables.*field).join(QStringLiteral(", ")); },
             [field](Project &p, const QString &value, const QString &) {
-                p.tables.*field = splitList(value);
-                return QString();
+                return splitTableList(value, &(p.tables.*field));
             }};
 }
 
@@ -316,7 +315,8 @@ QByteArray projectText(const Project &project, const QString &folder)
         if (k.id == ProjectKey::Application && !project.application)
             continue;
         if (k.id == ProjectKey::Tables)
-            text += QStringLiteral("# Names and patterns (* and ?); empty: every table.\n");
+            text += QStringLiteral("# Names and patterns (* and ?); empty: every table. A name in double quotes\n"
+                                   "# is never a pattern (\"x,y\", \"a*\"; \"\" is a quote inside).\n");
         // No trailing blank after an empty value.
         const QString value = k.get(project, folder);
         text += QLatin1String(k.name) + (value.isEmpty() ? QStringLiteral(" =") : QStringLiteral(" = ") + value)

@@ -36,7 +36,7 @@ void closeConnections();
 
 struct CliResult
 {
-    int exitCode = -1; // -1: crashed or timed out
+    int exitCode = -1; // -1: timed out; 128 + N: ended by signal N
     QString out;
     QString err;
     QString describe() const { return QStringLiteral("exit %1\n--- stdout:\n%2--- stderr:\n%3").arg(QString::number(exitCode), out, err); }

@@ -8,6 +8,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTcpServer>
 #include <QtTest>
 
 class TestCli : public QObject
@@ -70,6 +71,26 @@ void TestCli::parse_data()
     QTest::newRow("suggesting writes nothing") << QStringList{"-D", "s", "--suggest-relations", "--diagram=r.svg"}
                                                << "--suggest-relations prints keys and generates nothing: it does not go "
                                                   "with --diagram";
+    // An option that names a file, folder or name refuses an empty value:
+    // "--ssl-ca=$CA" with CA unset must not connect in plain text.
+    QTest::newRow("empty CA file") << QStringList{"-D", "s", "--ssl-ca="} << "--ssl-ca needs a file";
+    QTest::newRow("empty CA directory") << QStringList{"-D", "s", "--ssl-capath", ""} << "--ssl-capath needs a directory";
+    QTest::newRow("empty certificate") << QStringList{"-D", "s", "--ssl-cert="} << "--ssl-cert needs a file";
+    QTest::newRow("empty key") << QStringList{"-D", "s", "--ssl-key="} << "--ssl-key needs a file";
+    QTest::newRow("empty cipher list") << QStringList{"-D", "s", "--ssl-cipher="} << "--ssl-cipher needs a cipher list";
+    QTest::newRow("empty project") << QStringList{"-D", "s", "--project="} << "--project needs a file";
+    QTest::newRow("empty project to save") << QStringList{"-D", "s", "--save-project="} << "--save-project needs a file";
+    QTest::newRow("empty output") << QStringList{"-D", "s", "-o", ""} << "--output needs a directory";
+    QTest::newRow("empty diagram") << QStringList{"-D", "s", "--diagram="} << "--diagram needs a file";
+    QTest::newRow("empty sequences file") << QStringList{"-D", "s", "--sequences-sql="} << "--sequences-sql needs a file";
+    QTest::newRow("empty socket") << QStringList{"-D", "s", "-S", ""} << "--socket needs a path";
+    QTest::newRow("empty schema") << QStringList{"-D", ""} << "--schema needs a schema name";
+    QTest::newRow("empty schema, long alias") << QStringList{"--database="} << "--schema needs a schema name";
+    // A name in double quotes is a name, never a pattern, and may hold a comma.
+    QTest::newRow("quoted table names") << QStringList{"-D", "s", "--tables=\"x,y\", \"a*\",plain, \" lead\", \"say \"\"hi\"\"\", \"new\\nline\""}
+                                        << "localhost|3306|||s|\"x,y\",\"a*\",plain,\" lead\",\"say \"\"hi\"\"\",\"new\\nline\"|" + all + "|.|schema|60||";
+    QTest::newRow("quote not closed") << QStringList{"-D", "s", "--tables=a,\"x,y"}
+                                      << "--tables: a quoted table name is not closed: \"x,y";
     QTest::newRow("help needs no schema") << QStringList{"--help"} << "help";
     QTest::newRow("version needs no schema") << QStringList{"--version"} << "version";
 }
@@ -122,8 +143,31 @@ void TestCli::runs_data()
     row("bad argument", {"--nonsense"}, 2, "tablesmith-cli: unknown argument \"--nonsense\"\nTry 'tablesmith-cli --help'");
     row("unknown table", shopA + QStringList{"--tables=customer,nosuch"}, 2, "schema \"shop_a\" has no table \"nosuch\"");
     row("a view is not a table", shopA + QStringList{"--tables=customer_names"}, 2, "has no table \"customer_names\"");
-    row("unknown schema", serverArguments("no_such_schema"), 1, "cannot connect to schema");
-    row("nobody listens", serverArguments("shop_a", "x", "y", 1), 1, "cannot connect");
+    // The usual failures in plain words first, the driver's after them.
+    row("unknown schema", serverArguments("no_such_schema"), 1,
+        "cannot connect to schema \"no_such_schema\" on 127.0.0.1: The server has no schema \"no_such_schema\" "
+        "(Unknown database 'no_such_schema'");
+    row("nobody listens", serverArguments("shop_a", "x", "y", 1), 1,
+        "on 127.0.0.1: Nothing is listening on 127.0.0.1:1 (Can't connect to server on '127.0.0.1'");
+    row("unknown host", {"-h", "no-such-host.invalid", "-u", "x", "-D", "shop_a"}, 1,
+        "on no-such-host.invalid: The host no-such-host.invalid was not found (Unknown server host 'no-such-host.invalid'");
+    row("wrong password", serverArguments("shop_a", s.user, "SecretWrong3"), 1,
+        "on 127.0.0.1: Access denied: wrong user name or password (Access denied for user '" + s.user + "'@");
+    // A server that takes the connection and never says a word: the test's
+    // own socket, listening but never answering.
+    static QTcpServer silent;
+    if (!silent.isListening())
+        silent.listen(QHostAddress::LocalHost);
+    row("silent server", serverArguments("shop_a", "x", "y", silent.serverPort()), 1,
+        QStringLiteral("on 127.0.0.1: No answer from 127.0.0.1:%1 within 10 seconds (").arg(silent.serverPort()));
+    // "--ssl-ca=$CA" with CA unset.
+    row("empty CA file", shopA + QStringList{"--ssl-ca="}, 2, "tablesmith-cli: --ssl-ca needs a file\n");
+    row("empty schema", {"-D", ""}, 2, "tablesmith-cli: --schema needs a schema name\n");
+    // Nothing to generate: said in one line, nothing written.
+    row("schema without tables", serverArguments("empty_schema"), 1,
+        "Nothing to generate: no table of schema \"empty_schema\" is chosen; ");
+    row("every table excluded", shopA + QStringList{"--exclude=*"}, 1,
+        "Nothing to generate: no table of schema \"shop_a\" is chosen; ");
     row("only USAGE", serverArguments("rob_secret", "rob_usage", "rob-pw"), 1, "Access denied for user 'rob_usage'");
     row("grants on another schema", serverArguments("rob_secret", "rob_other", "rob-pw"), 1,
         "Access denied for user 'rob_other'");

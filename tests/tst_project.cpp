@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QSettings>
+#include <QSqlDatabase>
 #include <QtTest>
 
 class TestProject : public QObject
@@ -27,6 +28,10 @@ private slots:
     void faulty();
     void sameFiles_data();
     void sameFiles();
+    void saveRefused_data();
+    void saveRefused();
+    void tableNames_data();
+    void tableNames();
     void savedText();
     void samples();
     void remembered_data();
@@ -65,6 +70,8 @@ void TestProject::tables_data()
     QTest::newRow("a dot is no wildcard") << "inv.*" << "" << "|at 3: no table of schema \"s\" matches \"inv.*\"";
     QTest::newRow("unknown name") << "customer,nosuch" << "" << "customer|at 3: schema \"s\" has no table \"nosuch\"";
     QTest::newRow("pattern without match") << "x*,customer" << "zz*" << "customer|at 3: no table of schema \"s\" matches \"x*\"";
+    QTest::newRow("quoted: a name, not a pattern") << "\"inv_*\", \"customer\"" << "\"inv*\""
+                                                   << "customer|at 3: schema \"s\" has no table \"inv_*\"";
 }
 
 void TestProject::tables()
@@ -72,7 +79,9 @@ void TestProject::tables()
     QFETCH(QString, include);
     QFETCH(QString, exclude);
     QFETCH(QString, expected);
-    const TableSelection selection{include.split(',', Qt::SkipEmptyParts), exclude.split(',', Qt::SkipEmptyParts), "at 3: "};
+    TableSelection selection{{}, {}, "at 3: "};
+    QCOMPARE(splitTableList(include, &selection.include), QString());
+    QCOMPARE(splitTableList(exclude, &selection.exclude), QString());
     const TableChoice choice = chooseTables("s", {"customer", "inv_line", "invoice", "inv_tmp", "Invoice2"}, selection);
     QCOMPARE(choice.tables.join(',') + '|' + choice.problems.join(';'), expected);
 }
@@ -206,6 +215,10 @@ void TestProject::sameFiles_data()
     // CA_HERE: the CA file relative to the working directory.
     QTest::newRow("TLS, relative path") << QStringList{"-u", "tls_ssl", "--ssl-ca=CA_HERE", "--tables=customer"}
                                         << QStringList();
+    // The CA inside the repository: the project names it relative to its
+    // own folder, and still finds it once the repository has moved.
+    QTest::newRow("TLS, CA in the repository") << QStringList{"-u", "tls_ssl", "--ssl-ca=repo/certs/ca.pem", "--tables=customer"}
+                                               << QStringList();
 }
 
 // The project written by --save-project runs to the same files as the
@@ -218,6 +231,8 @@ void TestProject::sameFiles()
     QTemporaryDir dir;
     options.replaceInStrings("CA_HERE", QDir(dir.path()).relativeFilePath(TestServer::settings().tlsDir + "/ca.pem"));
     const QStringList server = serverArguments("shop_a"); // the password too: it must not be saved
+    QVERIFY(QDir(dir.path()).mkpath("repo/certs"));
+    QVERIFY(QFile::copy(TestServer::settings().tlsDir + "/ca.pem", dir.filePath("repo/certs/ca.pem")));
     const CliResult plain = runWithPassword(server + options + overrides + QStringList{"-o", "plain"}, dir.path());
     QVERIFY2(plain.exitCode == 0, qPrintable(plain.describe()));
 
@@ -236,6 +251,96 @@ void TestProject::sameFiles()
     QVERIFY(expected.contains("== file code/C++/"));
     QCOMPARE(describeTree(dir.filePath("repo/generated")), expected);
     QCOMPARE(masked(run.out, dir.filePath("repo/generated")), masked(plain.out, dir.filePath("plain")));
+    if (options.contains("--ssl-ca=repo/certs/ca.pem"))
+        QVERIFY2(project.contains("\nssl-ca = certs/ca.pem\n"), qPrintable(project));
+
+    // The project moves with its repository.
+    QVERIFY(QDir(dir.path()).rename("repo", "moved"));
+    const CliResult moved = runWithPassword(QStringList{"--project", dir.filePath("moved/shop.tablesmith.ini")} + overrides,
+                                            QDir::tempPath());
+    QVERIFY2(moved.exitCode == 0, qPrintable(moved.describe()));
+    QCOMPARE(describeTree(dir.filePath("moved/generated")), expected);
+}
+
+void TestProject::saveRefused_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("says"); // the run's own refusal, on standard error
+    QTest::newRow("verify without a CA") << QStringList{"--ssl-verify-server-cert"}
+                                         << "tablesmith-cli: TLS: verifying the server's certificate needs a CA file or directory\n";
+    QTest::newRow("--ssl, verify without a CA") << QStringList{"--ssl", "--ssl-verify-server-cert"}
+                                                << "TLS: verifying the server's certificate needs a CA file or directory\n";
+    QTest::newRow("no such CA file") << QStringList{"--ssl-ca=nonexistent/ca.pem"}
+                                     << "TLS: the CA file \"nonexistent/ca.pem\" does not exist\n";
+    QTest::newRow("key without certificate") << QStringList{"--ssl-key=" + TestServer::settings().tlsDir + "/client-key.pem"}
+                                             << "TLS: a client key needs its certificate\n";
+}
+
+// Settings the run refuses are not saved either: the same message, exit
+// status 2, and no file.
+void TestProject::saveRefused()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    const CliResult result = runWithPassword(serverArguments("shop_a") + options + QStringList{"--save-project", "p.ini"}, dir.path());
+    QVERIFY2(result.exitCode == 2 && result.err.contains(says) && result.out.isEmpty(), qPrintable(result.describe()));
+    QVERIFY(!QFileInfo::exists(dir.filePath("p.ini")));
+    // The run says the same.
+    const CliResult run = runWithPassword(serverArguments("shop_a") + options + QStringList{"-o", "out"}, dir.path());
+    QVERIFY2(run.exitCode == 2 && run.err.contains(says), qPrintable(run.describe()));
+}
+
+void TestProject::tableNames_data()
+{
+    QTest::addColumn<QString>("schema");
+    QTest::newRow("rob_hostile") << "rob_hostile";
+    QTest::newRow("rob_odd") << "rob_odd";
+}
+
+// Every table name MySQL allows, commas, blanks at either end, quotes and
+// line breaks too, survives a project that ticks it: ticked in the window,
+// saved by its Save Project, read back, and run to the files of every table.
+void TestProject::tableNames()
+{
+    QFETCH(QString, schema);
+    QVERIFY(TestServer::openConnections(schema));
+    QStringList tables = QSqlDatabase::database(QStringLiteral("Connection")).tables(QSql::Tables);
+    TestServer::closeConnections();
+    tables.sort();
+    QVERIFY(tables.size() > 1);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("p.tablesmith.ini");
+    {
+        Tablesmith window;
+        fillForm(window, schema);
+        click(window, "btConnect");
+        click(window, "btSelectAll");
+        auto *model = qobject_cast<TableModel *>(child<QListView>(window, "listViewSource")->model());
+        QVERIFY(model);
+        QCOMPARE(model->checkedTables(), tables);
+        emit window.findChild<ProjectMenu *>()->saveRequested(path);
+        QCOMPARE(logLines(window).constLast(), QStringLiteral("Project saved: ") + path);
+    }
+
+    const ProjectReading reading = readProject(path);
+    QCOMPARE(reading.problems, QStringList());
+    QStringList names;
+    for (const QString &entry : reading.project.tables.include) {
+        QVERIFY2(!TableSelection::isPattern(entry), qPrintable(entry));
+        names.append(TableSelection::literal(entry));
+    }
+    QCOMPARE(names, tables);
+    const TableChoice choice = chooseTables(schema, tables, reading.project.tables);
+    QCOMPARE(choice.problems, QStringList());
+    QCOMPARE(choice.tables, tables);
+
+    // Run, the same files as every table of the schema.
+    const CliResult all = runWithPassword(serverArguments(schema) + QStringList{"-o", dir.filePath("all")});
+    const CliResult ticked = runWithPassword({"--project", path, "-o", dir.filePath("ticked")});
+    QVERIFY2(ticked.exitCode == all.exitCode && ticked.exitCode != 2, qPrintable(ticked.describe()));
+    QVERIFY(describeTree(dir.filePath("all")).contains("== file code/C++/"));
+    QCOMPARE(describeTree(dir.filePath("ticked")), describeTree(dir.filePath("all")));
 }
 
 // The text a saved project has: every key, in a fixed order, paths below the
@@ -259,7 +364,8 @@ void TestProject::savedText()
                             "\n[connection]\nhost = db.example.org\nport = 3306\nsocket =\nuser = reader\nschema = shop\n"
                             "\n[tls]\nssl = no\nssl-ca = certs/ca.pem\nssl-capath =\nssl-cert = /etc/ssl/client.pem\n"
                             "ssl-key = /etc/ssl/client.key\nssl-cipher =\nssl-verify-server-cert = yes\n"
-                            "\n[generate]\n# Names and patterns (* and ?); empty: every table.\n"
+                            "\n[generate]\n# Names and patterns (* and ?); empty: every table. A name in double quotes\n"
+                            "# is never a pattern (\"x,y\", \"a*\"; \"\" is a quote inside).\n"
                             "tables = customer, inv_*\nexclude = inv_tmp\nonly = dao, object, model\n"
                             "output = src/generated\ncatalog = schema\nkeep-unchanged = yes\n"));
     // And back: every key as written, the password not.

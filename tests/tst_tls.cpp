@@ -15,6 +15,13 @@
 #include <QLineEdit>
 #include <QtTest>
 
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 class TestTls : public QObject
 {
     Q_OBJECT
@@ -31,22 +38,84 @@ static QString tlsFile(const QString &name) { return TestServer::settings().tlsD
 // The user "plain" is the test account on the second server, which offers no
 // TLS at all (scripts/test-server start-plain).
 static bool onPlainServer(const QString &user) { return user == QLatin1String("plain"); }
-static int serverPort(const QString &user)
+static int plainPort()
 {
-    if (!onPlainServer(user))
-        return TestServer::settings().port;
     const int port = QSettings(qEnvironmentVariable("TABLESMITH_PLAIN_TEST_ENV"), QSettings::IniFormat).value("TEST_PORT").toInt();
     if (port == 0)
         qFatal("the plain test server is not running (TABLESMITH_PLAIN_TEST_ENV)");
     return port;
 }
 
+// Copies what one socket reads to the other until it closes.
+static void pump(int from, int to)
+{
+    char buffer[16384];
+    ssize_t n;
+    while ((n = ::read(from, buffer, sizeof buffer)) > 0) {
+        if (::write(to, buffer, size_t(n)) != n)
+            break;
+    }
+    ::shutdown(to, SHUT_WR);
+}
+
+// A port whose connections go on by turns to the TLS server and to the one
+// without TLS: of each Connect's pair the schema's connection is encrypted,
+// the catalogue's falls back to plain text (the user "split").
+static int splitPort()
+{
+    static const int port = [] {
+        const int listening = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(listening, reinterpret_cast<sockaddr *>(&address), length) != 0 || ::listen(listening, 8) != 0
+            || ::getsockname(listening, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+            qFatal("cannot listen for the split connections");
+        const int first = TestServer::settings().port, later = plainPort();
+        std::thread([listening, first, later] {
+            for (int n = 0;; ++n) {
+                const int client = ::accept(listening, nullptr, nullptr);
+                if (client < 0)
+                    return;
+                const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+                sockaddr_in target{};
+                target.sin_family = AF_INET;
+                target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+                target.sin_port = htons(quint16(n % 2 == 0 ? first : later));
+                if (::connect(server, reinterpret_cast<sockaddr *>(&target), sizeof target) != 0) {
+                    ::close(client);
+                    ::close(server);
+                    continue;
+                }
+                std::thread(pump, client, server).detach();
+                std::thread(pump, server, client).detach();
+            }
+        }).detach();
+        return int(ntohs(address.sin_port));
+    }();
+    return port;
+}
+
+static int serverPort(const QString &user)
+{
+    if (user == QLatin1String("split"))
+        return splitPort();
+    return onPlainServer(user) ? plainPort() : TestServer::settings().port;
+}
+
 // What the command line and the window alike say.
 static const QString verified("(the server's certificate is signed by the given CA; its host name is not checked)");
-static const QString encrypted("Connected to: 127.0.0.1\nEncrypted connection: TLSv1.3, cipher TLS_AES_256_GCM_SHA384 " + verified);
+static const QString connected("Connected to: 127.0.0.1\nServer port %1, schema shop_a\n");
+static QString encrypted()
+{
+    return connected.arg(TestServer::settings().port) + "Encrypted connection: TLSv1.3, cipher TLS_AES_256_GCM_SHA384 " + verified;
+}
 static const QString requiresTls("Access denied for user 'tls_ssl'@'127.0.0.1' (using password: YES) QMYSQL: Unable to connect: "
                                  "the account requires an encrypted connection (TLS)");
 static const QString noTls("TLS: the server 127.0.0.1 does not offer encrypted connections; the connection was closed");
+static const QString catalogueNoTls("TLS: the server 127.0.0.1 did not encrypt the connection to information_schema; the "
+                                    "connection was closed");
 static const QString untrusted("the server's certificate is not trusted: the given CA did not sign it (TLS/SSL error: "
                                "self-signed certificate in certificate chain");
 
@@ -60,12 +129,13 @@ void TestTls::cli_data()
     const QString cert = QStringLiteral("--ssl-cert=") + tlsFile("client-cert.pem");
     const QString key = QStringLiteral("--ssl-key=") + tlsFile("client-key.pem");
 
-    QTest::newRow("plain") << "tablesmith" << QStringList() << 0 << "Connected to: 127.0.0.1\nUnencrypted connection\n";
+    QTest::newRow("plain") << "tablesmith" << QStringList() << 0
+                           << connected.arg(TestServer::settings().port) + "Unencrypted connection\n";
     QTest::newRow("REQUIRE SSL without TLS") << "tls_ssl" << QStringList() << 1
                                              << "cannot connect to schema \"shop_a\" on 127.0.0.1: " + requiresTls + "\n";
     QTest::newRow("a wrong password is not blamed on TLS")
-            << "tls_wrong" << QStringList() << 1 << "(using password: YES) QMYSQL: Unable to connect\n";
-    QTest::newRow("--ssl-ca") << "tls_ssl" << QStringList{ca} << 0 << encrypted + "\n";
+            << "tls_wrong" << QStringList() << 1 << "(using password: YES) QMYSQL: Unable to connect)\n";
+    QTest::newRow("--ssl-ca") << "tls_ssl" << QStringList{ca} << 0 << encrypted() + "\n";
     QTest::newRow("--ssl-capath") << "tls_ssl" << QStringList{"--ssl-capath=" + tlsFile("capath")} << 0 << verified;
     QTest::newRow("--ssl without a CA") << "tls_ssl" << QStringList{"--ssl"} << 0
                                         << "cipher TLS_AES_256_GCM_SHA384 (the server's certificate is not verified: no CA given)\n";
@@ -99,6 +169,9 @@ void TestTls::cli_data()
     QTest::newRow("another host name, not checked") << "tls_ssl" << QStringList{ca, "-h", "127.1"} << 0 << verified;
     QTest::newRow("server without TLS, --ssl") << "plain" << QStringList{"--ssl"} << 1 << noTls;
     QTest::newRow("server without TLS, --ssl-ca") << "plain" << QStringList{ca} << 1 << noTls;
+    // The catalogue's connection is checked as the schema's is.
+    QTest::newRow("catalogue without TLS") << "split" << QStringList{"--ssl"} << 1
+                                           << "cannot open information_schema on 127.0.0.1: " + catalogueNoTls + "\n";
 }
 
 void TestTls::cli()
@@ -110,7 +183,8 @@ void TestTls::cli()
     QTemporaryDir dir;
     // tls_wrong: the account tls_ssl with a wrong password.
     const bool wrong = user == QLatin1String("tls_wrong");
-    const QString account = wrong ? QStringLiteral("tls_ssl") : onPlainServer(user) ? TestServer::settings().user : user;
+    const QString account = wrong ? QStringLiteral("tls_ssl")
+            : onPlainServer(user) || user == QLatin1String("split") ? TestServer::settings().user : user;
     const QStringList server = serverArguments("shop_a", account, wrong ? "wrong" : TestServer::settings().password,
                                                serverPort(user));
     const CliResult result = runCli(server + options + QStringList{"-o", dir.path(), "--only=dao"});
@@ -126,11 +200,13 @@ void TestTls::window_data()
     QTest::addColumn<QStringList>("fields"); // sslCa, sslCert, sslKey (files of the CA's folder), sslVerifyServerCert
     QTest::addColumn<QString>("says"); // the log after "Establishing connection to: 127.0.0.1", or the dialog's refusal
     QTest::newRow("needs TLS") << "tls_ssl" << QStringList{"", "", "", ""} << requiresTls;
-    QTest::newRow("CA") << "tls_ssl" << QStringList{"ca.pem", "", "", ""} << encrypted;
+    QTest::newRow("CA") << "tls_ssl" << QStringList{"ca.pem", "", "", ""} << encrypted();
     QTest::newRow("wrong CA") << "tls_ssl" << QStringList{"other-ca.pem", "", "", "verify"} << untrusted + " QMYSQL: Unable to connect)";
     QTest::newRow("client certificate") << "tls_x509" << QStringList{"ca.pem", "client-cert.pem", "client-key.pem", ""}
-                                        << "Connected to: 127.0.0.1\nEncrypted connection: TLSv1.3";
+                                        << "Connected to: 127.0.0.1\nServer port " + QString::number(TestServer::settings().port)
+                                                   + ", schema shop_a\nEncrypted connection: TLSv1.3";
     QTest::newRow("server without TLS") << "plain" << QStringList{"ca.pem", "", "", ""} << noTls;
+    QTest::newRow("catalogue without TLS") << "split" << QStringList{"ca.pem", "", "", ""} << catalogueNoTls;
     QTest::newRow("verify without CA") << "tls_ssl" << QStringList{"", "", "", "verify"}
                                        << "Cannot use these settings: verifying the server's certificate needs a CA file or directory.";
 }
@@ -144,7 +220,8 @@ void TestTls::window()
     QFETCH(QString, says);
     for (const bool first : {true, false}) {
         Tablesmith window;
-        fillForm(window, QStringLiteral("shop_a"), onPlainServer(user) ? TestServer::settings().user : user,
+        fillForm(window, QStringLiteral("shop_a"),
+                 onPlainServer(user) || user == QLatin1String("split") ? TestServer::settings().user : user,
                  TestServer::settings().password, QStringLiteral("127.0.0.1"), QString::number(serverPort(user)));
         QString refusal;
         if (first) {

@@ -163,11 +163,17 @@ void TestWindow::connectTo_data()
     QTest::newRow("localhost through the socket") << "localhost" << "shop_b" << s.password << port << local << shopB;
     // Not a number: port 0, the client's default, which the socket ignores.
     QTest::newRow("localhost, port of letters") << "localhost" << "shop_b" << s.password << "abc" << local << shopB;
-    QTest::newRow("wrong password") << "127.0.0.1" << "shop_a" << "Wr0ng-Secret-4711" << port << "Access denied"
+    // The usual failures in plain words first, the driver's after them.
+    QTest::newRow("wrong password") << "127.0.0.1" << "shop_a" << "Wr0ng-Secret-4711" << port
+                                    << "Access denied: wrong user name or password (Access denied for user" << QStringList();
+    QTest::newRow("nobody listens") << "127.0.0.1" << "shop_a" << s.password << "1"
+                                    << "Nothing is listening on 127.0.0.1:1 (Can't connect to server on '127.0.0.1'"
                                     << QStringList();
+    QTest::newRow("unknown schema") << "127.0.0.1" << "no_such_schema" << s.password << port
+                                    << "The server has no schema \"no_such_schema\" (Unknown database" << QStringList();
     QTest::newRow("host that never answers") << "127.0.0.1" << "shop_a" << s.password << "silent"
-                                             << "Lost connection to server at 'handshake: reading initial communication packet', "
-                                                "system error: 110"
+                                             << " within 10 seconds (Lost connection to server at 'handshake: reading initial "
+                                                "communication packet', system error: 110"
                                              << QStringList();
 }
 
@@ -214,7 +220,10 @@ void TestWindow::connectTo()
     QCOMPARE(beforeTheWait, lines.mid(0, 1));
     QCOMPARE(lines.value(0), QStringLiteral("Establishing connection to: ") + host);
     QVERIFY2(connects ? lines.value(1) == outcome : lines.value(1).contains(outcome), qPrintable(lines.value(1)));
-    QCOMPARE(lines.mid(2), connects ? QStringList{"Unencrypted connection"} : QStringList());
+    const QString server = host == QLatin1String("localhost") ? QStringLiteral("Server socket (the default), schema ")
+                                                              : QStringLiteral("Server port %1, schema ").arg(port);
+    const QStringList after = connects ? QStringList{server + schema, "Unencrypted connection"} : QStringList();
+    QCOMPARE(lines.mid(2), after);
     QCOMPARE(child(window, "groupBox")->isEnabled(), connects);
     QCOMPARE(child(window, "btGenerate")->isEnabled(), connects);
     // The old rows go whatever the outcome, through one reset of the same

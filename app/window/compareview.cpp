@@ -146,6 +146,11 @@ void CompareView::showDifference(int row)
                                      .arg(path));
         return;
     }
+    if (kind == QLatin1String("not Tablesmith's")) {
+        m_diff->setPlainText(tr("Tablesmith did not write %1: Generate will refuse to replace the output tree "
+                                "while it is there, and asks before removing it.").arg(onDisk));
+        return;
+    }
     if (kind == QLatin1String("stale")) {
         m_diff->setPlainText(tr("Generate would remove %1: no chosen table or switch writes it.").arg(onDisk));
         return;

@@ -7,6 +7,9 @@
  *       user; without the attribute, or without root, it works everywhere.
  *   TABLESMITH_FAULTFS_NO_EXCHANGE=1  renameat2 knows no RENAME_EXCHANGE
  *       (EINVAL), as on file systems without it.
+ *   TABLESMITH_FAULTFS_SIGNAL_ON_EXCHANGE=N  the process gets signal N just
+ *       before a RENAME_EXCHANGE, as from a Ctrl-C while the new tree is put
+ *       in place; the exchange goes on.
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -14,6 +17,7 @@
 #include <fcntl.h>
 #include <libgen.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -86,5 +90,7 @@ int renameat2(int fromfd, const char *from, int tofd, const char *to, unsigned i
         errno = EINVAL;
         return -1;
     }
+    if ((flags & RENAME_EXCHANGE) && getenv("TABLESMITH_FAULTFS_SIGNAL_ON_EXCHANGE"))
+        raise(atoi(getenv("TABLESMITH_FAULTFS_SIGNAL_ON_EXCHANGE")));
     return REAL(renameat2)(fromfd, from, tofd, to, flags);
 }
