@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/generationrun.h"
+#include "codemodel/relationdiagram.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -23,17 +24,44 @@ struct PreviewFile
     QString text;
 };
 
+// What the Relations tab asks to draw.
+struct DiagramRequest
+{
+    // The ticked tables the filter shows.
+    QStringList shown;
+    bool withEntities = true;
+    // When any are named: these and the tables within `distance` links of
+    // them instead, ticked or not.
+    QStringList centre;
+    int distance = 1;
+};
+
+// A table as the window's dialogs offer it.
+struct TableOutline
+{
+    QString name;
+    QString className;
+    QStringList columns;
+    QStringList keyColumns; // its primary key's
+};
+
 struct DiagramResult
 {
     QByteArray svg;
     QString dot;
     // Tooltips of the marked tables, by node id.
     QHash<QString, QString> notes;
+    // What is where in the drawing (see RelationDiagram).
+    QHash<QString, QString> tables;
+    QHash<QString, QStringList> rows;
+    // The suggestions drawn, by their edges' ids.
+    QHash<QString, DiagramSuggestion> suggestions;
+    // Every table of the schema.
+    QList<TableOutline> outline;
     int tableCount = 0;
     int relationCount = 0;
-    // The linked tables that are not ticked were left out: with them the
-    // diagram would be too large.
-    bool withoutLinked = false;
+    // The Graphviz layout that placed the boxes ("dot", "sfdp").
+    QString layout;
     QString error;
 };
 
@@ -55,14 +83,16 @@ struct ComparisonResult
     bool completed = false;
 };
 
-// The diagram of the `shown` tables, laid out; `loadError` (a partly read
-// schema) is said when nothing else is.
-DiagramResult diagramOf(const Generator &generator, const QStringList &shown, bool withEntities,
-                        const QString &loadError);
+// The diagram asked for, laid out, with the suggestions between its
+// tables; `loadError` (a partly read schema, rules that do not fit) is said
+// when nothing else is.
+DiagramResult diagramOf(const Generator &generator, const DiagramRequest &request,
+                        const QList<DiagramSuggestion> &suggestions, const QString &loadError);
 // The files Generate would write for `table`, in the order of the kinds.
 PreviewResult previewOf(Generator *generator, const QString &table, const GenerationRun::Switches &switches,
                         const QString &loadError);
 // The chosen tables' files against what `root` holds, as --check compares
 // them; reads the schema afresh through the calling thread's connections.
 ComparisonResult compareWithFolder(const QString &schema, CatalogReader reader, const QString &root,
-                                   const QStringList &chosen, const GenerationRun::Switches &switches);
+                                   const QStringList &chosen, const GenerationRun::Switches &switches,
+                                   const SchemaRules &rules);

@@ -332,3 +332,46 @@ QString rulesText(const ProjectRules &rules)
         text += QStringLiteral("\n[%1]\n").arg(section) + lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
     return text;
 }
+
+QString relationsSectionName()
+{
+    return relationsSection;
+}
+
+QString namesSectionName()
+{
+    return namesSection;
+}
+
+QString ruleName(const QString &name)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_$]+(-[A-Za-z0-9_$]+)*$"));
+    if (plain.match(name).hasMatch())
+        return name;
+    QString quoted = name;
+    quoted.replace(QLatin1Char('`'), QLatin1String("``"));
+    return QLatin1Char('`') + quoted + QLatin1Char('`');
+}
+
+namespace {
+
+QString keySide(const QString &table, const QStringList &columns)
+{
+    QStringList names;
+    for (const QString &column : columns)
+        names.append(ruleName(column));
+    return ruleName(table) + QLatin1Char('.')
+            + (names.size() == 1 ? names.constFirst() : QLatin1Char('(') + names.join(QStringLiteral(", ")) + QLatin1Char(')'));
+}
+
+} // namespace
+
+QString relationLine(const SchemaRules::Key &key)
+{
+    return keySide(key.table, key.columns) + QStringLiteral(" -> ") + keySide(key.referencedTable, key.referencedColumns);
+}
+
+QString classNameLine(const QString &table, const QString &className)
+{
+    return ruleName(table) + QStringLiteral(" = ") + className;
+}
