@@ -227,6 +227,15 @@ const std::vector<Option> &options()
              p.options.sequencesFile = value;
              return value.isEmpty() ? needsValue("--sequences-sql") : QString();
          }},
+        {nullptr, "--suggest-relations", T::Nothing, nullptr,
+         "write nothing: print the keys the schema does not\n"
+         "declare but its column names and types point to,\n"
+         "as lines for the project's [relations] section",
+         flag(&O::suggestRelations)},
+        {nullptr, "--verify", T::Nothing, nullptr,
+         "with --suggest-relations: count each suggestion's\n"
+         "values that have no match (one query each)",
+         flag(&O::verify)},
         {nullptr, "--catalog", T::Value, "READER",
          "schema: a few schema-wide catalogue queries (default)\n"
          "per-table: the catalogue queries table by table",
@@ -333,6 +342,24 @@ QString parseArguments(const QStringList &arguments, Parse &parse)
     return QString();
 }
 
+// --suggest-relations writes nothing: the options that write go without it.
+QString suggestionProblem(const CommandLineOptions &options)
+{
+    if (options.verify && !options.suggestRelations)
+        return QStringLiteral("--verify checks the keys --suggest-relations prints: give both");
+    if (!options.suggestRelations)
+        return QString();
+    const std::pair<bool, const char *> writers[] = {{options.check, "--check"},
+                                                     {!options.diagramFile.isEmpty(), "--diagram"},
+                                                     {!options.sequencesFile.isEmpty(), "--sequences-sql"}};
+    for (const auto &[given, name] : writers) {
+        if (given)
+            return QStringLiteral("--suggest-relations prints keys and generates nothing: it does not go with %1")
+                    .arg(QLatin1String(name));
+    }
+    return QString();
+}
+
 // "  -h, --host=HOST        server host ...": the option in a column of its
 // own, its text beside it.
 QString helpLines(const Option &option)
@@ -374,6 +401,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const QString &
     parsed.error = parseArguments(arguments, parse);
     if (parsed.error.isEmpty() && !options.showHelp && !options.showVersion && !parse.schemaGiven)
         parsed.error = QStringLiteral("no schema given: use -D SCHEMA");
+    if (parsed.error.isEmpty())
+        parsed.error = suggestionProblem(options);
     return parsed;
 }
 
@@ -396,9 +425,10 @@ QString usageText()
             + QStringLiteral(
                    "\n"
                    "Exit status: 0 success (with --check: up to date), 1 connection, catalogue\n"
-                   "or write failure, an old tree with foreign files, or (--check) differences,\n"
-                   "2 bad arguments, a faulty project, or a table name or pattern the schema\n"
-                   "does not have, 130/143 interrupted (DIR/code unchanged).\n");
+                   "or write failure, an old tree with foreign files, (--check) differences, or\n"
+                   "(--verify) a query that failed, 2 bad arguments, a faulty project, or a\n"
+                   "table name or pattern the schema does not have, 130/143 interrupted\n"
+                   "(DIR/code unchanged).\n");
 }
 
 Project projectOf(const CommandLineOptions &options)

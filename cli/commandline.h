@@ -31,6 +31,10 @@ struct CommandLineOptions
     QString sequencesFile;
     // Print how long each phase took, on standard error.
     bool timings = false;
+    // Print the keys the schema's names and types point to instead of
+    // generating; with `verify`, each checked against the data.
+    bool suggestRelations = false;
+    bool verify = false;
     bool showHelp = false;
     bool showVersion = false;
 };

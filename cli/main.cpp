@@ -4,6 +4,8 @@
 #include "cli/passwordprompt.h"
 #include "engine/graphvizlayout.h"
 #include "engine/generationrun.h"
+#include "engine/relationsuggester.h"
+#include "engine/schemaloader.h"
 #include "engine/sequencescript.h"
 #include "connection/mysqlconnection.h"
 #include "project/outputfolder.h"
@@ -108,9 +110,11 @@ Stop prepare(CommandLineOptions *options)
     return std::nullopt;
 }
 
-Stop connectToServer(const ConnectionSettings &settings)
+// The connection's lines go to `out`: standard error where standard output
+// carries what is to be kept.
+Stop connectToServer(const ConnectionSettings &settings, FILE *out)
 {
-    printLine(stdout, QStringLiteral("Establishing connection to: %1").arg(settings.host));
+    printLine(out, QStringLiteral("Establishing connection to: %1").arg(settings.host));
     const SchemaConnections connections = openSchemaConnections(settings);
     if (!connections.schema.isOpen())
         return fail(Failure, QStringLiteral("cannot connect to schema \"%1\" on %2: %3")
@@ -118,8 +122,8 @@ Stop connectToServer(const ConnectionSettings &settings)
     if (!connections.catalog.isOpen())
         return fail(Failure, QStringLiteral("cannot open information_schema on %1: %2")
                                      .arg(settings.host, connections.catalog.lastError().text()));
-    printLine(stdout, QStringLiteral("Connected to: %1").arg(settings.host));
-    printLine(stdout, encryptionLine(connections.encryption, settings.tls));
+    printLine(out, QStringLiteral("Connected to: %1").arg(settings.host));
+    printLine(out, encryptionLine(connections.encryption, settings.tls));
     return std::nullopt;
 }
 
@@ -271,6 +275,46 @@ int generate(const CommandLineOptions &options, const QStringList &chosen)
     return status;
 }
 
+// --suggest-relations: the keys the chosen tables' names and types point
+// to, on standard output as lines for a project file, the rest on standard
+// error; with --verify each is checked against the data.
+int suggestRelations(const CommandLineOptions &options, const QStringList &chosen)
+{
+    const Project &project = options.project;
+    // The reader's progress lines only with --verbose: the output is short.
+    SchemaLoader loader(project.connection.schema, [verbose = options.verbose](const QString &line) {
+        if (verbose)
+            printLine(stderr, line);
+    });
+    loader.setCatalogReader(project.catalogReader);
+    loader.setRules(project.rules.schema);
+    loader.readSchema();
+    // Declared keys are skipped, so the project's must fit first.
+    for (const QString &problem : loader.ruleProblems())
+        printLine(stderr, problem);
+    if (!loader.ruleProblems().isEmpty())
+        return BadArguments;
+    if (loader.catalogErrorCount() > 0)
+        return fail(Failure, QStringLiteral("reading the schema failed: %1 catalogue queries failed, the last with \"%2\"; "
+                                            "nothing is suggested from a schema read in part")
+                                     .arg(QString::number(loader.catalogErrorCount()), loader.lastCatalogError()));
+    RelationSuggester suggester(loader.database());
+    suggester.setTables(chosen);
+    suggester.setStripPrefixes(project.rules.schema.stripPrefixes);
+    QStringList passedOver;
+    QList<SuggestedRelation> suggestions = suggester.suggestions(&passedOver);
+    int failed = 0;
+    if (options.verify) {
+        printLine(stderr, QStringLiteral("Checking %1 suggested keys against the data").arg(suggestions.size()));
+        failed = verifyRelations(&suggestions, QSqlDatabase::database(schemaConnectionName(), false));
+    }
+    std::fputs(suggestionsText(project.connection.schema, suggestions, options.verify, passedOver).toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+    if (failed > 0)
+        return fail(Failure, QStringLiteral("%1 of the %2 checks failed (NOT CHECKED)").arg(failed).arg(suggestions.size()));
+    return Success;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -293,10 +337,10 @@ int main(int argc, char **argv)
     qInstallMessageHandler(messageHandler);
     if (const Stop stop = prepare(&options))
         return *stop;
-    if (const Stop stop = connectToServer(options.project.connection))
+    if (const Stop stop = connectToServer(options.project.connection, options.suggestRelations ? stderr : stdout))
         return *stop;
     QStringList chosen;
     if (const Stop stop = pickTables(options.project, &chosen))
         return *stop;
-    return generate(options, chosen);
+    return options.suggestRelations ? suggestRelations(options, chosen) : generate(options, chosen);
 }
