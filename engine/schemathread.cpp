@@ -1,5 +1,6 @@
 #include "engine/schemathread.h"
 
+#include "engine/relationsuggester.h"
 #include "engine/schemaloader.h"
 #include "connection/tlsoptions.h"
 #include "mysql/threadconnections.h"
@@ -73,6 +74,7 @@ void SchemaWorker::reload()
     m_loader.reset();
     m_loadError.clear();
     m_ruleProblems.clear();
+    m_suggestions.clear();
 }
 
 void SchemaWorker::setRules(const SchemaRules &rules)
@@ -191,6 +193,9 @@ QString SchemaWorker::loadModel()
     m_loader->readSchema();
     m_loader->buildCodeModel();
     m_ruleProblems = m_loader->ruleProblems();
+    RelationSuggester suggester(m_loader->database());
+    suggester.setStripPrefixes(m_rules.stripPrefixes);
+    m_suggestions = suggester.suggestions();
     // A partly read schema would show as a complete one.
     QStringList problems = m_ruleProblems;
     if (m_loader->readErrorCount() > 0)
@@ -207,7 +212,7 @@ DiagramResult SchemaWorker::diagram(const DiagramRequest &request)
     result.error = loadModel();
     if (!result.error.isEmpty())
         return result;
-    return diagramOf(*m_loader->generator(), request, {}, m_loadError);
+    return diagramOf(*m_loader->generator(), request, m_suggestions, m_loadError);
 }
 
 PreviewResult SchemaWorker::preview(const QString &table, const GenerationRun::Switches &switches)

@@ -128,6 +128,8 @@ private:
     SchemaRules m_rules;
     // The rules' problems with the schema read: nothing would be generated.
     QStringList m_ruleProblems;
+    // The keys the schema's names and types point to, beside those it has.
+    QList<SuggestedRelation> m_suggestions;
 
     std::atomic_bool m_cancelled{false};
     QSemaphore m_answered;

@@ -30,16 +30,19 @@ int fileRank(const QString &path)
 } // namespace
 
 DiagramResult diagramOf(const Generator &generator, const DiagramRequest &request,
-                        const QList<DiagramSuggestion> &suggestions, const QString &loadError)
+                        const QList<SuggestedRelation> &suggestions, const QString &loadError)
 {
     DiagramResult result;
+    QList<DiagramSuggestion> drawn;
+    for (const SuggestedRelation &s : suggestions)
+        drawn.append({s.table, s.columns, s.referencedTable, s.referencedColumns, s.evidence});
     const QStringList shown = request.centre.isEmpty()
             ? request.shown
             : neighbourhood(generator, request.centre, request.distance);
     // Around chosen tables only they are drawn: the linked ones beyond the
     // distance are what the distance leaves out.
     const RelationDiagram diagram = relationDiagram(generator, shown, request.withEntities,
-                                                    request.centre.isEmpty(), suggestions);
+                                                    request.centre.isEmpty(), drawn);
     result.dot = diagram.dot;
     result.notes = diagram.notes;
     result.tables = diagram.tables;

@@ -2,6 +2,7 @@
 
 #include "engine/generationrun.h"
 #include "codemodel/relationdiagram.h"
+#include "engine/relationsuggester.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -55,7 +56,7 @@ struct DiagramResult
     QHash<QString, QString> tables;
     QHash<QString, QStringList> rows;
     // The suggestions drawn, by their edges' ids.
-    QHash<QString, DiagramSuggestion> suggestions;
+    QHash<QString, SuggestedRelation> suggestions;
     // Every table of the schema.
     QList<TableOutline> outline;
     int tableCount = 0;
@@ -87,7 +88,7 @@ struct ComparisonResult
 // tables; `loadError` (a partly read schema, rules that do not fit) is said
 // when nothing else is.
 DiagramResult diagramOf(const Generator &generator, const DiagramRequest &request,
-                        const QList<DiagramSuggestion> &suggestions, const QString &loadError);
+                        const QList<SuggestedRelation> &suggestions, const QString &loadError);
 // The files Generate would write for `table`, in the order of the kinds.
 PreviewResult previewOf(Generator *generator, const QString &table, const GenerationRun::Switches &switches,
                         const QString &loadError);

@@ -353,24 +353,6 @@ QString ruleName(const QString &name)
     return QLatin1Char('`') + quoted + QLatin1Char('`');
 }
 
-namespace {
-
-QString keySide(const QString &table, const QStringList &columns)
-{
-    QStringList names;
-    for (const QString &column : columns)
-        names.append(ruleName(column));
-    return ruleName(table) + QLatin1Char('.')
-            + (names.size() == 1 ? names.constFirst() : QLatin1Char('(') + names.join(QStringLiteral(", ")) + QLatin1Char(')'));
-}
-
-} // namespace
-
-QString relationLine(const SchemaRules::Key &key)
-{
-    return keySide(key.table, key.columns) + QStringLiteral(" -> ") + keySide(key.referencedTable, key.referencedColumns);
-}
-
 QString classNameLine(const QString &table, const QString &className)
 {
     return ruleName(table) + QStringLiteral(" = ") + className;

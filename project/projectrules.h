@@ -53,7 +53,5 @@ QString relationsSectionName();
 QString namesSectionName();
 // A name as a rule line writes it: between backticks unless it is plain.
 QString ruleName(const QString &name);
-// The [relations] line that declares `key`.
-QString relationLine(const SchemaRules::Key &key);
 // The [names] line that names the class of `table`.
 QString classNameLine(const QString &table, const QString &className);

@@ -231,9 +231,9 @@ void TestWindow::connectTo()
     QCOMPARE(changed.count(), names.isEmpty() ? 0 : 2);
     if (!names.isEmpty()) {
         QCOMPARE(changed.at(1).at(1).value<QModelIndex>(), model->index(int(names.size()) - 1, 0));
-        // Only the check box is offered, and a set of the check state flips
-        // it, whatever value comes along.
-        QCOMPARE(model->flags(model->index(0, 0)), Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+        // Only the check box is offered (and selection), and a set of the
+        // check state flips it, whatever value comes along.
+        QCOMPARE(model->flags(model->index(0, 0)), Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         QVERIFY(model->setData(model->index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
         QCOMPARE(model->checkedTables(), names.mid(0, 1));
     }

@@ -289,11 +289,8 @@ void InspectionPanel::requestDiagram()
             status += QLatin1Char('\n') + result.error;
         QHash<QString, QString> evidence;
         for (auto suggestion = result.suggestions.cbegin(); suggestion != result.suggestions.cend(); ++suggestion) {
-            const DiagramSuggestion &s = suggestion.value();
             evidence.insert(suggestion.key(), tr("Suggested: %1\n%2\nRight-click to accept it into the project.")
-                                                      .arg(relationLine({QString(), s.table, s.columns, s.referencedTable,
-                                                                         s.referencedColumns}),
-                                                           s.evidence));
+                                                      .arg(suggestion->keyLine(), suggestion->evidence));
         }
         m_diagram->setDiagram(result.svg, result.notes, status, evidence);
         // Asked once the drawing is shown, outside the service's call.
@@ -314,10 +311,9 @@ QMenu *InspectionPanel::diagramMenu(const QPoint &position)
         connect(action, &QAction::triggered, menu, slot);
         return action;
     };
-    const auto acceptAction = [&](const DiagramSuggestion &suggestion) {
-        add(tr("Accept Suggestion: %1").arg(relationLine({QString(), suggestion.table, suggestion.columns,
-                                                          suggestion.referencedTable, suggestion.referencedColumns})),
-            "actionAcceptSuggestion", [this, suggestion] { acceptSuggestion(suggestion); });
+    const auto acceptAction = [&](const SuggestedRelation &suggestion) {
+        add(tr("Accept Suggestion: %1").arg(suggestion.keyLine()), "actionAcceptSuggestion",
+            [this, suggestion] { acceptSuggestion(suggestion); });
     };
     const QString id = m_diagram->elementAt(position, diagram.tables.keys());
     if (!id.isEmpty()) {
@@ -328,14 +324,14 @@ QMenu *InspectionPanel::diagramMenu(const QPoint &position)
         add(column.isEmpty() ? tr("Add Relation...") : tr("Add Relation from %1...").arg(column), "actionAddRelation",
             [this, table, column] { addRelation(table, column); });
         add(tr("Show Neighbourhood"), "actionShowNeighbourhood", [this, table] { showNeighbourhood(table); });
-        QList<DiagramSuggestion> touching;
-        for (const DiagramSuggestion &suggestion : diagram.suggestions) {
+        QList<SuggestedRelation> touching;
+        for (const SuggestedRelation &suggestion : diagram.suggestions) {
             if (suggestion.table == table || suggestion.referencedTable == table)
                 touching.append(suggestion);
         }
         if (!touching.isEmpty())
             menu->addSeparator();
-        for (const DiagramSuggestion &suggestion : std::as_const(touching))
+        for (const SuggestedRelation &suggestion : std::as_const(touching))
             acceptAction(suggestion);
         return menu;
     }
@@ -367,10 +363,9 @@ void InspectionPanel::addRelation(const QString &table, const QString &column)
     dialog.exec();
 }
 
-void InspectionPanel::acceptSuggestion(const DiagramSuggestion &suggestion)
+void InspectionPanel::acceptSuggestion(const SuggestedRelation &suggestion)
 {
-    const QString line = relationLine({QString(), suggestion.table, suggestion.columns, suggestion.referencedTable,
-                                       suggestion.referencedColumns});
+    const QString line = suggestion.keyLine();
     m_ruleEditor({relationsSectionName(), line, QString()}, [this, line](const QStringList &problems) {
         if (problems.isEmpty())
             return;

@@ -85,7 +85,7 @@ public:
     QMenu *diagramMenu(const QPoint &position);
     void renameClass(const QString &table);
     void addRelation(const QString &table, const QString &column);
-    void acceptSuggestion(const DiagramSuggestion &suggestion);
+    void acceptSuggestion(const SuggestedRelation &suggestion);
     // The neighbourhood of `table` alone.
     void showNeighbourhood(const QString &table);
 

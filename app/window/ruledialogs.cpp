@@ -151,7 +151,8 @@ RuleChange AddRelationDialog::change(QString *problem) const
         *problem = tr("%1 has no primary key to refer to.").arg(m_target->currentText());
         return {};
     }
-    SchemaRules::Key key;
+    // The line as --suggest-relations writes it.
+    SuggestedRelation key;
     key.table = m_table;
     key.referencedTable = m_target->currentText();
     for (const TableOutline &outline : std::as_const(m_tables)) {
@@ -160,5 +161,5 @@ RuleChange AddRelationDialog::change(QString *problem) const
     }
     for (const QComboBox *box : m_columnBoxes)
         key.columns.append(box->currentText());
-    return {relationsSectionName(), relationLine(key), QString()};
+    return {relationsSectionName(), key.keyLine(), QString()};
 }
