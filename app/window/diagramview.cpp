@@ -119,10 +119,8 @@ DiagramView::DiagramView(QWidget *parent)
     button("btZoomOut", tr("\u2212"), tr("Zoom out (Ctrl+wheel)"), [this] { zoomBy(1 / 1.25); });
     button("btZoomIn", tr("+"), tr("Zoom in (Ctrl+wheel)"), [this] { zoomBy(1.25); });
     button("btZoomFit", tr("Fit"), tr("Show the whole diagram"), [this] { fitToView(); });
-    m_neighbourhood->setObjectName(QStringLiteral("neighbourhood"));
     m_neighbourhood->setToolTip(tr("Draw the tables selected in the list and those within the number of links "
                                    "beside, ticked or not, instead of the ticked tables"));
-    m_distance->setObjectName(QStringLiteral("neighbourhoodDistance"));
     m_distance->setRange(1, 9);
     m_distance->setSuffix(tr(" links"));
     m_distance->setToolTip(m_neighbourhood->toolTip());
@@ -131,12 +129,16 @@ DiagramView::DiagramView(QWidget *parent)
         if (m_neighbourhood->isChecked())
             emit neighbourhoodChanged();
     });
-    bar->addWidget(m_neighbourhood);
-    bar->addWidget(m_distance);
     bar->addWidget(m_status, 1);
+    // A row of their own: the bar's is as wide as the window lets it be.
+    auto *around = new QHBoxLayout;
+    around->addWidget(m_neighbourhood);
+    around->addWidget(m_distance);
+    around->addStretch(1);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(bar);
+    layout->addLayout(around);
     layout->addWidget(m_view, 1);
     setMessage(tr("Connect and tick tables to see how they are linked."));
 }
