@@ -2,8 +2,10 @@
 
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QGraphicsSvgItem>
+#include <QStyleOptionGraphicsItem>
 #include <QGraphicsView>
 #include <QHBoxLayout>
 #include <QHelpEvent>
@@ -24,14 +26,20 @@
 
 namespace {
 
-// The lines and labels of the edges named, in the coordinates of their
-// elements, read from Graphviz's SVG: a path of moves, lines and cubic
-// curves, and a label whose width its text tells.
-QHash<QString, std::pair<QPainterPath, QPainterPath>> edgeShapes(const QByteArray &svg,
-                                                                  const QHash<QString, QString> &edges)
+// An edge's line and label in the coordinates of its element, read from
+// Graphviz's SVG: a path of moves, lines and cubic curves, and a label whose
+// width its text tells.
+struct EdgeLook
+{
+    QPainterPath line;
+    QPainterPath label;
+    QColor colour;
+};
+
+QHash<QString, EdgeLook> edgeShapes(const QByteArray &svg)
 {
     static const QRegularExpression token(QStringLiteral("[MCLmcl]|-?(?:\\d+\\.?\\d*|\\.\\d+)(?:e-?\\d+)?"));
-    QHash<QString, std::pair<QPainterPath, QPainterPath>> shapes;
+    QHash<QString, EdgeLook> shapes;
     QXmlStreamReader reader(svg);
     QString current;
     int depth = 0;
@@ -39,13 +47,15 @@ QHash<QString, std::pair<QPainterPath, QPainterPath>> edgeShapes(const QByteArra
         reader.readNext();
         if (reader.isStartElement()) {
             const QString id = reader.attributes().value(QLatin1String("id")).toString();
-            if (current.isEmpty() && reader.name() == QLatin1String("g") && edges.contains(id)) {
+            if (current.isEmpty() && reader.name() == QLatin1String("g")
+                && reader.attributes().value(QLatin1String("class")).startsWith(QLatin1String("edge"))) {
                 current = id;
                 depth = 0;
             } else if (!current.isEmpty() && reader.name() == QLatin1String("g")) {
                 ++depth;
             } else if (!current.isEmpty() && reader.name() == QLatin1String("path")) {
-                QPainterPath &path = shapes[current].first;
+                QPainterPath &path = shapes[current].line;
+                shapes[current].colour = QColor(reader.attributes().value(QLatin1String("stroke")).toString());
                 QChar command;
                 QList<qreal> numbers;
                 const auto flush = [&] {
@@ -77,7 +87,7 @@ QHash<QString, std::pair<QPainterPath, QPainterPath>> edgeShapes(const QByteArra
                 const qreal y = reader.attributes().value(QLatin1String("y")).toDouble();
                 const qreal size = reader.attributes().value(QLatin1String("font-size")).toDouble();
                 const qreal width = reader.readElementText().size() * qMax(size, 6.0) * 0.55;
-                shapes[current].second.addRect(QRectF(x - width / 2, y - size, width, size * 1.3));
+                shapes[current].label.addRect(QRectF(x - width / 2, y - size, width, size * 1.3));
             }
         } else if (reader.isEndElement() && !current.isEmpty() && reader.name() == QLatin1String("g")) {
             if (depth-- == 0)
@@ -85,6 +95,58 @@ QHash<QString, std::pair<QPainterPath, QPainterPath>> edgeShapes(const QByteArra
         }
     }
     return shapes;
+}
+
+// One box or line of the drawing. Seen from afar a box is only its frame:
+// its text would take most of the time and show nothing.
+class ElementItem : public QGraphicsSvgItem
+{
+public:
+    // A line comes with its path and colour, in the item's coordinates.
+    ElementItem(QSvgRenderer *renderer, const QString &id, bool box, const QPainterPath &line = {},
+                const QColor &colour = {})
+        : m_box(box)
+        , m_line(line)
+        , m_colour(colour)
+    {
+        setSharedRenderer(renderer);
+        setElementId(id);
+        setCacheMode(QGraphicsItem::DeviceCoordinateCache);
+    }
+
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override
+    {
+        if (option->levelOfDetailFromTransform(painter->worldTransform()) < 0.3) {
+            if (m_box) {
+                painter->setPen(QPen(QColor(0x5b, 0x6b, 0x7b), 0));
+                painter->setBrush(QColor(0xd8, 0xe3, 0xee));
+                painter->drawRect(boundingRect());
+            } else {
+                painter->setPen(QPen(m_colour.isValid() ? m_colour : QColor(0x4a, 0x67, 0x85), 0));
+                painter->setBrush(Qt::NoBrush);
+                painter->drawPath(m_line);
+            }
+            return;
+        }
+        QGraphicsSvgItem::paint(painter, option, widget);
+    }
+
+private:
+    bool m_box;
+    QPainterPath m_line;
+    QColor m_colour;
+};
+
+// The ids of the drawing's boxes and lines, each with whether it is a box.
+QList<std::pair<QString, bool>> elements(const QByteArray &svg)
+{
+    static const QRegularExpression group(QStringLiteral("<g id=\"([^\"]+)\" class=\"(node|edge)\\b"));
+    QList<std::pair<QString, bool>> found;
+    for (auto match = group.globalMatch(QString::fromUtf8(svg)); match.hasNext();) {
+        const QRegularExpressionMatch m = match.next();
+        found.append({m.captured(1), m.captured(2) == QLatin1String("node")});
+    }
+    return found;
 }
 
 } // namespace
@@ -152,19 +214,38 @@ void DiagramView::setDiagram(const QByteArray &svg, const QHash<QString, QString
     m_notes = notes;
     m_edgeNotes = edgeNotes;
     m_edgeShapes.clear();
-    const auto shapes = edgeShapes(svg, edgeNotes);
-    for (auto shape = shapes.cbegin(); shape != shapes.cend(); ++shape)
-        m_edgeShapes.insert(shape.key(), {shape.value().first, shape.value().second});
+    const QHash<QString, EdgeLook> shapes = edgeShapes(svg);
+    for (auto note = edgeNotes.cbegin(); note != edgeNotes.cend(); ++note)
+        m_edgeShapes.insert(note.key(), {shapes.value(note.key()).line, shapes.value(note.key()).label});
     m_renderer->load(svg);
     if (!m_renderer->isValid()) {
         m_svg.clear();
         setMessage(tr("The diagram could not be shown."));
         return;
     }
-    m_item = new QGraphicsSvgItem;
-    m_item->setSharedRenderer(m_renderer);
+    m_item = new QGraphicsRectItem(QRectF(QPointF(0, 0), m_renderer->defaultSize()));
+    m_item->setPen(Qt::NoPen);
+    m_item->setBrush(Qt::white);
     m_scene->addItem(m_item);
-    m_scene->setSceneRect(m_item->boundingRect());
+    // Each element where the whole drawing would put it: its parents'
+    // transformation, then from the view box to the default size.
+    const QRectF box = m_renderer->viewBoxF();
+    const QSizeF size = m_renderer->defaultSize();
+    const QTransform toItem = QTransform::fromTranslate(-box.x(), -box.y())
+            * QTransform::fromScale(size.width() / box.width(), size.height() / box.height());
+    for (const auto &[id, isBox] : elements(svg)) {
+        if (!m_renderer->elementExists(id))
+            continue;
+        const QRectF bounds = m_renderer->boundsOnElement(id);
+        const EdgeLook look = shapes.value(id);
+        auto *item = new ElementItem(m_renderer, id, isBox, look.line.translated(-bounds.topLeft()), look.colour);
+        item->setParentItem(m_item);
+        item->setTransform(QTransform::fromTranslate(bounds.x(), bounds.y()) * m_renderer->transformForElement(id)
+                           * toItem);
+        // Lines under the boxes they join.
+        item->setZValue(isBox ? 1 : 0);
+    }
+    m_scene->setSceneRect(m_item->rect());
     m_view->resetTransform();
     // Large diagrams start fitted to the pane, small ones at their size.
     const QRectF bounds = m_item->boundingRect();

@@ -14,10 +14,12 @@ class QGraphicsScene;
 class QGraphicsView;
 class QLabel;
 class QSvgRenderer;
+class QGraphicsRectItem;
 QT_END_NAMESPACE
-class QGraphicsSvgItem;
 
-// Shows a laid-out relation diagram (SVG), zoomable with the buttons or
+// Shows a laid-out relation diagram (SVG), one scene item per box and per
+// line so that only what is in view is painted (a drawing of 1,000 tables
+// takes seconds to paint whole), zoomable with the buttons or
 // Ctrl and the mouse wheel; a marked table shows its notes as tooltip, a
 // suggested relation its evidence. Its bar also chooses between the ticked
 // tables and the neighbourhood of chosen ones.
@@ -77,7 +79,9 @@ protected:
 private:
     QGraphicsView *m_view;
     QGraphicsScene *m_scene;
-    QGraphicsSvgItem *m_item = nullptr;
+    // The drawing's frame, its default size: the boxes and lines are its
+    // children.
+    QGraphicsRectItem *m_item = nullptr;
     QSvgRenderer *m_renderer;
     QLabel *m_status;
     QByteArray m_svg;
