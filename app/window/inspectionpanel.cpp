@@ -331,8 +331,13 @@ QMenu *InspectionPanel::diagramMenu(const QPoint &position)
         }
         if (!touching.isEmpty())
             menu->addSeparator();
-        for (const SuggestedRelation &suggestion : std::as_const(touching))
-            acceptAction(suggestion);
+        // A table many point to would fill the screen.
+        const qsizetype listed = qMin<qsizetype>(touching.size(), 12);
+        for (qsizetype i = 0; i < listed; ++i)
+            acceptAction(touching.at(i));
+        if (touching.size() > listed)
+            menu->addAction(tr("%n more suggested: right-click their lines", "", int(touching.size() - listed)))
+                    ->setEnabled(false);
         return menu;
     }
     const QString edge = m_diagram->edgeAt(position);

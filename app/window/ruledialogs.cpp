@@ -53,6 +53,10 @@ void RuleDialog::accept()
 {
     if (m_waiting)
         return;
+    if (!m_checker) {
+        showProblems({tr("There is no project to take the rule.")});
+        return;
+    }
     QString problem;
     const RuleChange rule = change(&problem);
     if (!problem.isEmpty()) {
