@@ -720,13 +720,14 @@ def write_doc(meta, path):
         with open(notes) as f:
             add(f.read().rstrip("\n"))
         add("")
-    # The sections bench/link.py and bench/scaffold.py write stay.
+    # The sections bench/link.py, bench/scaffold.py and bench/suggest.py write stay.
     link = ""
     if os.path.exists(path):
         with open(path) as f:
             old = f.read()
         for begin, end in (("<!-- link: written by bench/link.py -->", "<!-- /link -->"),
-                           ("<!-- scaffold: written by bench/scaffold.py -->", "<!-- /scaffold -->")):
+                           ("<!-- scaffold: written by bench/scaffold.py -->", "<!-- /scaffold -->"),
+                           ("<!-- suggest: written by bench/suggest.py -->", "<!-- /suggest -->")):
             if begin in old and end in old:
                 link += "\n" + old[old.index(begin):old.index(end) + len(end)] + "\n"
     with open(path, "w") as f:

@@ -17,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QSaveFile>
 #include <QSqlError>
 #include <QTextStream>
@@ -298,20 +299,34 @@ int suggestRelations(const CommandLineOptions &options, const QStringList &chose
         return fail(Failure, QStringLiteral("reading the schema failed: %1 catalogue queries failed, the last with \"%2\"; "
                                             "nothing is suggested from a schema read in part")
                                      .arg(QString::number(loader.catalogErrorCount()), loader.lastCatalogError()));
+    QElapsedTimer clock;
+    clock.start();
     RelationSuggester suggester(loader.database());
     suggester.setTables(chosen);
     suggester.setStripPrefixes(project.rules.schema.stripPrefixes);
     QStringList passedOver;
     QList<SuggestedRelation> suggestions = suggester.suggestions(&passedOver);
+    const qint64 suggesting = clock.restart();
     int failed = 0;
     if (options.verify) {
-        printLine(stderr, QStringLiteral("Checking %1 suggested keys against the data").arg(suggestions.size()));
+        printLine(stderr, QStringLiteral("Checking %1 against the data")
+                                  .arg(suggestions.size() == 1 ? QStringLiteral("1 suggested key")
+                                                               : QStringLiteral("%1 suggested keys").arg(suggestions.size())));
         failed = verifyRelations(&suggestions, QSqlDatabase::database(schemaConnectionName(), false));
+    }
+    if (options.timings) {
+        const SchemaLoader::Timings &t = loader.timings();
+        printLine(stderr, QStringLiteral("timings (ms): tables %1 keys %2 relationships %3 suggest %4 verify %5")
+                                  .arg(t.tables)
+                                  .arg(t.keys)
+                                  .arg(t.relationships)
+                                  .arg(suggesting)
+                                  .arg(clock.elapsed()));
     }
     std::fputs(suggestionsText(project.connection.schema, suggestions, options.verify, passedOver).toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
     if (failed > 0)
-        return fail(Failure, QStringLiteral("%1 of the %2 checks failed (NOT CHECKED)").arg(failed).arg(suggestions.size()));
+        return fail(Failure, QStringLiteral("%1 of %2 checks failed (marked NOT CHECKED)").arg(failed).arg(suggestions.size()));
     return Success;
 }
 

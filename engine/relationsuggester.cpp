@@ -140,9 +140,10 @@ private:
     // Tables by their names in lower case, with and without the prefixes
     // to strip.
     QHash<QString, QList<const Table *>> m_names;
-    // The names of single-column keys other than id, longest first, and
-    // those of the columns of multi-column keys, in lower case.
-    QStringList m_keyNames;
+    // The names of single-column keys other than id, "_" before each,
+    // longest first, and those of the columns of multi-column keys, in
+    // lower case.
+    QStringList m_keyEndings;
     QSet<QString> m_compositeKeyNames;
 };
 
@@ -163,11 +164,11 @@ Finder::Finder(const mysql::Database *database, const QStringList &prefixes)
             if (keys.size() > 1)
                 m_compositeKeyNames.insert(name);
             else if (name != QLatin1String("id"))
-                keyNames.insert(name);
+                keyNames.insert(QLatin1Char('_') + name);
         }
     }
-    m_keyNames = QStringList(keyNames.cbegin(), keyNames.cend());
-    std::sort(m_keyNames.begin(), m_keyNames.end(), [](const QString &a, const QString &b) {
+    m_keyEndings = QStringList(keyNames.cbegin(), keyNames.cend());
+    std::sort(m_keyEndings.begin(), m_keyEndings.end(), [](const QString &a, const QString &b) {
         return a.size() != b.size() ? a.size() > b.size() : a < b;
     });
 }
@@ -191,9 +192,9 @@ const Table *Finder::named(const QString &word) const
 QList<Reading> Finder::readings(const QString &name) const
 {
     QList<Reading> readings;
-    for (const QString &key : m_keyNames) {
-        if (name.size() > key.size() + 1 && name.endsWith(QLatin1Char('_') + key))
-            readings.append({name.chopped(key.size() + 1), key, {}});
+    for (const QString &ending : m_keyEndings) {
+        if (name.size() > ending.size() && name.endsWith(ending))
+            readings.append({name.chopped(ending.size()), ending.mid(1), {}});
     }
     if (name.size() > 3 && name.endsWith(QLatin1String("_id")))
         readings.append({name.chopped(3), {}, {}});

@@ -47,7 +47,8 @@ struct SuggestedRelation
 // Finds the undeclared keys of a schema from its names and types alone, no
 // query: a column named x_id, xid, id_x, idx or x, where x names a table (in
 // any case, singular or with a regular English plural), whose type is that of
-// the table's single-column primary key; also x_k for a key column k other
+// the table's single-column primary key (integers: of the same sign, of any
+// width); also x_k for a key column k other
 // than id, a word before those forms (sender_user_id), parent_id into the
 // table itself, and columns named after each column of a table's
 // multi-column key. Columns of the catalogue's and the project's keys are

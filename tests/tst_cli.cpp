@@ -65,6 +65,11 @@ void TestCli::parse_data()
     QTest::newRow("the next argument is the value") << QStringList{"-h", "-D", "-D", "s"} << "-D|3306|||s||" + all + "|.|schema|60||";
     QTest::newRow("--database is --schema") << QStringList{"--database"} << "option --schema needs a value";
     QTest::newRow("socket with ;") << QStringList{"-D", "s", "-S", "/s;x=1"} << "invalid socket path \"/s;x=1\": it may not hold ';'";
+    QTest::newRow("--verify alone") << QStringList{"-D", "s", "--verify"}
+                                    << "--verify checks the keys --suggest-relations prints: give both";
+    QTest::newRow("suggesting writes nothing") << QStringList{"-D", "s", "--suggest-relations", "--diagram=r.svg"}
+                                               << "--suggest-relations prints keys and generates nothing: it does not go "
+                                                  "with --diagram";
     QTest::newRow("help needs no schema") << QStringList{"--help"} << "help";
     QTest::newRow("version needs no schema") << QStringList{"--version"} << "version";
 }

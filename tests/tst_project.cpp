@@ -33,6 +33,8 @@ private slots:
     void remembered();
     void rememberedAsProject();
     void declaredRelations();
+    void suggestedRelations_data();
+    void suggestedRelations();
     void window();
 };
 
@@ -299,6 +301,77 @@ void TestProject::declaredRelations()
     QCOMPARE(keyedDot.count(" -> "), 16);
     QCOMPARE(declaredDot.count(", style=dashed];"), 16);
     QCOMPARE(declaredDot.remove(", style=dashed"), keyedDot);
+}
+
+void TestProject::suggestedRelations_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("rules"); // of a project for the schema, when not empty
+    QTest::addColumn<int>("exitCode");
+    // "golden:NAME" for standard output, or parts ("|") of standard output
+    // and error that must be there, "!" before one that must not.
+    QTest::addColumn<QString>("expected");
+    const QStringList suggest{QStringLiteral("--suggest-relations")};
+    const QString blogProject = qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + "/tests/fixtures/rl_blog.tablesmith.ini";
+    QTest::newRow("blog") << serverArguments("rl_blog") + suggest << QString() << 0 << "golden:rl_blog-suggested";
+    QTest::newRow("every form, checked") << serverArguments("rl_shop") + suggest + QStringList{"--verify"} << QString() << 0
+                                         << "golden:rl_shop-suggested";
+    QTest::newRow("the project's keys are not suggested again")
+            << serverArguments("rl_blog") + suggest + QStringList{"--project", blogProject} << QString() << 0
+            << "# The names and types of schema rl_blog point to no key that is not declared.\n|!Named like keys";
+    QTest::newRow("from the chosen tables") << serverArguments("rl_shop") + suggest + QStringList{"--tables=prod*"} << QString()
+                                            << 0 << "products.box -> boxes.id|product_tags.tag_id|!orders.|!Suppliers.country ->";
+    QTest::newRow("a table without its prefix") << serverArguments("rl_shop") + suggest + QStringList{"--tables=shifts"}
+                                                << "[names]\nstrip-prefix = shop_" << 0
+                                                << "\nshifts.staff_id -> shop_staff.id\n|!names no table";
+    QTest::newRow("a project that does not fit") << serverArguments("rl_blog") + suggest << "posts.author_id -> people.id" << 2
+                                                 << ":5: schema \"rl_blog\" has no table \"people\"|!->";
+    QTest::newRow("a check the server refuses")
+            << serverArguments("rl_shop", "rl_partial", "rl-pw") + suggest + QStringList{"--verify"} << QString() << 1
+            << "# NOT CHECKED (SELECT command denied|\nproducts.box -> boxes.id\n|1 of 1 checks failed";
+}
+
+// --suggest-relations prints what a project's [relations] section takes:
+// with its output as the project, nothing is left to suggest, and on the
+// blog every key it suggests is one the blog's project declares.
+void TestProject::suggestedRelations()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, rules);
+    QFETCH(int, exitCode);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString schema = arguments.at(arguments.indexOf(QStringLiteral("-D")) + 1);
+    const auto withProject = [&](const QString &rules) {
+        const QString file = dir.filePath(QStringLiteral("p.tablesmith.ini"));
+        writeText(file, QStringLiteral("[connection]\nschema = %1\n\n[relations]\n%2\n").arg(schema, rules).toUtf8());
+        return arguments + QStringList{QStringLiteral("--project"), file};
+    };
+    const CliResult result = runWithPassword(rules.isEmpty() ? arguments : withProject(rules));
+    QVERIFY2(result.exitCode == exitCode, qPrintable(result.describe()));
+    if (expected.startsWith(QLatin1String("golden:"))) {
+        const QString difference = goldenDifference(expected.mid(7), result.out);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    } else {
+        for (const QString &part : expected.split(QLatin1Char('|'))) {
+            const bool absent = part.startsWith(QLatin1Char('!'));
+            QVERIFY2((result.out + result.err).contains(absent ? part.mid(1) : part) != absent,
+                     qPrintable(part + QLatin1Char('\n') + result.describe()));
+        }
+    }
+    if (exitCode != 0 || !result.out.contains(QLatin1String("\n[relations]\n")))
+        return;
+    const CliResult again = runWithPassword(withProject(result.out));
+    QVERIFY2(again.exitCode == 0 && again.out.startsWith(QStringLiteral("# The names and types of schema %1 point to no key that "
+                                                                        "is not declared.\n").arg(schema)),
+             qPrintable(again.describe()));
+    const QString declared = readText(qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + "/tests/fixtures/" + schema + ".tablesmith.ini");
+    if (declared.isEmpty())
+        return;
+    for (const QString &line : result.out.split(QLatin1Char('\n'))) {
+        if (line.contains(QLatin1String(" -> ")) && !line.startsWith(QLatin1Char('#')))
+            QVERIFY2(declared.contains(QLatin1Char('\n') + line + QLatin1Char('\n')), qPrintable(line));
+    }
 }
 
 // The projects in samples/ read without a fault and are written back to
