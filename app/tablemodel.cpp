@@ -64,7 +64,8 @@ Qt::ItemFlags TableModel::flags(const QModelIndex &index) const
 {
     if (!isItemIndex(index))
         return Qt::NoItemFlags;
-    return Qt::ItemIsUserCheckable | Qt::ItemIsEnabled;
+    // Selected tables are the middle of the Relations tab's neighbourhood.
+    return Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
 QStringList TableModel::checkedTables() const

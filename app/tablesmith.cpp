@@ -54,6 +54,9 @@ Tablesmith::Tablesmith(QWidget *parent)
     m_inspection->setSwitchesSource([this] { return switches(); });
     m_inspection->setApplicationSource([this] { return ui->chkApplication->isChecked(); });
     m_inspection->setOutputRootSource([this] { return outputFolder().path; });
+    m_inspection->setRuleEditor([this](const RuleChange &change, std::function<void(const QStringList &)> answer) {
+        changeRule(change, std::move(answer));
+    });
     for (QCheckBox *box : {ui->chkDao, ui->chkObject, ui->chkModel, ui->chkCustomEditor})
         connect(box, &QCheckBox::toggled, m_inspection, &InspectionPanel::switchesChanged);
     createMenus();
@@ -585,6 +588,7 @@ void Tablesmith::openProject(const QString &path)
         m_keepUnchanged->setChecked(m_project.keepUnchanged);
     }
     m_projectMenu->setPath(path);
+    m_inspection->setRules(m_project.rules.schema);
     appendLog(tr("Project opened: %1; Connect ticks its tables").arg(QDir::toNativeSeparators(path)));
     offerRememberedPassword();
 }
@@ -631,7 +635,34 @@ void Tablesmith::saveProject(const QString &path)
     }
     m_project = readProject(path).project;
     m_projectMenu->setPath(path);
+    // The rules' messages name the file's lines now.
+    m_inspection->setRules(m_project.rules.schema);
     appendLog(tr("Project saved: %1").arg(QDir::toNativeSeparators(path)));
+}
+
+void Tablesmith::changeRule(const RuleChange &change, std::function<void(const QStringList &)> answer)
+{
+    const ProjectReading reading = withRuleChange(m_project, m_projectMenu->path(), change);
+    if (!reading.problems.isEmpty()) {
+        answer(reading.problems);
+        return;
+    }
+    const ProjectRules rules = reading.project.rules;
+    m_inspection->checkRules(rules.schema, [this, rules, change, answer = std::move(answer)](const QStringList &problems) {
+        if (!problems.isEmpty()) {
+            // The views go back to the project's own.
+            m_inspection->setRules(m_project.rules.schema);
+            answer(problems);
+            return;
+        }
+        m_project.rules = rules;
+        m_inspection->rulesChanged();
+        const QString what = QStringLiteral("[%1] %2").arg(change.section, change.line.isEmpty()
+                                                                              ? tr("class of %1 as its name gives").arg(change.classOf)
+                                                                              : change.line);
+        appendLog(tr("Project rule taken: %1 (File > Save Project keeps it)").arg(what));
+        answer({});
+    });
 }
 
 QString Tablesmith::keyringKey() const

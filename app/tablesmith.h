@@ -100,6 +100,10 @@ private:
     // faults is used.
     void openProject(const QString &path);
     void saveProject(const QString &path);
+    // A rule from the Relations tab: taken into the open project (in
+    // memory; Save Project writes it) once it reads as the file's rules do
+    // and fits the schema; `answer` gets the problems otherwise.
+    void changeRule(const RuleChange &change, std::function<void(const QStringList &)> answer);
     // The keyring: asked whether it is there when the Settings menu first
     // opens, read when the form names an account, written after a Connect;
     // its answers come later, the window never waits for them.

@@ -2,6 +2,8 @@
 // form, Connect, Select All, then one of
 //   generate   Generate (the default)
 //   relations  show the Relations tab of every table
+//   neighbourhood  the Relations tab's neighbourhood of the first table,
+//              two links out
 //   preview    click the first table for its Preview
 //   compare    File > Compare with Output Folder
 //   connect    nothing more: the baseline of the others' round trips
@@ -9,7 +11,8 @@
 // has nothing to do, and the event loop has laid out and painted what came.
 // Prints the time from the click to idle ("idle ms"), for Generate also to
 // the closing line ("generate ms"), the longest the event loop went without
-// turning meanwhile, and the log's last line.
+// turning meanwhile, and the log's last line; for the diagrams also the
+// tables drawn and the Graphviz layout that placed them.
 //
 //   tablesmith-windowbench HOST PORT USER SCHEMA OUTPUT_DIR [schema|per-table] [ACTION]
 //
@@ -27,6 +30,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -67,6 +71,10 @@ void startAction(Tablesmith &window, InspectionPanel *panel, const QString &acti
         window.findChild<QPushButton *>(QStringLiteral("btGenerate"))->click();
     } else if (action == QLatin1String("relations")) {
         panel->setCurrentWidget(panel->diagramView());
+    } else if (action == QLatin1String("neighbourhood")) {
+        panel->diagramView()->setDistance(2);
+        panel->setCurrentWidget(panel->diagramView());
+        panel->showNeighbourhood(panel->diagramTables().value(0));
     } else if (action == QLatin1String("preview")) {
         panel->previewTable(panel->diagramTables().value(0), true);
     } else if (action == QLatin1String("compare")) {
@@ -83,10 +91,10 @@ int main(int argc, char **argv)
     QStandardPaths::setTestModeEnabled(true);
     const QStringList arguments = QCoreApplication::arguments();
     const QString action = arguments.value(7, QStringLiteral("generate"));
-    const QStringList actions{"generate", "relations", "preview", "compare", "connect"};
+    const QStringList actions{"generate", "relations", "neighbourhood", "preview", "compare", "connect"};
     if (arguments.size() < 6 || !actions.contains(action)) {
         std::fprintf(stderr, "usage: tablesmith-windowbench HOST PORT USER SCHEMA OUTPUT_DIR [schema|per-table] "
-                             "[generate|relations|preview|compare|connect]\n");
+                             "[generate|relations|neighbourhood|preview|compare|connect]\n");
         return 2;
     }
     {
@@ -128,13 +136,24 @@ int main(int argc, char **argv)
     const qint64 longestGap = waitUntil([&] {
         if (generate == 0 && action == QLatin1String("generate") && !window.isRunning())
             generate = clock.elapsed();
-        return idle() && (action != QLatin1String("relations") || clock.elapsed() > 300);
+        const bool diagram = action == QLatin1String("relations") || action == QLatin1String("neighbourhood");
+        return idle() && (!diagram || clock.elapsed() > 300);
     });
     const qint64 elapsed = clock.elapsed();
 
     const QString last = log->toPlainText().section(QLatin1Char('\n'), -1);
     if (action == QLatin1String("generate"))
         std::printf("generate ms: %lld\n", generate);
-    std::printf("idle ms: %lld\nlongest gap ms: %lld\n%s\n", elapsed, longestGap, qPrintable(last));
+    std::printf("idle ms: %lld\nlongest gap ms: %lld\n", elapsed, longestGap);
+    if (panel->diagramView()->hasDiagram())
+        std::printf("drawn tables: %d\nlayout: %s\n", panel->lastDiagram().tableCount,
+                    qPrintable(panel->lastDiagram().layout));
+    std::printf("%s\n", qPrintable(last));
+    if ((action == QLatin1String("relations") || action == QLatin1String("neighbourhood"))
+        && !panel->diagramView()->hasDiagram()) {
+        std::fprintf(stderr, "no diagram: %s\n",
+                     qPrintable(window.findChild<QLabel *>(QStringLiteral("diagramStatus"))->text()));
+        return 1;
+    }
     return last.contains(QLatin1String("problem")) ? 1 : 0;
 }

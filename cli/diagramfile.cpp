@@ -37,12 +37,7 @@ bool writeDiagramFile(const QString &path, const RelationDiagram &diagram, QStri
 {
     QByteArray data = diagram.dot.toUtf8();
     if (isSvg(path)) {
-        *error = tooLargeToLayOut(diagram.tableCount + diagram.fadedCount);
-        if (!error->isEmpty()) {
-            *error += QStringLiteral(", or write a .dot file");
-            return false;
-        }
-        data = layoutAsSvg(diagram.dot, error);
+        data = layoutAsSvg(diagram.dot, error, layoutFor(diagram.tableCount + diagram.fadedCount));
         if (data.isEmpty())
             return false;
     }

@@ -164,23 +164,15 @@ bool writeDiagram(const CommandLineOptions &options, const Generator &generator,
     for (const TableObject *table : chosenObjects)
         names.append(table->table()->name());
     const bool object = options.project.switches.object;
-    // A DOT file takes any size; an SVG leaves out the linked tables that
-    // are not chosen when only they make it too large.
-    bool withoutLinked = false;
-    const RelationDiagram diagram = options.diagramFile.endsWith(QLatin1String(".dot"), Qt::CaseInsensitive)
-            ? relationDiagram(generator, names, object)
-            : drawableDiagram(generator, names, object, &withoutLinked);
+    const RelationDiagram diagram = relationDiagram(generator, names, object);
     if (!writeDiagramFile(options.diagramFile, diagram, error)) {
         fail(Failure, QStringLiteral("cannot write the diagram %1: %2").arg(options.diagramFile, *error));
         return false;
     }
-    printLine(stdout, QStringLiteral("Relation diagram of %1 tables and %2 relations written to: %3%4")
+    printLine(stdout, QStringLiteral("Relation diagram of %1 tables and %2 relations written to: %3")
                               .arg(diagram.tableCount)
                               .arg(diagram.relationCount)
-                              .arg(options.diagramFile,
-                                   withoutLinked ? QStringLiteral(" (without the linked tables that are not "
-                                                                  "chosen: too many)")
-                                                 : QString()));
+                              .arg(options.diagramFile));
     return true;
 }
 

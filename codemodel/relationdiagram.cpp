@@ -3,6 +3,7 @@
 #include "codemodel/columnobject.h"
 #include "codemodel/conventionreport.h"
 #include "codemodel/generator.h"
+#include "codemodel/identifiers.h"
 #include "codemodel/relation.h"
 #include "codemodel/tableobject.h"
 #include "mysql/column.h"
@@ -62,7 +63,7 @@ QSet<const mysql::Column *> foreignKeyColumns(const mysql::Table *table)
     return columns;
 }
 
-QString tableLabel(const TableObject *table, bool marked)
+QString tableLabel(const TableObject *table, bool marked, QStringList *rows)
 {
     const mysql::Table *schemaTable = table->table();
     const QSet<const mysql::Column *> primary = keyColumns(schemaTable);
@@ -72,7 +73,15 @@ QString tableLabel(const TableObject *table, bool marked)
     label += QStringLiteral("<tr><td colspan=\"2\" bgcolor=\"%1\"><b>%2%3</b></td></tr>")
                      .arg(marked ? QStringLiteral("#f6d58e") : QStringLiteral("#d8e3ee"),
                           marked ? QStringLiteral("\u26a0 ") : QString(), html(schemaTable->name()));
+    rows->append(QString());
+    // The class the project chose, or one the table's name does not spell.
+    if (table->className() != identifiers::upperFirst(schemaTable->name())) {
+        label += QStringLiteral("<tr><td colspan=\"2\" bgcolor=\"%1\"><font color=\"#2f4256\"><i>%2</i></font></td></tr>")
+                         .arg(marked ? QStringLiteral("#f6d58e") : QStringLiteral("#d8e3ee"), html(table->className()));
+        rows->append(QString());
+    }
     for (const mysql::Column *column : schemaTable->columns()) {
+        rows->append(column->name());
         QStringList marks;
         if (primary.contains(column))
             marks.append(QStringLiteral("PK"));
@@ -149,7 +158,7 @@ QString relationColumns(const Relation &relation)
 }
 
 RelationDiagram relationDiagram(const Generator &generator, const QStringList &shown, bool withEntities,
-                                bool withLinked)
+                                bool withLinked, const QList<DiagramSuggestion> &suggestions)
 {
     const QSet<QString> shownNames(shown.cbegin(), shown.cend());
     QList<TableObject *> shownTables;
@@ -179,8 +188,10 @@ RelationDiagram relationDiagram(const Generator &generator, const QStringList &s
     QSet<const TableObject *> fadedSet;
     for (const TableObject *table : std::as_const(shownTables)) {
         const bool marked = notes.contains(table);
+        QStringList &rows = diagram.rows[nodeId(table)];
         QString line = QStringLiteral("  %1 [id=%2, class=\"table\", label=%3")
-                               .arg(quoted(table->table()->name()), quoted(nodeId(table)), tableLabel(table, marked));
+                               .arg(quoted(table->table()->name()), quoted(nodeId(table)), tableLabel(table, marked, &rows));
+        diagram.tables.insert(nodeId(table), table->table()->name());
         if (marked) {
             line += QStringLiteral(", tooltip=%1").arg(quoted(notes.value(table)));
             diagram.notes.insert(nodeId(table), notes.value(table));
@@ -199,6 +210,7 @@ RelationDiagram relationDiagram(const Generator &generator, const QStringList &s
         lines << QStringLiteral("  %1 [id=%2, class=\"linked\", shape=box, style=\"dashed,rounded\", color=\"#a8b0b8\", "
                                 "fontcolor=\"#8a949e\", label=%1, tooltip=\"not ticked: no files are generated\"];")
                          .arg(quoted(table->table()->name()), quoted(nodeId(table)));
+        diagram.tables.insert(nodeId(table), table->table()->name());
     }
     for (const TableObject *table : std::as_const(shownTables)) {
         for (const Relation *relation : table->relations()) {
@@ -218,7 +230,76 @@ RelationDiagram relationDiagram(const Generator &generator, const QStringList &s
             ++diagram.relationCount;
         }
     }
+    // Suggestions light and dotted, declared keys dashed, the schema's solid.
+    QSet<QString> drawn;
+    for (const QString &name : std::as_const(diagram.tables))
+        drawn.insert(name);
+    for (int i = 0; i < suggestions.size(); ++i) {
+        const DiagramSuggestion &suggestion = suggestions.at(i);
+        if (!drawn.contains(suggestion.table) || !drawn.contains(suggestion.referencedTable))
+            continue;
+        const QString id = QStringLiteral("s%1").arg(i);
+        const QString columns = suggestion.table + QLatin1Char('.') + suggestion.columns.join(QStringLiteral(", "));
+        lines << QStringLiteral("  %1 -> %2 [id=%3, class=\"suggested\", label=%4, tooltip=%5, style=dotted, "
+                                "color=\"#9fb3c8\", fontcolor=\"#8a9bb0\", penwidth=1.4];")
+                         .arg(quoted(suggestion.table), quoted(suggestion.referencedTable), quoted(id),
+                              quoted(QStringLiteral("suggested\n") + columns),
+                              quoted(QStringLiteral("Suggested: %1 -> %2.%3\n%4")
+                                             .arg(columns, suggestion.referencedTable,
+                                                  suggestion.referencedColumns.join(QStringLiteral(", ")),
+                                                  suggestion.evidence)));
+        diagram.suggestions.insert(id, i);
+        ++diagram.suggestionCount;
+    }
     lines << QStringLiteral("}");
     diagram.dot = lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
     return diagram;
+}
+
+QStringList neighbourhood(const Generator &generator, const QStringList &centre, int distance)
+{
+    // The links both ways: a table's relations name the tables it links to
+    // and those that link to it, but a link the code model gives no
+    // relation (a second key into one table) still joins the two.
+    QHash<const mysql::Table *, QSet<const mysql::Table *>> links;
+    for (const TableObject *table : generator.tableObjects()) {
+        const mysql::Table *source = table->table();
+        for (const Relation *relation : table->relations()) {
+            links[source].insert(relation->target()->table());
+            links[relation->target()->table()].insert(source);
+        }
+        for (const mysql::ForeignKey *key : source->foreignKeys()) {
+            if (key->referencedTable()) {
+                links[source].insert(key->referencedTable());
+                links[key->referencedTable()].insert(source);
+            }
+        }
+    }
+    const QSet<QString> names(centre.cbegin(), centre.cend());
+    QSet<const mysql::Table *> reached;
+    QList<const mysql::Table *> ring;
+    for (const TableObject *table : generator.tableObjects()) {
+        if (names.contains(table->table()->name())) {
+            reached.insert(table->table());
+            ring.append(table->table());
+        }
+    }
+    for (int step = 0; step < distance && !ring.isEmpty(); ++step) {
+        QList<const mysql::Table *> next;
+        for (const mysql::Table *table : std::as_const(ring)) {
+            for (const mysql::Table *linked : links.value(table)) {
+                if (!reached.contains(linked)) {
+                    reached.insert(linked);
+                    next.append(linked);
+                }
+            }
+        }
+        ring = next;
+    }
+    QStringList tables;
+    for (const TableObject *table : generator.tableObjects()) {
+        if (reached.contains(table->table()))
+            tables.append(table->table()->name());
+    }
+    return tables;
 }

@@ -27,7 +27,7 @@ QString messages()
 
 } // namespace
 
-QByteArray layoutAsSvg(const QString &dot, QString *error)
+QByteArray layoutAsSvg(const QString &dot, QString *error, const QString &layout)
 {
     const QMutexLocker lock(&graphvizMutex);
     graphvizMessages.clear();
@@ -52,11 +52,23 @@ QByteArray layoutAsSvg(const QString &dot, QString *error)
         gvFreeContext(context);
         return fail(QStringLiteral("Graphviz could not read the diagram"));
     }
+    if (layout != QLatin1String("dot")) {
+        // Boxes kept apart and straight lines: drawing every line round
+        // the boxes would take longer than placing them.
+        const auto set = [graph](const char *name, const char *value) {
+            agattr(graph, AGRAPH, const_cast<char *>(name), const_cast<char *>(value));
+        };
+        set("overlap", "prism");
+        set("overlap_scaling", "-4");
+        set("splines", "false");
+        set("sep", "+12");
+        set("K", "1.5");
+    }
     QByteArray svg;
     QString failure;
-    if (gvLayout(context, graph, "dot") != 0) {
-        failure = QStringLiteral("Graphviz could not lay out the diagram; is its dot layout plugin installed "
-                                 "(libgvc6)?");
+    if (gvLayout(context, graph, layout.toUtf8().constData()) != 0) {
+        failure = QStringLiteral("Graphviz could not lay out the diagram; is its %1 layout plugin installed "
+                                 "(libgvc6)?").arg(layout);
     } else {
         char *data = nullptr;
         unsigned int length = 0;
@@ -81,21 +93,7 @@ QByteArray layoutAsSvg(const QString &dot, QString *error)
     return svg;
 }
 
-QString tooLargeToLayOut(int tables)
+QString layoutFor(int tables)
 {
-    if (tables <= maxLaidOutTables)
-        return QString();
-    return QStringLiteral("%1 tables (with the linked ones) are more than a diagram lays out in reasonable time "
-                          "(at most %2): choose fewer tables")
-            .arg(tables)
-            .arg(maxLaidOutTables);
-}
-
-RelationDiagram drawableDiagram(const Generator &generator, const QStringList &shown, bool withEntities,
-                                bool *withoutLinked)
-{
-    const RelationDiagram diagram = relationDiagram(generator, shown, withEntities);
-    *withoutLinked = !tooLargeToLayOut(diagram.tableCount + diagram.fadedCount).isEmpty()
-            && tooLargeToLayOut(diagram.tableCount).isEmpty();
-    return *withoutLinked ? relationDiagram(generator, shown, withEntities, false) : diagram;
+    return tables <= rankedLayoutLimit ? QStringLiteral("dot") : QStringLiteral("sfdp");
 }

@@ -1,5 +1,6 @@
 #include "engine/schemathread.h"
 
+#include "engine/relationsuggester.h"
 #include "engine/schemaloader.h"
 #include "codemodel/generator.h"
 #include "codemodel/tableobject.h"
@@ -76,6 +77,23 @@ void SchemaWorker::reload()
 {
     m_loader.reset();
     m_loadError.clear();
+    m_ruleProblems.clear();
+    m_suggestions.clear();
+}
+
+void SchemaWorker::setRules(const SchemaRules &rules)
+{
+    m_rules = rules;
+    reload();
+}
+
+QStringList SchemaWorker::tryRules(const SchemaRules &rules)
+{
+    setRules(rules);
+    const QString error = loadModel();
+    if (!error.isEmpty())
+        return {error};
+    return m_ruleProblems;
 }
 
 void SchemaWorker::dropConnections()
@@ -206,22 +224,31 @@ QString SchemaWorker::loadModel()
         return error;
     m_loader = std::make_unique<SchemaLoader>(m_settings.schema, mysql::LogSink([](const QString &) {}));
     m_loader->setCatalogReader(m_reader);
+    // The rules as Generate applies them: the same loader reads with them.
+    m_loader->setRules(m_rules);
     m_loader->readSchema();
     m_loader->buildCodeModel();
+    m_ruleProblems = m_loader->ruleProblems();
+    RelationSuggester suggester(m_loader->database());
+    suggester.setStripPrefixes(m_rules.stripPrefixes);
+    m_suggestions = suggester.suggestions();
     // A partly read schema would show as a complete one.
-    m_loadError = m_loader->readErrorCount() > 0
-            ? QStringLiteral("Reading the schema failed: %1").arg(m_loader->lastReadError())
-            : QString();
+    QStringList problems = m_ruleProblems;
+    if (m_loader->readErrorCount() > 0)
+        problems.prepend(QStringLiteral("Reading the schema failed: %1").arg(m_loader->lastReadError()));
+    else if (!problems.isEmpty())
+        problems.prepend(QStringLiteral("The project's rules do not fit the schema; Generate would write nothing:"));
+    m_loadError = problems.join(QLatin1Char('\n'));
     return QString();
 }
 
-DiagramResult SchemaWorker::diagram(const QStringList &shown, bool withEntities)
+DiagramResult SchemaWorker::diagram(const DiagramRequest &request)
 {
     DiagramResult result;
     result.error = loadModel();
     if (!result.error.isEmpty())
         return result;
-    return diagramOf(*m_loader->generator(), shown, withEntities, m_loadError);
+    return diagramOf(*m_loader->generator(), request, m_suggestions, m_loadError);
 }
 
 PreviewResult SchemaWorker::preview(const QString &table, const GenerationRun::Switches &switches)
@@ -231,6 +258,11 @@ PreviewResult SchemaWorker::preview(const QString &table, const GenerationRun::S
     result.error = loadModel();
     if (!result.error.isEmpty())
         return result;
+    // Generate writes nothing then; neither does the preview show it.
+    if (!m_ruleProblems.isEmpty()) {
+        result.error = m_loadError;
+        return result;
+    }
     return previewOf(m_loader->generator(), table, switches, m_loadError);
 }
 
@@ -246,7 +278,8 @@ ComparisonResult SchemaWorker::compare(const QString &root, const QStringList &c
     }
     // The command line's --check on this thread's connections: it reads the
     // schema afresh.
-    const ComparisonResult result = compareWithFolder(m_settings.schema, m_reader, root, chosen, switches, application);
+    const ComparisonResult result = compareWithFolder(m_settings.schema, m_reader, root, chosen, switches, m_rules,
+                                                      application);
     // What Generate would write may have changed with the schema.
     reload();
     return result;
@@ -327,6 +360,11 @@ void SchemaThread::reload()
     post([worker = m_worker] { worker->reload(); });
 }
 
+void SchemaThread::setRules(const SchemaRules &rules)
+{
+    post([worker = m_worker, rules] { worker->setRules(rules); });
+}
+
 template<typename Result, typename Job>
 void SchemaThread::work(Job job, std::function<void(const Result &)> done, std::atomic<int> *latest)
 {
@@ -348,12 +386,15 @@ void SchemaThread::work(Job job, std::function<void(const Result &)> done, std::
     });
 }
 
-void SchemaThread::requestDiagram(const QStringList &shown, bool withEntities,
-                                  std::function<void(const DiagramResult &)> done)
+void SchemaThread::requestDiagram(const DiagramRequest &request, std::function<void(const DiagramResult &)> done)
 {
-    work<DiagramResult>([shown, withEntities](SchemaWorker *worker) {
-        return worker->diagram(shown, withEntities);
-    }, std::move(done), &m_latestDiagram);
+    work<DiagramResult>([request](SchemaWorker *worker) { return worker->diagram(request); }, std::move(done),
+                        &m_latestDiagram);
+}
+
+void SchemaThread::requestRulesCheck(const SchemaRules &rules, std::function<void(const QStringList &)> done)
+{
+    work<QStringList>([rules](SchemaWorker *worker) { return worker->tryRules(rules); }, std::move(done));
 }
 
 void SchemaThread::requestSequences(const QStringList &chosenTables, CatalogReader reader, const SchemaRules &rules,

@@ -74,6 +74,12 @@ public:
     void setCatalogReader(CatalogReader reader);
     // The schema may have changed: it is read again at the next look.
     void reload();
+    // The open project's rules for the views from now on, as Generate
+    // applies them: the schema is read again with them at the next look.
+    void setRules(const SchemaRules &rules);
+    // Takes `rules` and reads the schema with them now; what does not fit
+    // the schema ("FILE:LINE: ..."), or why it could not be read.
+    QStringList tryRules(const SchemaRules &rules);
     // Opens both connections unless they are open, refusing a fallback to
     // plain text where TLS was asked for; says why when they do not open.
     QString openConnections(ConnectionEncryption *encryption = nullptr);
@@ -85,7 +91,7 @@ public:
     // --sequences-sql makes them: the schema read afresh (some may have
     // been created since) with the project's rules. Cancel stops the read.
     SequenceScript sequences(const QStringList &chosenTables, CatalogReader reader, const SchemaRules &rules);
-    DiagramResult diagram(const QStringList &shown, bool withEntities);
+    DiagramResult diagram(const DiagramRequest &request);
     PreviewResult preview(const QString &table, const GenerationRun::Switches &switches);
     ComparisonResult compare(const QString &root, const QStringList &chosen, const GenerationRun::Switches &switches,
                              bool application);
@@ -127,6 +133,11 @@ private:
     CatalogReader m_reader = CatalogReader::SchemaWide;
     std::unique_ptr<SchemaLoader> m_loader;
     QString m_loadError;
+    SchemaRules m_rules;
+    // The rules' problems with the schema read: nothing would be generated.
+    QStringList m_ruleProblems;
+    // The keys the schema's names and types point to, beside those it has.
+    QList<SuggestedRelation> m_suggestions;
 
     std::atomic_bool m_cancelled{false};
     QSemaphore m_answered;
@@ -165,11 +176,15 @@ public:
     void setConnection(const ConnectionSettings &settings, CatalogReader reader);
     void setCatalogReader(CatalogReader reader);
     void reload();
+    void setRules(const SchemaRules &rules);
 
     // Answered on this object's thread; of each kind only the latest
     // request is answered, and one made pointless by a newer one is not
     // worked on.
-    void requestDiagram(const QStringList &shown, bool withEntities, std::function<void(const DiagramResult &)> done);
+    void requestDiagram(const DiagramRequest &request, std::function<void(const DiagramResult &)> done);
+    // The rules are taken for the views, and `done` told what of them does
+    // not fit the schema (SchemaWorker::tryRules()).
+    void requestRulesCheck(const SchemaRules &rules, std::function<void(const QStringList &)> done);
     void requestPreview(const QString &table, const GenerationRun::Switches &switches,
                         std::function<void(const PreviewResult &)> done);
     void requestComparison(const QString &root, const QStringList &chosen, const GenerationRun::Switches &switches,

@@ -5,6 +5,10 @@
 #include "codemodel/relationdiagram.h"
 #include "codemodel/tableobject.h"
 #include "generators/outputtree.h"
+#include "mysql/column.h"
+#include "mysql/keycolumn.h"
+#include "mysql/primarykey.h"
+#include "mysql/table.h"
 #include "generators/sourcegenerator.h"
 
 #include <algorithm>
@@ -25,20 +29,42 @@ int fileRank(const QString &path)
 
 } // namespace
 
-DiagramResult diagramOf(const Generator &generator, const QStringList &shown, bool withEntities,
-                        const QString &loadError)
+DiagramResult diagramOf(const Generator &generator, const DiagramRequest &request,
+                        const QList<SuggestedRelation> &suggestions, const QString &loadError)
 {
     DiagramResult result;
-    const RelationDiagram diagram = drawableDiagram(generator, shown, withEntities, &result.withoutLinked);
+    QList<DiagramSuggestion> drawn;
+    for (const SuggestedRelation &s : suggestions)
+        drawn.append({s.table, s.columns, s.referencedTable, s.referencedColumns, s.evidence});
+    const QStringList shown = request.centre.isEmpty()
+            ? request.shown
+            : neighbourhood(generator, request.centre, request.distance);
+    // Around chosen tables only they are drawn: the linked ones beyond the
+    // distance are what the distance leaves out.
+    const RelationDiagram diagram = relationDiagram(generator, shown, request.withEntities,
+                                                    request.centre.isEmpty(), drawn);
     result.dot = diagram.dot;
     result.notes = diagram.notes;
+    result.tables = diagram.tables;
+    result.rows = diagram.rows;
+    for (auto id = diagram.suggestions.cbegin(); id != diagram.suggestions.cend(); ++id)
+        result.suggestions.insert(id.key(), suggestions.at(id.value()));
     result.tableCount = diagram.tableCount;
     result.relationCount = diagram.relationCount;
-    result.error = tooLargeToLayOut(diagram.tableCount + diagram.fadedCount);
-    if (result.error.isEmpty() && diagram.tableCount > 0)
-        result.svg = layoutAsSvg(diagram.dot, &result.error);
-    else if (!result.error.isEmpty())
-        result.error += QStringLiteral(" with the ticks or the filter.");
+    for (const TableObject *table : generator.tableObjects()) {
+        TableOutline outline{table->table()->name(), table->className(), {}, {}};
+        for (const mysql::Column *column : table->table()->columns())
+            outline.columns.append(column->name());
+        if (const mysql::PrimaryKey *key = table->table()->primaryKey()) {
+            for (const mysql::KeyColumn *column : key->columns())
+                outline.keyColumns.append(column->column()->name());
+        }
+        result.outline.append(outline);
+    }
+    if (diagram.tableCount > 0) {
+        result.layout = layoutFor(diagram.tableCount + diagram.fadedCount);
+        result.svg = layoutAsSvg(diagram.dot, &result.error, result.layout);
+    }
     if (result.error.isEmpty())
         result.error = loadError;
     return result;
@@ -74,7 +100,8 @@ PreviewResult previewOf(Generator *generator, const QString &table, const Genera
 }
 
 ComparisonResult compareWithFolder(const QString &schema, CatalogReader reader, const QString &root,
-                                   const QStringList &chosen, const GenerationRun::Switches &switches, bool application)
+                                   const QStringList &chosen, const GenerationRun::Switches &switches,
+                                   const SchemaRules &rules, bool application)
 {
     ComparisonResult result;
     result.root = root;
@@ -83,6 +110,7 @@ ComparisonResult compareWithFolder(const QString &schema, CatalogReader reader, 
     run.setSwitches(switches);
     run.setApplication(application);
     run.setCatalogReader(reader);
+    run.setSchemaRules(rules);
     run.run(schema, chosen);
     result.differences = run.differences();
     result.generated = run.generatedTexts();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "engine/generationrun.h"
+#include "codemodel/relationdiagram.h"
+#include "engine/relationsuggester.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -23,17 +25,44 @@ struct PreviewFile
     QString text;
 };
 
+// What the Relations tab asks to draw.
+struct DiagramRequest
+{
+    // The ticked tables the filter shows.
+    QStringList shown;
+    bool withEntities = true;
+    // When any are named: these and the tables within `distance` links of
+    // them instead, ticked or not.
+    QStringList centre;
+    int distance = 1;
+};
+
+// A table as the window's dialogs offer it.
+struct TableOutline
+{
+    QString name;
+    QString className;
+    QStringList columns;
+    QStringList keyColumns; // its primary key's
+};
+
 struct DiagramResult
 {
     QByteArray svg;
     QString dot;
     // Tooltips of the marked tables, by node id.
     QHash<QString, QString> notes;
+    // What is where in the drawing (see RelationDiagram).
+    QHash<QString, QString> tables;
+    QHash<QString, QStringList> rows;
+    // The suggestions drawn, by their edges' ids.
+    QHash<QString, SuggestedRelation> suggestions;
+    // Every table of the schema.
+    QList<TableOutline> outline;
     int tableCount = 0;
     int relationCount = 0;
-    // The linked tables that are not ticked were left out: with them the
-    // diagram would be too large.
-    bool withoutLinked = false;
+    // The Graphviz layout that placed the boxes ("dot", "sfdp").
+    QString layout;
     QString error;
 };
 
@@ -55,10 +84,11 @@ struct ComparisonResult
     bool completed = false;
 };
 
-// The diagram of the `shown` tables, laid out; `loadError` (a partly read
-// schema) is said when nothing else is.
-DiagramResult diagramOf(const Generator &generator, const QStringList &shown, bool withEntities,
-                        const QString &loadError);
+// The diagram asked for, laid out, with the suggestions between its
+// tables; `loadError` (a partly read schema, rules that do not fit) is said
+// when nothing else is.
+DiagramResult diagramOf(const Generator &generator, const DiagramRequest &request,
+                        const QList<SuggestedRelation> &suggestions, const QString &loadError);
 // The files Generate would write for `table`, in the order of the kinds.
 PreviewResult previewOf(Generator *generator, const QString &table, const GenerationRun::Switches &switches,
                         const QString &loadError);
@@ -67,4 +97,4 @@ PreviewResult previewOf(Generator *generator, const QString &table, const Genera
 // through the calling thread's connections.
 ComparisonResult compareWithFolder(const QString &schema, CatalogReader reader, const QString &root,
                                    const QStringList &chosen, const GenerationRun::Switches &switches,
-                                   bool application = false);
+                                   const SchemaRules &rules, bool application = false);

@@ -300,6 +300,59 @@ ProjectReading readProject(const QString &path)
     return reading;
 }
 
+ProjectReading withRuleChange(const Project &project, const QString &path, const RuleChange &change)
+{
+    ProjectReading reading;
+    reading.project = project;
+    ProjectRules &rules = reading.project.rules;
+    auto entry = std::find_if(rules.sections.begin(), rules.sections.end(),
+                              [&change](const auto &named) { return named.first == change.section; });
+    if (entry == rules.sections.end())
+        entry = rules.sections.insert(rules.sections.end(), {change.section, {}});
+    QStringList &lines = entry->second;
+    qsizetype place = lines.size();
+    if (!change.classOf.isEmpty()) {
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            ProjectRules one;
+            readRuleLine(change.section, lines.at(i), QString(), &one);
+            if (!one.schema.classNames.isEmpty() && one.schema.classNames.constFirst().table == change.classOf) {
+                lines.removeAt(i);
+                place = i;
+                break;
+            }
+        }
+    }
+    if (!change.line.isEmpty())
+        lines.insert(place, change.line);
+    if (lines.isEmpty())
+        rules.sections.erase(entry);
+    // Read back line by line where the saved file will hold them: after
+    // the keys, which come first and one a line whatever their values.
+    const QString folder = path.isEmpty() ? QDir::currentPath() : QFileInfo(path).absolutePath();
+    const QString text = QString::fromUtf8(projectText(reading.project, folder));
+    const QString ruleText = rulesText(rules);
+    const qsizetype before = text.left(text.size() - ruleText.size()).count(QLatin1Char('\n'));
+    const QString file = path.isEmpty() ? QStringLiteral("(project not saved)") : path;
+    ProjectRules reread;
+    QString section;
+    const QStringList ruleLines = ruleText.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < ruleLines.size(); ++i) {
+        const QString line = ruleLines.at(i).trimmed();
+        if (line.isEmpty())
+            continue;
+        if (line.startsWith(QLatin1Char('['))) {
+            section = line.mid(1, line.size() - 2);
+            continue;
+        }
+        const QString where = QStringLiteral("%1:%2: ").arg(file).arg(before + i + 1);
+        const QString problem = readRuleLine(section, line, where, &reread);
+        if (!problem.isEmpty())
+            reading.problems.append(where + problem);
+    }
+    rules = reread;
+    return reading;
+}
+
 QByteArray projectText(const Project &project, const QString &folder)
 {
     QString text = QStringLiteral(

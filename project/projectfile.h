@@ -89,6 +89,23 @@ struct ProjectReading
 
 ProjectReading readProject(const QString &path);
 
+// A rule given in the window rather than in the file.
+struct RuleChange
+{
+    QString section;
+    // The line; empty when a rule only goes.
+    QString line;
+    // A class rule of this table, if there is one, goes first: the line
+    // takes its place.
+    QString classOf;
+};
+
+// The project with the change made to its rules, read back as the file
+// `path` (empty for a project never saved) would be once saved: the rules
+// begin with "PATH:LINE: " as there, and a line with faults gives the
+// problems the file's reader gives.
+ProjectReading withRuleChange(const Project &project, const QString &path, const RuleChange &change);
+
 // The items of a comma-separated list, trimmed, empty ones left out.
 QStringList splitList(const QString &value);
 // The kinds of class a list like "dao, model" names, into `switches`; false

@@ -332,3 +332,28 @@ QString rulesText(const ProjectRules &rules)
         text += QStringLiteral("\n[%1]\n").arg(section) + lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
     return text;
 }
+
+QString relationsSectionName()
+{
+    return relationsSection;
+}
+
+QString namesSectionName()
+{
+    return namesSection;
+}
+
+QString ruleName(const QString &name)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_$]+(-[A-Za-z0-9_$]+)*$"));
+    if (plain.match(name).hasMatch())
+        return name;
+    QString quoted = name;
+    quoted.replace(QLatin1Char('`'), QLatin1String("``"));
+    return QLatin1Char('`') + quoted + QLatin1Char('`');
+}
+
+QString classNameLine(const QString &table, const QString &className)
+{
+    return ruleName(table) + QStringLiteral(" = ") + className;
+}

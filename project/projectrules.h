@@ -47,3 +47,11 @@ QString readRuleLine(const QString &section, const QString &line, const QString 
 
 // The rule sections as a project file writes them; empty without rules.
 QString rulesText(const ProjectRules &rules);
+
+// The section of the declared keys, and of the names.
+QString relationsSectionName();
+QString namesSectionName();
+// A name as a rule line writes it: between backticks unless it is plain.
+QString ruleName(const QString &name);
+// The [names] line that names the class of `table`.
+QString classNameLine(const QString &table, const QString &className);

@@ -1,12 +1,19 @@
 // The window: its form as a user first sees it (tests/golden/window-form.golden)
 // and Connect against the test server, with the table check list it fills,
 // and both runs behind a slow link (the window stays alive, Cancel and
-// closing keep the old tree); what Generate writes is in tst_golden.
+// closing keep the old tree); the Relations tab's menu, which changes the
+// open project's rules; what Generate writes is in tst_golden.
 
 #include "support.h"
 
 #include "connection/mysqlconnection.h"
 #include "app/tablemodel.h"
+#include "app/window/codepreview.h"
+#include "app/window/diagramview.h"
+#include "app/window/inspectionpanel.h"
+#include "app/window/projectmenu.h"
+#include "app/window/ruledialogs.h"
+#include "engine/schemathread.h"
 #include "project/usersettings.h"
 
 #include <QAction>
@@ -17,7 +24,9 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QComboBox>
 #include <QListView>
+#include <QMenu>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSqlDatabase>
@@ -118,6 +127,8 @@ private slots:
     void firstGeometry();
     void remembers();
     void overSlowLink();
+    void relationsMenu_data();
+    void relationsMenu();
 };
 
 void TestWindow::initTestCase()
@@ -246,9 +257,9 @@ void TestWindow::connectTo()
     QCOMPARE(changed.count(), names.isEmpty() ? 0 : 2);
     if (!names.isEmpty()) {
         QCOMPARE(changed.at(1).at(1).value<QModelIndex>(), model->index(int(names.size()) - 1, 0));
-        // Only the check box is offered, and a set of the check state flips
-        // it, whatever value comes along.
-        QCOMPARE(model->flags(model->index(0, 0)), Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+        // Only the check box is offered (and selection), and a set of the
+        // check state flips it, whatever value comes along.
+        QCOMPARE(model->flags(model->index(0, 0)), Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         QVERIFY(model->setData(model->index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
         QCOMPARE(model->checkedTables(), names.mid(0, 1));
     }
@@ -693,6 +704,178 @@ void TestWindow::overSlowLink()
     // The run's thread ends with the window (and so does the views' own).
     QVERIFY2(threads() <= running - 1, qPrintable(QStringLiteral("%1 of %2 threads left").arg(threads()).arg(running)));
     QCOMPARE(tree(), before);
+}
+
+void TestWindow::relationsMenu_data()
+{
+    QTest::addColumn<QString>("action"); // of the menu on `table`'s box
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("column"); // the row clicked; empty: the names
+    QTest::addColumn<QString>("input"); // the class, the table referred to, the suggestion
+    QTest::addColumn<QString>("problem"); // a part of what refuses it; empty: taken
+    QTest::addColumn<QString>("rules"); // the rule sections saved
+    QTest::addColumn<QString>("drawn"); // a part of the diagram's DOT once taken
+    QTest::addColumn<QString>("previewed"); // a file of the table's preview once taken
+    QTest::newRow("rename a class") << "actionRenameClass" << "posts" << "" << "Article" << ""
+                                    << "\n[names]\nposts = Article\n" << "<i>Article</i>"
+                                    << "code/C++/object/article.h";
+    QTest::newRow("rename refused: a C++ keyword")
+            << "actionRenameClass" << "posts" << "" << "class" << "(project not saved):"
+            << "" << "" << "";
+    QTest::newRow("rename refused: another table's class")
+            << "actionRenameClass" << "posts" << "" << "Users" << "class Users for table posts meets class Users of table users"
+            << "" << "" << "";
+    QTest::newRow("add a relation from a column")
+            << "actionAddRelation" << "posts" << "author_id" << "users" << ""
+            << "\n[relations]\nposts.author_id -> users.id\n"
+            << "\"posts\" -> \"users\" [class=\"many-to-one\", label=\"many-to-one\\nposts.author_id\", style=dashed]"
+            << "code/C++/object/posts.h";
+    QTest::newRow("add refused: types that cannot match")
+            << "actionAddRelation" << "posts" << "title" << "users" << ": a key joins columns of" << "" << "" << "";
+    QTest::newRow("accept a suggestion on its line")
+            << "actionAcceptSuggestion" << "" << "" << "comments.user_id -> users.id" << ""
+            << "\n[relations]\ncomments.user_id -> users.id\n"
+            << "\"comments\" -> \"users\" [class=\"many-to-one\", label=\"many-to-one\\ncomments.user_id\", style=dashed]"
+            << "";
+    QTest::newRow("accept a suggestion on a table")
+            << "actionAcceptSuggestion" << "post_tags" << "" << "post_tags.tag_id -> tags.id" << ""
+            << "\n[relations]\npost_tags.tag_id -> tags.id\n"
+            << "\"post_tags\" -> \"tags\" [class=\"many-to-one\", label=\"many-to-one\\npost_tags.tag_id\", style=dashed]"
+            << "";
+}
+
+void TestWindow::relationsMenu()
+{
+    // rl_blog declares no key: its relations are suggested, drawn dotted.
+    // The menu's rule goes into the open project once the schema takes it;
+    // the views show it, and Save Project writes it.
+    QFETCH(QString, action);
+    QFETCH(QString, table);
+    QFETCH(QString, column);
+    QFETCH(QString, input);
+    QFETCH(QString, problem);
+    QFETCH(QString, rules);
+    QFETCH(QString, drawn);
+    QFETCH(QString, previewed);
+    QTemporaryDir dir;
+    UserSettings().setOutputFolder(dir.path());
+    Tablesmith window;
+    window.resize(1200, 800);
+    window.show();
+    fillForm(window, QStringLiteral("rl_blog"));
+    click(window, "btConnect");
+    click(window, "btSelectAll");
+    auto *panel = child<InspectionPanel>(window, "viewTabs");
+    DiagramView *view = panel->diagramView();
+    panel->setCurrentWidget(view);
+    QTRY_VERIFY(view->hasDiagram() && !panel->viewsThread()->isBusy());
+    const DiagramResult before = panel->lastDiagram();
+    QCOMPARE(before.suggestions.size(), 7);
+    QVERIFY(!before.dot.contains(QLatin1String("style=dashed")));
+
+    // Where to click: the row of the table's box, or a point on the
+    // suggestion's line, which shows its evidence.
+    QPoint point;
+    if (!table.isEmpty()) {
+        const QString id = before.tables.key(table);
+        const QStringList rows = before.rows.value(id);
+        const QRect box = view->elementRect(id);
+        QVERIFY(!box.isEmpty() && rows.contains(column));
+        point = QPoint(box.center().x(), box.top() + int((rows.indexOf(column) + 0.5) * box.height() / rows.size()));
+    } else {
+        QString id;
+        for (auto s = before.suggestions.cbegin(); s != before.suggestions.cend(); ++s) {
+            if (s->keyLine() == input)
+                id = s.key();
+        }
+        const QRect area = view->elementRect(id);
+        for (int y = area.top(); y <= area.bottom() && point.isNull(); ++y) {
+            for (int x = area.left(); x <= area.right() && point.isNull(); ++x) {
+                if (view->edgeAt(QPoint(x, y)) == id)
+                    point = QPoint(x, y);
+            }
+        }
+        QVERIFY2(!point.isNull(), qPrintable(id));
+        QVERIFY(view->noteAt(point).contains(QLatin1String("column name user_id names table users")));
+        QVERIFY(view->edgeAt(area.topLeft() - QPoint(30, 30)).isEmpty());
+    }
+    std::unique_ptr<QMenu> menu(panel->diagramMenu(point));
+    QVERIFY(menu);
+    QAction *chosen = nullptr;
+    for (QAction *each : menu->actions()) {
+        if (each->objectName() == action && (action != QLatin1String("actionAcceptSuggestion") || each->text().endsWith(input)))
+            chosen = each;
+    }
+    QVERIFY2(chosen, qPrintable(action));
+
+    // The dialog is filled and answered while it is shown.
+    QString refused;
+    QTimer fill;
+    bool filled = false;
+    QObject::connect(&fill, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<RuleDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        if (!filled) {
+            filled = true;
+            if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("className")))
+                name->setText(input);
+            if (auto *target = dialog->findChild<QComboBox *>(QStringLiteral("targetTable"))) {
+                target->setCurrentText(input);
+                QCOMPARE(dialog->findChild<QComboBox *>(QStringLiteral("sourceColumn1"))->currentText(), column);
+            }
+            dialog->accept();
+        } else if (!dialog->problems().isEmpty() && !dialog->problems().startsWith(QLatin1String("Checking"))) {
+            refused = dialog->problems();
+            dialog->reject();
+        }
+    });
+    fill.start(20);
+    chosen->trigger();
+    fill.stop();
+    if (action == QLatin1String("actionAcceptSuggestion") && !problem.isEmpty())
+        refused = logLines(window).join(QLatin1Char('\n'));
+    QVERIFY2(problem.isEmpty() ? refused.isEmpty() : refused.contains(problem), qPrintable(refused));
+
+    // The views are drawn again, after the tab's pause.
+    QTest::qWait(400);
+    QTRY_VERIFY(view->hasDiagram() && !panel->viewsThread()->isBusy());
+    const QString dot = panel->lastDiagram().dot;
+    if (problem.isEmpty()) {
+        QVERIFY2(dot.contains(drawn), qPrintable(dot));
+        QVERIFY2(logLines(window).constLast().startsWith(QLatin1String("Project rule taken: ")),
+                 qPrintable(logLines(window).constLast()));
+        if (action == QLatin1String("actionAcceptSuggestion"))
+            QCOMPARE(panel->lastDiagram().suggestions.size(), 6);
+    } else {
+        QCOMPARE(dot, before.dot);
+    }
+    if (!previewed.isEmpty()) {
+        panel->setCurrentWidget(panel->codePreview());
+        panel->previewTable(table, true);
+        QTRY_VERIFY(!panel->viewsThread()->isBusy() && !panel->codePreview()->filePaths().isEmpty());
+        QVERIFY2(panel->codePreview()->filePaths().contains(previewed),
+                 qPrintable(panel->codePreview()->filePaths().join(' ')));
+    }
+
+    // Saved with the project, and what Generate writes: the command line
+    // reads the same from the file.
+    const QString path = dir.filePath(QStringLiteral("blog.ini"));
+    emit window.findChild<ProjectMenu *>()->saveRequested(path);
+    const QString text = readText(path);
+    QVERIFY2(rules.isEmpty() ? !text.contains(QLatin1String("\n[names]")) && !text.contains(QLatin1String("\n[relations]"))
+                             : text.endsWith(rules),
+             qPrintable(text));
+    click(window, "btGenerate");
+    QVERIFY2(logLines(window).constLast().startsWith(QLatin1String("Finished in ")), qPrintable(logLines(window).constLast()));
+    QTemporaryDir cli;
+    const CliResult run = runCli(QStringList{"--project", path, "-h", "127.0.0.1", "-P",
+                                             QString::number(TestServer::settings().port), "-u",
+                                             TestServer::settings().user, "--password=" + TestServer::settings().password,
+                                             "-o", cli.path()});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.describe()));
+    QCOMPARE(describeTree(cli.path()), describeTree(dir.path()));
+    UserSettings().setOutputFolder(QString());
 }
 
 QTEST_MAIN(TestWindow)

@@ -3,7 +3,9 @@
 #include "app/window/codepreview.h"
 #include "app/window/compareview.h"
 #include "app/window/diagramview.h"
+#include "app/window/ruledialogs.h"
 #include "engine/schemathread.h"
+#include "project/projectrules.h"
 #include "app/tablemodel.h"
 
 #include <QBoxLayout>
@@ -14,6 +16,7 @@
 #include <QImageWriter>
 #include <QItemSelectionModel>
 #include <QListView>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QSaveFile>
@@ -77,7 +80,19 @@ InspectionPanel::InspectionPanel(QPlainTextEdit *log, QBoxLayout *layout, TableM
         previewTable(index.data(Qt::DisplayRole).toString(), !ticked);
     });
     m_list->viewport()->installEventFilter(this);
+    // Several tables may be the middle of a neighbourhood.
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     connect(m_compare, &CompareView::compareRequested, this, &InspectionPanel::compareWithOutputFolder);
+    connect(m_diagram, &DiagramView::neighbourhoodChanged, this, [this] {
+        m_diagramDirty = true;
+        updateCurrentView();
+    });
+    connect(m_diagram, &DiagramView::menuRequested, this, [this](const QPoint &position, const QPoint &global) {
+        if (QMenu *menu = diagramMenu(position)) {
+            menu->exec(global);
+            delete menu;
+        }
+    });
 }
 
 bool InspectionPanel::eventFilter(QObject *watched, QEvent *event)
@@ -100,7 +115,14 @@ void InspectionPanel::setConnected(const ConnectionSettings &settings, Generatio
     // current row follows the keyboard (and a press on a check box), which
     // loads the preview without leaving the tab shown.
     disconnect(m_currentConnection);
+    disconnect(m_selectionConnection);
     if (m_list->selectionModel()) {
+        m_selectionConnection = connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+            if (m_diagram->neighbourhoodShown()) {
+                m_diagramDirty = true;
+                updateCurrentView();
+            }
+        });
         m_currentConnection = connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
                                       [this](const QModelIndex &current) {
                                           if (current.isValid())
@@ -137,6 +159,27 @@ void InspectionPanel::setCatalogReader(GenerationRun::CatalogReader reader)
     m_views->setCatalogReader(reader);
 }
 
+void InspectionPanel::setRules(const SchemaRules &rules)
+{
+    m_views->setRules(rules);
+    rulesChanged();
+}
+
+void InspectionPanel::checkRules(const SchemaRules &rules, std::function<void(const QStringList &)> done)
+{
+    m_views->requestRulesCheck(rules, [this, epoch = m_schemaEpoch, done = std::move(done)](const QStringList &problems) {
+        done(epoch == m_schemaEpoch ? problems
+                                    : QStringList{tr("The connection changed meanwhile: try again.")});
+    });
+}
+
+void InspectionPanel::rulesChanged()
+{
+    m_diagramDirty = true;
+    m_previewDirty = true;
+    updateCurrentView();
+}
+
 void InspectionPanel::schemaMayHaveChanged()
 {
     m_views->reload();
@@ -151,6 +194,16 @@ QStringList InspectionPanel::diagramTables() const
     for (int row = 0; row < m_tables->rowCount(); ++row) {
         const QModelIndex index = m_tables->index(row, 0);
         if (m_tables->isShown(row) && index.data(Qt::CheckStateRole).toInt() == Qt::Checked)
+            tables.append(index.data(Qt::DisplayRole).toString());
+    }
+    return tables;
+}
+
+QStringList InspectionPanel::selectedTables() const
+{
+    QStringList tables;
+    if (m_list->selectionModel() && m_list->model() == m_tables) {
+        for (const QModelIndex &index : m_list->selectionModel()->selectedRows())
             tables.append(index.data(Qt::DisplayRole).toString());
     }
     return tables;
@@ -190,17 +243,32 @@ void InspectionPanel::requestDiagram()
         m_diagram->setMessage(tr("Connect and tick tables to see how they are linked."));
         return;
     }
-    const QStringList tables = diagramTables();
-    if (tables.isEmpty()) {
+    DiagramRequest request;
+    request.shown = diagramTables();
+    request.withEntities = !m_switches || m_switches().object;
+    const bool around = m_diagram->neighbourhoodShown();
+    if (around) {
+        request.centre = selectedTables();
+        request.distance = m_diagram->distance();
+        if (request.centre.isEmpty()) {
+            m_diagram->setMessage(tr("Select tables in the list (or right-click one in the diagram: Show "
+                                     "Neighbourhood) to draw them with the tables within %n links.",
+                                     "", request.distance));
+            return;
+        }
+        m_diagram->setStatus(tr("Drawing the tables within %n links of %1...", "", request.distance)
+                                     .arg(request.centre.join(QStringLiteral(", "))));
+    } else if (request.shown.isEmpty()) {
         m_diagram->setMessage(tr("Tick tables to see how they are linked; the diagram follows the ticks and the "
                                  "filter."));
         return;
+    } else {
+        m_diagram->setStatus(tr("Drawing the relations of %n tables...", "", int(request.shown.size())));
     }
-    m_diagram->setStatus(tr("Drawing the relations of %n tables...", "", int(tables.size())));
-    const bool withEntities = !m_switches || m_switches().object;
-    m_views->requestDiagram(tables, withEntities, [this, epoch = m_schemaEpoch](const DiagramResult &result) {
+    m_views->requestDiagram(request, [this, around, epoch = m_schemaEpoch](const DiagramResult &result) {
         if (epoch != m_schemaEpoch)
             return;
+        m_lastDiagram = result;
         if (result.svg.isEmpty()) {
             m_diagram->setMessage(result.error.isEmpty() ? tr("Nothing to draw.") : result.error);
             if (std::exchange(m_exportWhenDrawn, false))
@@ -210,16 +278,120 @@ void InspectionPanel::requestDiagram()
         }
         QString status = tr("%n tables", "", result.tableCount) + QStringLiteral(", ")
                 + tr("%n relations", "", result.relationCount)
-                + (result.withoutLinked ? tr("; the linked tables that are not ticked are left out (too many)")
-                                        : tr("; faded: linked but not ticked"))
-                + tr("; \u26a0: see the tooltip. Ctrl+wheel zooms.");
+                + (around ? tr(" within %n links", "", m_diagram->distance()) : tr("; faded: linked but not ticked"))
+                + tr("; dashed: declared by the project");
+        if (!result.suggestions.isEmpty())
+            status += tr("; dotted: %n suggested (right-click to accept)", "", int(result.suggestions.size()));
+        if (result.layout != QLatin1String("dot"))
+            status += tr("; many tables: placed by force, not in ranks");
+        status += tr("; \u26a0: see the tooltip. Ctrl+wheel zooms.");
         if (!result.error.isEmpty())
             status += QLatin1Char('\n') + result.error;
-        m_diagram->setDiagram(result.svg, result.notes, status);
+        QHash<QString, QString> evidence;
+        for (auto suggestion = result.suggestions.cbegin(); suggestion != result.suggestions.cend(); ++suggestion) {
+            evidence.insert(suggestion.key(), tr("Suggested: %1\n%2\nRight-click to accept it into the project.")
+                                                      .arg(suggestion->keyLine(), suggestion->evidence));
+        }
+        m_diagram->setDiagram(result.svg, result.notes, status, evidence);
         // Asked once the drawing is shown, outside the service's call.
         if (std::exchange(m_exportWhenDrawn, false))
             QTimer::singleShot(0, this, &InspectionPanel::exportDiagram);
     });
+}
+
+QMenu *InspectionPanel::diagramMenu(const QPoint &position)
+{
+    if (!m_diagram->hasDiagram())
+        return nullptr;
+    const DiagramResult &diagram = m_lastDiagram;
+    auto *menu = new QMenu(this);
+    const auto add = [menu](const QString &text, const char *name, auto slot) {
+        QAction *action = menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, menu, slot);
+        return action;
+    };
+    const auto acceptAction = [&](const SuggestedRelation &suggestion) {
+        add(tr("Accept Suggestion: %1").arg(suggestion.keyLine()), "actionAcceptSuggestion",
+            [this, suggestion] { acceptSuggestion(suggestion); });
+    };
+    const QString id = m_diagram->elementAt(position, diagram.tables.keys());
+    if (!id.isEmpty()) {
+        const QString table = diagram.tables.value(id);
+        const QStringList rows = diagram.rows.value(id);
+        const QString column = rows.value(int(m_diagram->heightIn(id, position) * rows.size()));
+        add(tr("Rename Class..."), "actionRenameClass", [this, table] { renameClass(table); });
+        add(column.isEmpty() ? tr("Add Relation...") : tr("Add Relation from %1...").arg(column), "actionAddRelation",
+            [this, table, column] { addRelation(table, column); });
+        add(tr("Show Neighbourhood"), "actionShowNeighbourhood", [this, table] { showNeighbourhood(table); });
+        QList<SuggestedRelation> touching;
+        for (const SuggestedRelation &suggestion : diagram.suggestions) {
+            if (suggestion.table == table || suggestion.referencedTable == table)
+                touching.append(suggestion);
+        }
+        if (!touching.isEmpty())
+            menu->addSeparator();
+        // A table many point to would fill the screen.
+        const qsizetype listed = qMin<qsizetype>(touching.size(), 12);
+        for (qsizetype i = 0; i < listed; ++i)
+            acceptAction(touching.at(i));
+        if (touching.size() > listed)
+            menu->addAction(tr("%n more suggested: right-click their lines", "", int(touching.size() - listed)))
+                    ->setEnabled(false);
+        return menu;
+    }
+    const QString edge = m_diagram->edgeAt(position);
+    if (diagram.suggestions.contains(edge)) {
+        acceptAction(diagram.suggestions.value(edge));
+        return menu;
+    }
+    delete menu;
+    return nullptr;
+}
+
+void InspectionPanel::renameClass(const QString &table)
+{
+    TableOutline outline{table, {}, {}, {}};
+    for (const TableOutline &each : std::as_const(m_lastDiagram.outline)) {
+        if (each.name == table)
+            outline = each;
+    }
+    RenameClassDialog dialog(outline, m_ruleEditor, this);
+    dialog.setObjectName(QStringLiteral("renameClassDialog"));
+    dialog.exec();
+}
+
+void InspectionPanel::addRelation(const QString &table, const QString &column)
+{
+    AddRelationDialog dialog(table, column, m_lastDiagram.outline, m_ruleEditor, this);
+    dialog.setObjectName(QStringLiteral("addRelationDialog"));
+    dialog.exec();
+}
+
+void InspectionPanel::acceptSuggestion(const SuggestedRelation &suggestion)
+{
+    const QString line = suggestion.keyLine();
+    m_ruleEditor({relationsSectionName(), line, QString()}, [this, line](const QStringList &problems) {
+        if (problems.isEmpty())
+            return;
+        for (const QString &problem : problems)
+            m_log->appendPlainText(problem);
+        m_log->appendPlainText(tr("Suggestion not accepted: %1").arg(line));
+    });
+}
+
+void InspectionPanel::showNeighbourhood(const QString &table)
+{
+    for (int row = 0; row < m_tables->rowCount(); ++row) {
+        const QModelIndex index = m_tables->index(row, 0);
+        if (index.data(Qt::DisplayRole).toString() == table && m_list->selectionModel()) {
+            m_list->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+            break;
+        }
+    }
+    m_diagram->setNeighbourhoodShown(true);
+    m_diagramDirty = true;
+    updateCurrentView();
 }
 
 void InspectionPanel::previewTable(const QString &table, bool show)

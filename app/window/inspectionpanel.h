@@ -1,7 +1,9 @@
 #pragma once
 
 #include "engine/generationrun.h"
+#include "engine/schemaviews.h"
 #include "connection/mysqlconnection.h"
+#include "project/projectfile.h"
 
 #include <QMetaObject>
 #include <QStringList>
@@ -13,6 +15,7 @@
 QT_BEGIN_NAMESPACE
 class QBoxLayout;
 class QListView;
+class QMenu;
 class QPlainTextEdit;
 class QTimer;
 QT_END_NAMESPACE
@@ -40,6 +43,18 @@ public:
     // then expects.
     void setApplicationSource(std::function<bool()> source) { m_application = std::move(source); }
     void setOutputRootSource(std::function<QString()> source) { m_outputRoot = std::move(source); }
+    // Takes a rule into the open project; `answer` gets its problems, none
+    // when it was taken (the window's, which keeps the project).
+    using RuleEditor = std::function<void(const RuleChange &change, std::function<void(const QStringList &)> answer)>;
+    void setRuleEditor(RuleEditor editor) { m_ruleEditor = std::move(editor); }
+
+    // The open project's rules, which the views apply as Generate does.
+    void setRules(const SchemaRules &rules);
+    // Reads the schema with `rules` and tells `done` what of them does not
+    // fit; the views keep them (setRules() puts others back).
+    void checkRules(const SchemaRules &rules, std::function<void(const QStringList &)> done);
+    // The rules changed and were checked: the views show them.
+    void rulesChanged();
 
     // After a successful Connect (the list shows the tables) or a failed one.
     void setConnected(const ConnectionSettings &settings, GenerationRun::CatalogReader reader);
@@ -62,6 +77,20 @@ public:
     SchemaThread *viewsThread() const { return m_views; }
     // The tables the diagram draws: ticked and shown by the filter.
     QStringList diagramTables() const;
+    // The tables selected in the list: the middle of the neighbourhood.
+    QStringList selectedTables() const;
+    // The diagram shown last (empty before the first).
+    const DiagramResult &lastDiagram() const { return m_lastDiagram; }
+    // The Relations tab's menu for the point of its viewport: on a table,
+    // Rename Class..., Add Relation..., Show Neighbourhood and the
+    // suggestions of its relations; on a suggested relation, Accept
+    // Suggestion. Null where nothing is; the caller owns it.
+    QMenu *diagramMenu(const QPoint &position);
+    void renameClass(const QString &table);
+    void addRelation(const QString &table, const QString &column);
+    void acceptSuggestion(const SuggestedRelation &suggestion);
+    // The neighbourhood of `table` alone.
+    void showNeighbourhood(const QString &table);
 
 public slots:
     // The ticks or the filter changed.
@@ -93,7 +122,10 @@ private:
     std::function<GenerationRun::Switches()> m_switches;
     std::function<bool()> m_application;
     std::function<QString()> m_outputRoot;
+    RuleEditor m_ruleEditor;
+    DiagramResult m_lastDiagram;
     QMetaObject::Connection m_currentConnection;
+    QMetaObject::Connection m_selectionConnection;
     bool m_connected = false;
     bool m_diagramDirty = true;
     bool m_previewDirty = false;
