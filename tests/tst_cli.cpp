@@ -24,6 +24,8 @@ private slots:
     void links();
     void sequences_data();
     void sequences();
+    void developerLines_data();
+    void developerLines();
 };
 
 void TestCli::parse_data()
@@ -292,6 +294,33 @@ void TestCli::sequences()
              qPrintable(second.describe()));
     QVERIFY(sql.exec(QStringLiteral("DROP DATABASE scratch_seq")));
     TestServer::closeConnections();
+}
+
+void TestCli::developerLines_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("quiet by default") << QString() << false;
+    QTest::newRow("-v") << "-v" << true;
+    QTest::newRow("--verbose") << "--verbose" << true;
+}
+
+// The schema reader's line per table and key is for developers: a terminal
+// shows it only when asked.
+void TestCli::developerLines()
+{
+    QFETCH(QString, option);
+    QFETCH(bool, shown);
+    QTemporaryDir dir;
+    QStringList arguments = serverArguments("shop_a") + QStringList{"-o", dir.path()};
+    if (!option.isEmpty())
+        arguments.append(option);
+    const CliResult result = runCli(arguments);
+    QVERIFY2(result.exitCode == 0, qPrintable(result.describe()));
+    // Standard error holds the convention report's notes besides.
+    const QStringList developer = result.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                                          .filter(QRegularExpression(QStringLiteral("^(?!Note: )")));
+    QVERIFY2(developer.isEmpty() != shown, qPrintable(result.err));
 }
 
 QTEST_MAIN(TestCli)
