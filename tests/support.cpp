@@ -4,12 +4,15 @@
 
 #include "connection/mysqlconnection.h"
 #include "engine/schemathread.h"
+#include "project/usersettings.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QListView>
 #include <QLineEdit>
 #include <QMutex>
 #include <QProcess>
@@ -98,6 +101,16 @@ CliResult runCli(const QStringList &arguments, const CliOptions &options)
     return result;
 }
 
+QString startDelayProxy(QProcess *proxy, const QStringList &options)
+{
+    proxy->start(QStringLiteral("python3"),
+                 QStringList{qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + QStringLiteral("/bench/delayproxy.py"), "--target",
+                             QString::number(TestServer::settings().port), "--parent",
+                             QString::number(QCoreApplication::applicationPid())} + options);
+    return proxy->waitForReadyRead(10000) ? QString::fromLatin1(proxy->readLine()).section(QLatin1Char(' '), 1).trimmed()
+                                          : QString();
+}
+
 void preloadFaultfs(QProcessEnvironment *environment, const QString &name, const QString &value)
 {
     environment->insert(QStringLiteral("LD_PRELOAD"), qEnvironmentVariable("TABLESMITH_FAULTFS"));
@@ -155,24 +168,71 @@ void waitForRun(const Tablesmith &window)
     (void)QTest::qWaitFor([&window] { return !window.isRunning(); }, 120000);
 }
 
-void answerNextDialog(const QString &button)
+void whenDialogShows(const std::function<void(QWidget *dialog)> &answer)
 {
     // The window asks from its run, a moment after the click: look for the
-    // dialog until it shows, for a minute at most.
+    // dialog until it shows.
     auto *poll = new QTimer;
     QElapsedTimer clock;
     clock.start();
-    QObject::connect(poll, &QTimer::timeout, [poll, clock, button] {
-        const QWidget *dialog = QApplication::activeModalWidget();
+    QObject::connect(poll, &QTimer::timeout, [poll, clock, answer] {
+        QWidget *dialog = QApplication::activeModalWidget();
         if (!dialog && !clock.hasExpired(60000))
             return;
         poll->stop();
         poll->deleteLater();
-        for (QAbstractButton *candidate : dialog ? dialog->findChildren<QAbstractButton *>() : QList<QAbstractButton *>())
+        if (dialog)
+            answer(dialog);
+    });
+    poll->start(20);
+}
+
+void answerNextDialog(const QString &button)
+{
+    whenDialogShows([button](QWidget *dialog) {
+        for (QAbstractButton *candidate : dialog->findChildren<QAbstractButton *>())
             if (candidate->text().remove(QLatin1Char('&')) == button)
                 return candidate->click();
     });
-    poll->start(20);
+}
+
+void answerNextFileDialog(const QString &path)
+{
+    whenDialogShows([path](QWidget *dialog) {
+        if (auto *files = qobject_cast<QFileDialog *>(dialog)) {
+            files->selectFile(path);
+            static_cast<QDialog *>(files)->accept();
+        }
+    });
+}
+
+TableModel *tableModel(const Tablesmith &window)
+{
+    return qobject_cast<TableModel *>(child<QListView>(window, "listViewSource")->model());
+}
+
+TableModel *connectWindow(Tablesmith &window, const QString &schema, const QStringList &tables)
+{
+    fillForm(window, schema);
+    click(window, "btConnect");
+    TableModel *model = tableModel(window);
+    if (tables == QStringList{QStringLiteral("*")})
+        click(window, "btSelectAll");
+    for (int row = 0; model && row < model->rowCount(); ++row) {
+        if (tables.contains(model->index(row, 0).data().toString()))
+            model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole);
+    }
+    return model;
+}
+
+TemporaryOutputFolder::TemporaryOutputFolder()
+{
+    UserSettings().setOutputFolder(path());
+}
+
+TemporaryOutputFolder::~TemporaryOutputFolder()
+{
+    UserSettings().setOutputFolder(QString());
 }
 
 namespace {

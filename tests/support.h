@@ -4,13 +4,16 @@
 // window driven as a user does, output trees written out as text, and golden
 // files.
 
+#include "app/tablemodel.h"
 #include "app/tablesmith.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace TestServer {
@@ -62,6 +65,10 @@ CliResult runCli(const QStringList &arguments, const CliOptions &options = {});
 CliResult runCliUntil(const QStringList &arguments, const QString &trigger, int occurrence,
                       const std::function<void(qint64 pid)> &act);
 
+// Starts bench/delayproxy.py in front of the test server with `options`; it
+// ends with the test. Returns the port it listens on, empty when it did not start.
+QString startDelayProxy(QProcess *proxy, const QStringList &options);
+
 // Preloads tests/faultfs into the command line, with its setting `name`.
 void preloadFaultfs(QProcessEnvironment *environment, const QString &name, const QString &value);
 
@@ -85,10 +92,24 @@ inline void click(Tablesmith &window, const char *button)
     QTest::mouseClick(child(window, button), Qt::LeftButton);
     waitForRun(window);
 }
+// The window's table list; none before the first Connect.
+TableModel *tableModel(const Tablesmith &window);
+// Fills the form for `schema`, connects, and ticks `tables` ("*": Select All).
+TableModel *connectWindow(Tablesmith &window, const QString &schema, const QStringList &tables = {QStringLiteral("*")});
 QStringList logLines(const Tablesmith &window);
+// `answer` gets the next modal dialog once it shows (a minute at most).
+void whenDialogShows(const std::function<void(QWidget *dialog)> &answer);
 // The next dialog the window opens is answered with the button of that text.
 void answerNextDialog(const QString &button);
+// The next file dialog takes `path`.
+void answerNextFileDialog(const QString &path);
 inline QString windowRoot() { return QCoreApplication::applicationDirPath(); } // the window writes its tree here
+// The window's output folder while it lives, a new one; then the default.
+struct TemporaryOutputFolder : QTemporaryDir
+{
+    TemporaryOutputFolder();
+    ~TemporaryOutputFolder();
+};
 
 // Collects the debug and warning messages while it lives; with a log pane,
 // debug messages go into the pane instead, in order with its own lines.
