@@ -18,6 +18,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
@@ -69,6 +71,24 @@ void closeConnections()
 }
 
 } // namespace TestServer
+
+QStringList serverQuery(const QStringList &statements)
+{
+    const TestServer::Settings &s = TestServer::settings();
+    QStringList values;
+    {
+        QSqlQuery query(openMysqlConnection(QStringLiteral("own"), QString(), {"127.0.0.1", QString(), s.user, s.password, s.port}));
+        bool ok = true;
+        for (const QString &statement : statements) {
+            if (ok && !(ok = query.exec(statement)))
+                values.append(statement + QStringLiteral(": ") + query.lastError().text());
+        }
+        while (ok && query.next())
+            values.append(query.value(0).toString());
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("own"));
+    return values;
+}
 
 QStringList serverArguments(const QString &schema, const QString &user, const QString &password, int port)
 {

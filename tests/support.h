@@ -37,6 +37,10 @@ void closeConnections();
 
 } // namespace TestServer
 
+// Runs `statements` on a connection of the test's own (the window's live on
+// its run's thread): the first column of the last one's rows, or the error.
+QStringList serverQuery(const QStringList &statements);
+
 struct CliResult
 {
     int exitCode = -1; // -1: timed out; 128 + N: ended by signal N

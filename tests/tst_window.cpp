@@ -6,7 +6,6 @@
 
 #include "support.h"
 
-#include "connection/mysqlconnection.h"
 #include "app/window/diagramview.h"
 #include "app/window/inspectionpanel.h"
 #include "app/window/projectmenu.h"
@@ -26,9 +25,6 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QScreen>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -80,31 +76,11 @@ void describe(const QObject *object, int depth, QString *text)
     }
 }
 
-// Runs `statements` on a connection of the test's own (the window's live on
-// its run's thread): the first column of the last one's rows, or the error.
-QStringList ownQuery(const QStringList &statements)
-{
-    const TestServer::Settings &s = TestServer::settings();
-    QStringList values;
-    {
-        QSqlQuery query(openMysqlConnection(QStringLiteral("own"), QString(), {"127.0.0.1", QString(), s.user, s.password, s.port}));
-        bool ok = true;
-        for (const QString &statement : statements) {
-            if (ok && !(ok = query.exec(statement)))
-                values.append(statement + QStringLiteral(": ") + query.lastError().text());
-        }
-        while (ok && query.next())
-            values.append(query.value(0).toString());
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("own"));
-    return values;
-}
-
 // The schema's base tables in the catalogue's own order, which the server
 // takes from its file system; not through the driver's call the window makes.
 QStringList catalogue(const QString &schema)
 {
-    return ownQuery({QStringLiteral("select table_name from information_schema.tables where table_schema = '%1' "
+    return serverQuery({QStringLiteral("select table_name from information_schema.tables where table_schema = '%1' "
                                     "and table_type = 'BASE TABLE'").arg(schema)});
 }
 
@@ -280,7 +256,7 @@ void TestWindow::catalogueRefused()
                                  + QStringList{"-o", dir.path()});
     QVERIFY2(cli.exitCode == 1 && cli.err.contains("cannot open information_schema on 127.0.0.1: " + refused),
              qPrintable(cli.describe()));
-    QTRY_COMPARE(ownQuery(connections), QStringList{"0"});
+    QTRY_COMPARE(serverQuery(connections), QStringList{"0"});
     Tablesmith window;
     fillForm(window, QStringLiteral("shop_a"), QStringLiteral("one_link"), QStringLiteral("one-pw"));
     click(window, "btConnect");
@@ -288,7 +264,7 @@ void TestWindow::catalogueRefused()
     QVERIFY2(lines.size() == 2 && lines.at(1).startsWith("Cannot open the catalogue information_schema: " + refused),
              qPrintable(lines.join('\n')));
     QVERIFY(!child(window, "groupBox")->isEnabled() && !tableModel(window));
-    QTRY_COMPARE(ownQuery(connections), QStringList{"0"});
+    QTRY_COMPARE(serverQuery(connections), QStringList{"0"});
 }
 
 void TestWindow::sameAsCommandLine_data()
@@ -430,7 +406,7 @@ void TestWindow::tableOrder()
     QStringList setUp{"DROP DATABASE IF EXISTS scratch_order", "CREATE DATABASE scratch_order"};
     for (const QString &table : {"t195", "T262", "t97", "Beta", "t1000", "alpha", "t7"})
         setUp.append(QStringLiteral("CREATE TABLE scratch_order.`%1` (id INT PRIMARY KEY)").arg(table));
-    QCOMPARE(ownQuery(setUp), QStringList());
+    QCOMPARE(serverQuery(setUp), QStringList());
     const QStringList server = catalogue(QStringLiteral("scratch_order"));
     QCOMPARE(QSet<QString>(server.cbegin(), server.cend()), QSet<QString>(byName.cbegin(), byName.cend()));
     const auto listed = [](const QAbstractItemModel *model) {
