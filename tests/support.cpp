@@ -52,6 +52,14 @@ const Settings &settings()
     return settings;
 }
 
+int plainPort()
+{
+    const int port = QSettings(qEnvironmentVariable("TABLESMITH_PLAIN_TEST_ENV"), QSettings::IniFormat).value("TEST_PORT").toInt();
+    if (port == 0)
+        qFatal("the plain test server is not running (TABLESMITH_PLAIN_TEST_ENV)");
+    return port;
+}
+
 bool openConnections(const QString &schema, const QString &user, const QString &password)
 {
     ConnectionSettings connection;
@@ -104,11 +112,11 @@ CliResult runCli(const QStringList &arguments, const CliOptions &options)
     process.setWorkingDirectory(options.workingDirectory);
     if (options.mergeChannels)
         process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(qEnvironmentVariable("TABLESMITH_CLI"), arguments);
+    process.start(options.program, arguments);
     process.write(options.input);
     process.closeWriteChannel();
     CliResult result;
-    if (!process.waitForFinished(120000)) {
+    if (!process.waitForFinished(options.timeout)) {
         process.kill();
         process.waitForFinished(5000);
     } else {

@@ -28,6 +28,9 @@ struct Settings
     QString tlsDir;
 };
 const Settings &settings();
+inline QString tlsFile(const QString &name) { return settings().tlsDir + QLatin1Char('/') + name; }
+// The second server, which offers no TLS at all (scripts/test-server start-plain).
+int plainPort();
 
 // Registers and opens "Connection" on `schema` and "InformationSchema", as
 // Connect does; returns whether both opened.
@@ -55,13 +58,15 @@ struct CliOptions
     QByteArray input;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     bool mergeChannels = false; // stderr into out, in the order written
+    QString program = qEnvironmentVariable("TABLESMITH_CLI");
+    int timeout = 120000;
 };
 
 // -h 127.0.0.1 -P <port> -u <user> --password=<password> -D <schema>
 QStringList serverArguments(const QString &schema, const QString &user = TestServer::settings().user,
                             const QString &password = TestServer::settings().password,
                             int port = TestServer::settings().port);
-// Runs tablesmith-cli without a controlling terminal.
+// Runs tablesmith-cli (or `options.program`) without a controlling terminal.
 CliResult runCli(const QStringList &arguments, const CliOptions &options = {});
 // Runs tablesmith-cli; when the `occurrence`-th line starting with `trigger`
 // appears on its output, calls `act` with its process id, the command line

@@ -40,10 +40,7 @@ private slots:
 
 namespace {
 
-QString tlsFile(const QString &name)
-{
-    return TestServer::settings().tlsDir + QLatin1Char('/') + name;
-}
+using TestServer::tlsFile;
 
 // Every field, in one line.
 QString describe(const SessionOptions &o)
@@ -75,12 +72,6 @@ QString cipherOf(QSqlDatabase *db)
     SqlQuery query(db);
     query.exec(QStringLiteral("SHOW SESSION STATUS LIKE 'Ssl_cipher'"));
     return query.next() ? query.value(1).toString() : QStringLiteral("?");
-}
-
-// The second test server offers no TLS at all (scripts/test-server start-plain).
-int plainServerPort()
-{
-    return QSettings(qEnvironmentVariable("TABLESMITH_PLAIN_TEST_ENV"), QSettings::IniFormat).value("TEST_PORT").toInt();
 }
 
 // A thread with an event loop, to run calls in.
@@ -145,15 +136,12 @@ void TestRuntime::arguments_data()
     };
     const QString all = with({"h=db.example", "P=3307", "S=/run/db.sock", "u=ana", "D=shop"});
     QTest::newRow("none") << QStringList{"app"} << QString() << defaults << QStringList{"app"};
-    QTest::newRow("short, apart") << QStringList{"app", "-h", "db.example", "-P", "3307", "-S", "/run/db.sock", "-u", "ana", "-D", "shop"}
-                                  << QString() << all << QStringList{"app"};
-    QTest::newRow("short, attached") << QStringList{"-hdb.example", "-P3307", "-S/run/db.sock", "-uana", "-Dshop"} << QString() << all
-                                     << QStringList();
-    QTest::newRow("long") << QStringList{"--host=db.example", "--port=3307", "--socket=/run/db.sock", "--user=ana", "--database=shop"}
+    // Each option apart in one row, attached (= for the long ones) in the other.
+    QTest::newRow("short") << QStringList{"app", "-h", "db.example", "-P3307", "-S", "/run/db.sock", "-uana", "-D", "shop"}
+                           << QString() << all << QStringList{"app"};
+    QTest::newRow("long") << QStringList{"--host=db.example", "--port", "3307", "--socket=/run/db.sock", "--user", "ana",
+                                         "--database=shop"}
                           << QString() << all << QStringList();
-    QTest::newRow("long, apart") << QStringList{"--host", "db.example", "--port", "3307", "--socket", "/run/db.sock", "--user", "ana",
-                                                "--database", "shop"}
-                                 << QString() << all << QStringList();
     QTest::newRow("TLS") << QStringList{"--ssl", "--ssl-ca=/ca.pem", "--ssl-capath=/capath", "--ssl-cert=/c.pem", "--ssl-key=/k.pem",
                                         "--ssl-cipher=TLS_AES_128_GCM_SHA256", "--ssl-verify-server-cert"}
                          << QString()
@@ -265,7 +253,7 @@ void TestRuntime::open()
     if (!password.isNull())
         options.password = password;
     if (plainServer)
-        options.port = plainServerPort();
+        options.port = TestServer::plainPort();
     QVERIFY(options.port > 0);
     QString error;
     QVERIFY2(SessionOptions::fromArguments(arguments, &options, &error), qPrintable(error));

@@ -33,18 +33,11 @@ private slots:
     void window();
 };
 
-static QString tlsFile(const QString &name) { return TestServer::settings().tlsDir + QLatin1Char('/') + name; }
+using TestServer::plainPort;
+using TestServer::tlsFile;
 
-// The user "plain" is the test account on the second server, which offers no
-// TLS at all (scripts/test-server start-plain).
+// The user "plain" is the test account on the second server, without TLS.
 static bool onPlainServer(const QString &user) { return user == QLatin1String("plain"); }
-static int plainPort()
-{
-    const int port = QSettings(qEnvironmentVariable("TABLESMITH_PLAIN_TEST_ENV"), QSettings::IniFormat).value("TEST_PORT").toInt();
-    if (port == 0)
-        qFatal("the plain test server is not running (TABLESMITH_PLAIN_TEST_ENV)");
-    return port;
-}
 
 // Copies what one socket reads to the other until it closes.
 static void pump(int from, int to)
