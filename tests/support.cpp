@@ -196,10 +196,10 @@ void waitForRun(const Tablesmith &window)
     (void)QTest::qWaitFor([&window] { return !window.isRunning(); }, 120000);
 }
 
-void whenDialogShows(const std::function<void(QWidget *dialog)> &answer)
+// `answer` gets the next modal dialog once it shows (a minute at most): the
+// window asks from its run, a moment after the click.
+static void whenDialogShows(const std::function<void(QWidget *dialog)> &answer)
 {
-    // The window asks from its run, a moment after the click: look for the
-    // dialog until it shows.
     auto *poll = new QTimer;
     QElapsedTimer clock;
     clock.start();

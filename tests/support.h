@@ -106,8 +106,6 @@ TableModel *tableModel(const Tablesmith &window);
 // Fills the form for `schema`, connects, and ticks `tables` ("*": Select All).
 TableModel *connectWindow(Tablesmith &window, const QString &schema, const QStringList &tables = {QStringLiteral("*")});
 QStringList logLines(const Tablesmith &window);
-// `answer` gets the next modal dialog once it shows (a minute at most).
-void whenDialogShows(const std::function<void(QWidget *dialog)> &answer);
 // The next dialog the window opens is answered with the button of that text.
 void answerNextDialog(const QString &button);
 // The next file dialog takes `path`.

@@ -8,8 +8,6 @@
 #include "support.h"
 
 #include <QDirIterator>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QtTest>
 
 class TestScaffold : public QObject
@@ -17,8 +15,7 @@ class TestScaffold : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
     void files_data();
     void files();
     void application_data();
@@ -26,13 +23,9 @@ private slots:
     void projectKey();
 
 private:
-    QSqlQuery query(const QString &sql);
-    int count(const QString &statement);
-
     // Inside the build tree, so that one compiler cache base folder covers
     // the trees' builds and the sources.
     QTemporaryDir m_dir{qEnvironmentVariable("TABLESMITH_BINARY_DIR") + QStringLiteral("/tests/scaffold-XXXXXX")};
-    QSqlDatabase m_db;
 };
 
 namespace {
@@ -90,36 +83,6 @@ QString describeScaffold(const QString &root, bool ownOnly, bool withTableFiles)
 }
 
 } // namespace
-
-void TestScaffold::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), QStringLiteral("scaffold"));
-    m_db.setHostName(QStringLiteral("127.0.0.1"));
-    m_db.setPort(server().port);
-    m_db.setUserName(server().user);
-    m_db.setPassword(server().password);
-    QVERIFY2(m_db.open(), qPrintable(m_db.lastError().text()));
-}
-
-void TestScaffold::cleanupTestCase()
-{
-    m_db.close();
-}
-
-QSqlQuery TestScaffold::query(const QString &sql)
-{
-    QSqlQuery query(m_db);
-    if (!query.exec(sql))
-        qWarning("%s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
-    return query;
-}
-
-int TestScaffold::count(const QString &statement)
-{
-    QSqlQuery q = query(statement);
-    return q.next() ? q.value(0).toInt() : -1;
-}
 
 void TestScaffold::files_data()
 {
@@ -229,9 +192,8 @@ void TestScaffold::application()
 
     // Without a file the fixture's schema is read as it is.
     QVERIFY2(file.isEmpty() || load(file, fixtureName, schema), qPrintable(file));
-    query(QStringLiteral("use ") + schema);
-    for (const QString &statement : std::as_const(setUp))
-        QVERIFY(query(statement).isActive());
+    QCOMPARE(serverQuery(QStringList{"use " + schema} + setUp), QStringList());
+    const auto count = [&schema](const QString &statement) { return serverQuery({"use " + schema, statement}).value(0, "-1").toInt(); };
 
     const QString root = m_dir.path() + QLatin1Char('/') + schema;
     const CliResult generated = runCli(serverArguments(schema) + QStringList{QStringLiteral("--app"), QStringLiteral("-o"), root});
@@ -260,10 +222,8 @@ void TestScaffold::application()
                                   environment, 120000);
     QVERIFY2(checked.exitCode == 0, qPrintable(checked.describe()));
     QStringList expected;
-    QSqlQuery tables = query(QStringLiteral("select table_name from information_schema.tables where table_schema = '%1' "
-                                            "and table_type = 'BASE TABLE'").arg(schema));
-    while (tables.next()) {
-        const QString table = tables.value(0).toString();
+    for (const QString &table : serverQuery({QStringLiteral("select table_name from information_schema.tables where table_schema = "
+                                                            "'%1' and table_type = 'BASE TABLE'").arg(schema)})) {
         const int rows = count(QStringLiteral("select count(*) from `%1`").arg(QString(table).replace(QLatin1Char('`'), QLatin1String("``"))));
         expected.append(rows == 1 ? table + QStringLiteral(": 1 row") : QStringLiteral("%1: %2 rows").arg(table, QString::number(rows)));
     }
@@ -299,14 +259,14 @@ void TestScaffold::application()
     QCOMPARE(count(refusedCheck), 1);
 
     // A table that cannot be read is named with the server's words, exit 1.
-    QVERIFY(query(QStringLiteral("rename table `%1` to `%1_gone`").arg(edit.at(0))).isActive());
+    QCOMPARE(serverQuery({QStringLiteral("rename table %1.`%2` to %1.`%2_gone`").arg(schema, edit.at(0))}), QStringList());
     const CliResult missing = run(build + QStringLiteral("/tree/crudapp"), QStringList{QStringLiteral("--check-tables")} + connection,
                                   environment, 120000);
     QVERIFY2(missing.exitCode == 1
                      && missing.out.contains(QStringLiteral("%1: cannot be read: Table '%2.%1' doesn't exist (error 1146)")
                                                      .arg(edit.at(0), schema)),
              qPrintable(missing.describe()));
-    query(QStringLiteral("drop database ") + schema);
+    serverQuery({QStringLiteral("drop database ") + schema});
 }
 
 void TestScaffold::projectKey()
