@@ -30,66 +30,63 @@ void TestCli::parse_data()
     // force, check, keep unchanged, prompt for the password), or the error
     QTest::addColumn<QString>("expected");
     const QString all = QStringLiteral("dao,object,model,editor");
-    QTest::newRow("defaults") << QStringList{"-D", "s"} << "localhost|3306|||s||" + all + "|.|schema|60||";
-    QTest::newRow("short, separate") << QStringList{"-h", "db", "-P", "3307", "-u", "me", "-D", "s", "-o", "out", "-v"}
-                                     << "db|3307|me||s||" + all + "|out|schema|60||v";
-    QTest::newRow("short, attached") << QStringList{"-hdb", "-P3307", "-ume", "-psecret", "-Ds", "-oout", "-S/s"}
-                                     << "db|3307|me|secret|s||" + all + "|out|schema|60|/s|";
-    QTest::newRow("long with =") << QStringList{"--host=db", "--port=1", "--user=me", "--password=pw", "--schema=s",
-                                                "--tables=a,b", "--only=model", "--output=o", "--catalog=per-table",
-                                                "--read-timeout=5", "--verbose", "--socket=/t", "--force", "--check",
-                                                "--keep-unchanged"}
-                                 << "db|1|me|pw|s|a,b|model|o|per-table|5|/t|vfck";
-    QTest::newRow("long, separate") << QStringList{"--host", "db", "--database", "s", "--tables", "a, b,,c",
-                                                   "--catalog", "schema", "--only", "editor,dao", "--socket", "/u"}
-                                    << "db|3306|||s|a,b,c|dao,editor|.|schema|60|/u|";
-    QTest::newRow("no schema") << QStringList{"-u", "me"} << "no schema given: use -D SCHEMA";
-    QTest::newRow("unknown option") << QStringList{"-D", "s", "--frobnicate"} << "unknown argument \"--frobnicate\"";
-    QTest::newRow("stray word") << QStringList{"-D", "s", "extra"} << "unknown argument \"extra\"";
-    QTest::newRow("port of letters") << QStringList{"-D", "s", "-P", "abc"}
-                                     << "invalid port \"abc\": give a number from 1 to 65535";
-    QTest::newRow("port out of range") << QStringList{"-D", "s", "--port=70000"}
-                                       << "invalid port \"70000\": give a number from 1 to 65535";
-    QTest::newRow("missing value") << QStringList{"-D", "s", "-h"} << "option --host needs a value";
-    QTest::newRow("unknown kind") << QStringList{"-D", "s", "--only=dao,view"}
-                                  << "unknown kind of class in --only: \"view\" (use dao, object, model, editor)";
-    QTest::newRow("empty tables") << QStringList{"-D", "s", "--tables=,"} << "--tables needs at least one table name";
-    QTest::newRow("TLS file missing") << QStringList{"-D", "s", "--ssl-ca"} << "option --ssl-ca needs a value";
-    QTest::newRow("project file missing") << QStringList{"-D", "s", "--save-project"} << "option --save-project needs a value";
-    QTest::newRow("-p alone asks") << QStringList{"-D", "s", "-pold", "-p"} << "localhost|3306||old|s||" + all + "|.|schema|60||p";
-    QTest::newRow("--password= gives an empty one") << QStringList{"-D", "s", "--password", "--password="}
-                                                    << "localhost|3306|||s||" + all + "|.|schema|60||";
-    QTest::newRow("a switch takes no value") << QStringList{"-D", "s", "--force=yes"} << "unknown argument \"--force=yes\"";
-    QTest::newRow("the next argument is the value") << QStringList{"-h", "-D", "-D", "s"} << "-D|3306|||s||" + all + "|.|schema|60||";
-    QTest::newRow("--database is --schema") << QStringList{"--database"} << "option --schema needs a value";
-    QTest::newRow("socket with ;") << QStringList{"-D", "s", "-S", "/s;x=1"} << "invalid socket path \"/s;x=1\": it may not hold ';'";
-    QTest::newRow("--verify alone") << QStringList{"-D", "s", "--verify"}
-                                    << "--verify checks the keys --suggest-relations prints: give both";
-    QTest::newRow("suggesting writes nothing") << QStringList{"-D", "s", "--suggest-relations", "--diagram=r.svg"}
-                                               << "--suggest-relations prints keys and generates nothing: it does not go "
-                                                  "with --diagram";
+    const auto row = [](const char *tag, const QStringList &arguments, const QString &expected) {
+        QTest::newRow(tag) << arguments << expected;
+    };
+    row("defaults", {"-D", "s"}, "localhost|3306|||s||" + all + "|.|schema|60||");
+    row("short, separate", {"-h", "db", "-P", "3307", "-u", "me", "-D", "s", "-o", "out", "-v"},
+        "db|3307|me||s||" + all + "|out|schema|60||v");
+    row("short, attached", {"-hdb", "-P3307", "-ume", "-psecret", "-Ds", "-oout", "-S/s"},
+        "db|3307|me|secret|s||" + all + "|out|schema|60|/s|");
+    row("long with =",
+        {"--host=db", "--port=1", "--user=me", "--password=pw", "--schema=s", "--tables=a,b", "--only=model", "--output=o",
+         "--catalog=per-table", "--read-timeout=5", "--verbose", "--socket=/t", "--force", "--check", "--keep-unchanged"},
+        "db|1|me|pw|s|a,b|model|o|per-table|5|/t|vfck");
+    row("long, separate", {"--host", "db", "--database", "s", "--tables", "a, b,,c", "--catalog", "schema", "--only", "editor,dao",
+                           "--socket", "/u"},
+        "db|3306|||s|a,b,c|dao,editor|.|schema|60|/u|");
+    row("no schema", {"-u", "me"}, "no schema given: use -D SCHEMA");
+    row("unknown option", {"-D", "s", "--frobnicate"}, "unknown argument \"--frobnicate\"");
+    row("stray word", {"-D", "s", "extra"}, "unknown argument \"extra\"");
+    row("port of letters", {"-D", "s", "-P", "abc"}, "invalid port \"abc\": give a number from 1 to 65535");
+    row("port out of range", {"-D", "s", "--port=70000"}, "invalid port \"70000\": give a number from 1 to 65535");
+    row("missing value", {"-D", "s", "-h"}, "option --host needs a value");
+    row("unknown kind", {"-D", "s", "--only=dao,view"},
+        "unknown kind of class in --only: \"view\" (use dao, object, model, editor)");
+    row("empty tables", {"-D", "s", "--tables=,"}, "--tables needs at least one table name");
+    row("TLS file missing", {"-D", "s", "--ssl-ca"}, "option --ssl-ca needs a value");
+    row("project file missing", {"-D", "s", "--save-project"}, "option --save-project needs a value");
+    row("-p alone asks", {"-D", "s", "-pold", "-p"}, "localhost|3306||old|s||" + all + "|.|schema|60||p");
+    row("--password= gives an empty one", {"-D", "s", "--password", "--password="},
+        "localhost|3306|||s||" + all + "|.|schema|60||");
+    row("a switch takes no value", {"-D", "s", "--force=yes"}, "unknown argument \"--force=yes\"");
+    row("the next argument is the value", {"-h", "-D", "-D", "s"}, "-D|3306|||s||" + all + "|.|schema|60||");
+    row("--database is --schema", {"--database"}, "option --schema needs a value");
+    row("socket with ;", {"-D", "s", "-S", "/s;x=1"}, "invalid socket path \"/s;x=1\": it may not hold ';'");
+    row("--verify alone", {"-D", "s", "--verify"}, "--verify checks the keys --suggest-relations prints: give both");
+    row("suggesting writes nothing", {"-D", "s", "--suggest-relations", "--diagram=r.svg"},
+        "--suggest-relations prints keys and generates nothing: it does not go with --diagram");
     // An option that names a file, folder or name refuses an empty value:
     // "--ssl-ca=$CA" with CA unset must not connect in plain text.
-    QTest::newRow("empty CA file") << QStringList{"-D", "s", "--ssl-ca="} << "--ssl-ca needs a file";
-    QTest::newRow("empty CA directory") << QStringList{"-D", "s", "--ssl-capath", ""} << "--ssl-capath needs a directory";
-    QTest::newRow("empty certificate") << QStringList{"-D", "s", "--ssl-cert="} << "--ssl-cert needs a file";
-    QTest::newRow("empty key") << QStringList{"-D", "s", "--ssl-key="} << "--ssl-key needs a file";
-    QTest::newRow("empty cipher list") << QStringList{"-D", "s", "--ssl-cipher="} << "--ssl-cipher needs a cipher list";
-    QTest::newRow("empty project") << QStringList{"-D", "s", "--project="} << "--project needs a file";
-    QTest::newRow("empty project to save") << QStringList{"-D", "s", "--save-project="} << "--save-project needs a file";
-    QTest::newRow("empty output") << QStringList{"-D", "s", "-o", ""} << "--output needs a directory";
-    QTest::newRow("empty diagram") << QStringList{"-D", "s", "--diagram="} << "--diagram needs a file";
-    QTest::newRow("empty sequences file") << QStringList{"-D", "s", "--sequences-sql="} << "--sequences-sql needs a file";
-    QTest::newRow("empty socket") << QStringList{"-D", "s", "-S", ""} << "--socket needs a path";
-    QTest::newRow("empty schema") << QStringList{"-D", ""} << "--schema needs a schema name";
-    QTest::newRow("empty schema, long alias") << QStringList{"--database="} << "--schema needs a schema name";
+    row("empty CA file", {"-D", "s", "--ssl-ca="}, "--ssl-ca needs a file");
+    row("empty CA directory", {"-D", "s", "--ssl-capath", ""}, "--ssl-capath needs a directory");
+    row("empty certificate", {"-D", "s", "--ssl-cert="}, "--ssl-cert needs a file");
+    row("empty key", {"-D", "s", "--ssl-key="}, "--ssl-key needs a file");
+    row("empty cipher list", {"-D", "s", "--ssl-cipher="}, "--ssl-cipher needs a cipher list");
+    row("empty project", {"-D", "s", "--project="}, "--project needs a file");
+    row("empty project to save", {"-D", "s", "--save-project="}, "--save-project needs a file");
+    row("empty output", {"-D", "s", "-o", ""}, "--output needs a directory");
+    row("empty diagram", {"-D", "s", "--diagram="}, "--diagram needs a file");
+    row("empty sequences file", {"-D", "s", "--sequences-sql="}, "--sequences-sql needs a file");
+    row("empty socket", {"-D", "s", "-S", ""}, "--socket needs a path");
+    row("empty schema", {"-D", ""}, "--schema needs a schema name");
+    row("empty schema, long alias", {"--database="}, "--schema needs a schema name");
     // A name in double quotes is a name, never a pattern, and may hold a comma.
-    QTest::newRow("quoted table names") << QStringList{"-D", "s", "--tables=\"x,y\", \"a*\",plain, \" lead\", \"say \"\"hi\"\"\", \"new\\nline\""}
-                                        << "localhost|3306|||s|\"x,y\",\"a*\",plain,\" lead\",\"say \"\"hi\"\"\",\"new\\nline\"|" + all + "|.|schema|60||";
-    QTest::newRow("quote not closed") << QStringList{"-D", "s", "--tables=a,\"x,y"}
-                                      << "--tables: a quoted table name is not closed: \"x,y";
-    QTest::newRow("help needs no schema") << QStringList{"--help"} << "help";
-    QTest::newRow("version needs no schema") << QStringList{"--version"} << "version";
+    row("quoted table names", {"-D", "s", "--tables=\"x,y\", \"a*\",plain, \" lead\", \"say \"\"hi\"\"\", \"new\\nline\""},
+        "localhost|3306|||s|\"x,y\",\"a*\",plain,\" lead\",\"say \"\"hi\"\"\",\"new\\nline\"|" + all + "|.|schema|60||");
+    row("quote not closed", {"-D", "s", "--tables=a,\"x,y"}, "--tables: a quoted table name is not closed: \"x,y");
+    row("help needs no schema", {"--help"}, "help");
+    row("version needs no schema", {"--version"}, "version");
 }
 
 void TestCli::parse()
