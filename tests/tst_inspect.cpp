@@ -487,13 +487,12 @@ void TestInspect::viewsReadLikeGenerate()
     // gone. Each view reads the schema of 300 tables with as few round trips
     // as Generate does, field types in one batch, not one per table.
     const MessageCapture developerLines;
-    QTemporaryDir dir;
+    const TemporaryOutputFolder dir;
     const QString stats = dir.filePath(QStringLiteral("stats.json"));
     QProcess proxy;
     const QString port = startDelayProxy(&proxy, {"--delay-ms", "0", "--stats", stats, "--lifetime", "300"});
     QVERIFY(!port.isEmpty());
     const auto counts = [&stats] { return QJsonDocument::fromJson(readText(stats).toUtf8()).object(); };
-    UserSettings().setOutputFolder(dir.filePath(QStringLiteral("out")));
     // Connect and Select All, then `action`; the round trips of it all.
     const auto roundTrips = [&](const std::function<void(Tablesmith &, InspectionPanel *)> &action, int *trips) {
         const int before = counts().value("round_trips").toInt();

@@ -201,9 +201,9 @@ void TestProject::sameFiles_data()
     QTest::addColumn<QStringList>("options"); // given on the command line, then saved as the project
     QTest::addColumn<QStringList>("overrides"); // given with --project, and to the plain run
     QTest::newRow("defaults") << QStringList() << QStringList();
-    QTest::newRow("tables, kinds, reader") << QStringList{"--tables=inv*,c?stomer", "--exclude=*voice", "--only=dao,model",
-                                                          "--catalog=per-table", "--keep-unchanged"}
-                                           << QStringList();
+    QTest::newRow("tables, kinds, reader, scaffold") << QStringList{"--tables=inv*,c?stomer", "--exclude=*voice", "--only=dao,model",
+                                                                    "--catalog=per-table", "--keep-unchanged", "--app"}
+                                                     << QStringList();
     QTest::newRow("overridden") << QStringList{"--tables=product", "--only=editor"}
                                 << QStringList{"--tables=invoice", "--only=object", "--exclude=nothing*"};
     QTest::newRow("TLS") << QStringList{"-u", "tls_ssl", "--ssl-ca=" + TestServer::settings().tlsDir + "/ca.pem", "--tables=customer"}

@@ -20,7 +20,6 @@ private slots:
     void files();
     void application_data();
     void application();
-    void projectKey();
 
 private:
     // Inside the build tree, so that one compiler cache base folder covers
@@ -267,22 +266,6 @@ void TestScaffold::application()
                                                      .arg(edit.at(0), schema)),
              qPrintable(missing.describe()));
     serverQuery({QStringLiteral("drop database ") + schema});
-}
-
-void TestScaffold::projectKey()
-{
-    // --app goes into a saved project as "app = yes", and the project
-    // asks for the scaffold.
-    const QString root = m_dir.path() + QStringLiteral("/project");
-    const QString project = m_dir.path() + QStringLiteral("/scaffold.tsproj");
-    const CliResult saved = runCli(serverArguments(QStringLiteral("gen_invoice"))
-                                   + QStringList{QStringLiteral("--app"), QStringLiteral("-o"), root,
-                                                 QStringLiteral("--save-project=") + project});
-    QVERIFY2(saved.exitCode == 0, qPrintable(saved.describe()));
-    QVERIFY(readText(project).contains(QLatin1String("\napp = yes\n")));
-    const CliResult run = runCli({QStringLiteral("--project"), project, QStringLiteral("--password=") + server().password});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.describe()));
-    QVERIFY(QFileInfo(root + QStringLiteral("/code/C++/app/tables/Invoice.cpp")).isFile());
 }
 
 int main(int argc, char **argv)
