@@ -104,6 +104,12 @@ QStringList serverArguments(const QString &schema, const QString &user, const QS
             QStringLiteral("-u"), user, QStringLiteral("--password=") + password, QStringLiteral("-D"), schema};
 }
 
+// Ended by a signal: the status a shell shows, 128 + the signal.
+static int shellStatus(const QProcess &process)
+{
+    return process.exitCode() + (process.exitStatus() == QProcess::CrashExit ? 128 : 0);
+}
+
 CliResult runCli(const QStringList &arguments, const CliOptions &options)
 {
     QProcess process;
@@ -116,12 +122,11 @@ CliResult runCli(const QStringList &arguments, const CliOptions &options)
     process.write(options.input);
     process.closeWriteChannel();
     CliResult result;
-    if (!process.waitForFinished(options.timeout)) {
+    if (process.waitForFinished(options.timeout)) {
+        result.exitCode = shellStatus(process);
+    } else {
         process.kill();
         process.waitForFinished(5000);
-    } else {
-        // Ended by a signal: the status a shell shows, 128 + the signal.
-        result.exitCode = process.exitCode() + (process.exitStatus() == QProcess::CrashExit ? 128 : 0);
     }
     result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
     if (!options.mergeChannels)
@@ -166,9 +171,8 @@ CliResult runCliUntil(const QStringList &arguments, const QString &trigger, int 
         }
     }
     CliResult result;
-    // Ended by a signal: the status a shell shows, 128 + the signal.
     if (process.state() == QProcess::NotRunning)
-        result.exitCode = process.exitCode() + (process.exitStatus() == QProcess::CrashExit ? 128 : 0);
+        result.exitCode = shellStatus(process);
     process.kill();
     process.waitForFinished();
     result.out = QString::fromLocal8Bit(out + process.readAllStandardOutput());

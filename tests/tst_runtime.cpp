@@ -42,7 +42,6 @@ namespace {
 
 using TestServer::tlsFile;
 
-// Every field, in one line.
 QString describe(const SessionOptions &o)
 {
     return QStringLiteral("h=%1 P=%2 S=%3 u=%4 p=%5 D=%6 ssl=%7 ca=%8 capath=%9 cert=%10 key=%11 cipher=%12 verify=%13")

@@ -343,12 +343,10 @@ void TestWindow::refusals_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("line"); // the only line logged
     QTest::addColumn<bool>("connected"); // afterwards
-    QTest::newRow("Generate, no table ticked")
-            << "shop_a" << "btGenerate" << "Nothing to generate: no table is ticked; the output folder stays as it is."
-            << true;
+    QTest::newRow("Generate, no table ticked") << "shop_a" << "btGenerate"
+                                               << "Nothing to generate: no table is ticked; the output folder stays as it is." << true;
     QTest::newRow("Save Sequences SQL, no table ticked")
-            << "shop_a" << "actionSaveSequencesSql" << "No sequences SQL to save: tick the tables whose sequences to create."
-            << true;
+            << "shop_a" << "actionSaveSequencesSql" << "No sequences SQL to save: tick the tables whose sequences to create." << true;
     const QString noSchema = QStringLiteral("Connect refused: the Schema field is empty; name the schema to read.");
     QTest::newRow("Connect, no schema") << "" << "btConnect" << noSchema << false;
     QTest::newRow("Connect, blank schema") << "  " << "btConnect" << noSchema << false;
@@ -584,26 +582,24 @@ void TestWindow::relationsMenu_data()
     QTest::addColumn<QString>("problem"); // a part of what refuses it; empty: taken
     QTest::addColumn<QString>("rules"); // the rule sections saved
     QTest::addColumn<QString>("drawn"); // a part of the diagram's DOT once taken
-    QTest::newRow("rename a class") << "actionRenameClass" << "posts" << "" << "Article" << ""
-                                    << "\n[names]\nposts = Article\n" << "<i>Article</i>";
-    QTest::newRow("rename refused: a C++ keyword")
-            << "actionRenameClass" << "posts" << "" << "class" << "(project not saved):" << "" << "";
-    QTest::newRow("rename refused: another table's class")
-            << "actionRenameClass" << "posts" << "" << "Users" << "class Users for table posts meets class Users of table users"
-            << "" << "";
-    QTest::newRow("add a relation from a column")
-            << "actionAddRelation" << "posts" << "author_id" << "users" << "" << "\n[relations]\nposts.author_id -> users.id\n"
-            << "\"posts\" -> \"users\" [class=\"many-to-one\", label=\"many-to-one\\nposts.author_id\", style=dashed]";
-    QTest::newRow("add refused: types that cannot match")
-            << "actionAddRelation" << "posts" << "title" << "users" << ": a key joins columns of" << "" << "";
-    QTest::newRow("accept a suggestion on its line")
-            << "actionAcceptSuggestion" << "" << "" << "comments.user_id -> users.id" << ""
-            << "\n[relations]\ncomments.user_id -> users.id\n"
-            << "\"comments\" -> \"users\" [class=\"many-to-one\", label=\"many-to-one\\ncomments.user_id\", style=dashed]";
-    QTest::newRow("accept a suggestion on a table")
-            << "actionAcceptSuggestion" << "post_tags" << "" << "post_tags.tag_id -> tags.id" << ""
-            << "\n[relations]\npost_tags.tag_id -> tags.id\n"
-            << "\"post_tags\" -> \"tags\" [class=\"many-to-one\", label=\"many-to-one\\npost_tags.tag_id\", style=dashed]";
+    const auto row = [](const char *tag, const char *action, const char *table, const char *column, const char *input,
+                        const char *problem, const char *rules = "", const char *drawn = "") {
+        QTest::newRow(tag) << action << table << column << input << problem << rules << drawn;
+    };
+    row("rename a class", "actionRenameClass", "posts", "", "Article", "", "\n[names]\nposts = Article\n", "<i>Article</i>");
+    row("rename refused: a C++ keyword", "actionRenameClass", "posts", "", "class", "(project not saved):");
+    row("rename refused: another table's class", "actionRenameClass", "posts", "", "Users",
+        "class Users for table posts meets class Users of table users");
+    row("add a relation from a column", "actionAddRelation", "posts", "author_id", "users", "",
+        "\n[relations]\nposts.author_id -> users.id\n",
+        "\"posts\" -> \"users\" [class=\"many-to-one\", label=\"many-to-one\\nposts.author_id\", style=dashed]");
+    row("add refused: types that cannot match", "actionAddRelation", "posts", "title", "users", ": a key joins columns of");
+    row("accept a suggestion on its line", "actionAcceptSuggestion", "", "", "comments.user_id -> users.id", "",
+        "\n[relations]\ncomments.user_id -> users.id\n",
+        "\"comments\" -> \"users\" [class=\"many-to-one\", label=\"many-to-one\\ncomments.user_id\", style=dashed]");
+    row("accept a suggestion on a table", "actionAcceptSuggestion", "post_tags", "", "post_tags.tag_id -> tags.id", "",
+        "\n[relations]\npost_tags.tag_id -> tags.id\n",
+        "\"post_tags\" -> \"tags\" [class=\"many-to-one\", label=\"many-to-one\\npost_tags.tag_id\", style=dashed]");
 }
 
 void TestWindow::relationsMenu()
