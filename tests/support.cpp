@@ -4,17 +4,22 @@
 
 #include "connection/mysqlconnection.h"
 #include "engine/schemathread.h"
+#include "project/usersettings.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QListView>
 #include <QLineEdit>
 #include <QMutex>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
@@ -47,6 +52,14 @@ const Settings &settings()
     return settings;
 }
 
+int plainPort()
+{
+    const int port = QSettings(qEnvironmentVariable("TABLESMITH_PLAIN_TEST_ENV"), QSettings::IniFormat).value("TEST_PORT").toInt();
+    if (port == 0)
+        qFatal("the plain test server is not running (TABLESMITH_PLAIN_TEST_ENV)");
+    return port;
+}
+
 bool openConnections(const QString &schema, const QString &user, const QString &password)
 {
     ConnectionSettings connection;
@@ -67,10 +80,34 @@ void closeConnections()
 
 } // namespace TestServer
 
+QStringList serverQuery(const QStringList &statements)
+{
+    const TestServer::Settings &s = TestServer::settings();
+    QStringList values;
+    {
+        QSqlQuery query(openMysqlConnection(QStringLiteral("own"), QString(), {"127.0.0.1", QString(), s.user, s.password, s.port}));
+        bool ok = true;
+        for (const QString &statement : statements) {
+            if (ok && !(ok = query.exec(statement)))
+                values.append(statement + QStringLiteral(": ") + query.lastError().text());
+        }
+        while (ok && query.next())
+            values.append(query.value(0).toString());
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("own"));
+    return values;
+}
+
 QStringList serverArguments(const QString &schema, const QString &user, const QString &password, int port)
 {
     return {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-P"), QString::number(port),
             QStringLiteral("-u"), user, QStringLiteral("--password=") + password, QStringLiteral("-D"), schema};
+}
+
+// Ended by a signal: the status a shell shows, 128 + the signal.
+static int shellStatus(const QProcess &process)
+{
+    return process.exitCode() + (process.exitStatus() == QProcess::CrashExit ? 128 : 0);
 }
 
 CliResult runCli(const QStringList &arguments, const CliOptions &options)
@@ -81,21 +118,30 @@ CliResult runCli(const QStringList &arguments, const CliOptions &options)
     process.setWorkingDirectory(options.workingDirectory);
     if (options.mergeChannels)
         process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(qEnvironmentVariable("TABLESMITH_CLI"), arguments);
+    process.start(options.program, arguments);
     process.write(options.input);
     process.closeWriteChannel();
     CliResult result;
-    if (!process.waitForFinished(120000)) {
+    if (process.waitForFinished(options.timeout)) {
+        result.exitCode = shellStatus(process);
+    } else {
         process.kill();
         process.waitForFinished(5000);
-    } else {
-        // Ended by a signal: the status a shell shows, 128 + the signal.
-        result.exitCode = process.exitCode() + (process.exitStatus() == QProcess::CrashExit ? 128 : 0);
     }
     result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
     if (!options.mergeChannels)
         result.err = QString::fromLocal8Bit(process.readAllStandardError());
     return result;
+}
+
+QString startDelayProxy(QProcess *proxy, const QStringList &options)
+{
+    proxy->start(QStringLiteral("python3"),
+                 QStringList{qEnvironmentVariable("TABLESMITH_SOURCE_DIR") + QStringLiteral("/bench/delayproxy.py"), "--target",
+                             QString::number(TestServer::settings().port), "--parent",
+                             QString::number(QCoreApplication::applicationPid())} + options);
+    return proxy->waitForReadyRead(10000) ? QString::fromLatin1(proxy->readLine()).section(QLatin1Char(' '), 1).trimmed()
+                                          : QString();
 }
 
 void preloadFaultfs(QProcessEnvironment *environment, const QString &name, const QString &value)
@@ -125,9 +171,8 @@ CliResult runCliUntil(const QStringList &arguments, const QString &trigger, int 
         }
     }
     CliResult result;
-    // Ended by a signal: the status a shell shows, 128 + the signal.
     if (process.state() == QProcess::NotRunning)
-        result.exitCode = process.exitCode() + (process.exitStatus() == QProcess::CrashExit ? 128 : 0);
+        result.exitCode = shellStatus(process);
     process.kill();
     process.waitForFinished();
     result.out = QString::fromLocal8Bit(out + process.readAllStandardOutput());
@@ -155,24 +200,71 @@ void waitForRun(const Tablesmith &window)
     (void)QTest::qWaitFor([&window] { return !window.isRunning(); }, 120000);
 }
 
-void answerNextDialog(const QString &button)
+// `answer` gets the next modal dialog once it shows (a minute at most): the
+// window asks from its run, a moment after the click.
+static void whenDialogShows(const std::function<void(QWidget *dialog)> &answer)
 {
-    // The window asks from its run, a moment after the click: look for the
-    // dialog until it shows, for a minute at most.
     auto *poll = new QTimer;
     QElapsedTimer clock;
     clock.start();
-    QObject::connect(poll, &QTimer::timeout, [poll, clock, button] {
-        const QWidget *dialog = QApplication::activeModalWidget();
+    QObject::connect(poll, &QTimer::timeout, [poll, clock, answer] {
+        QWidget *dialog = QApplication::activeModalWidget();
         if (!dialog && !clock.hasExpired(60000))
             return;
         poll->stop();
         poll->deleteLater();
-        for (QAbstractButton *candidate : dialog ? dialog->findChildren<QAbstractButton *>() : QList<QAbstractButton *>())
+        if (dialog)
+            answer(dialog);
+    });
+    poll->start(20);
+}
+
+void answerNextDialog(const QString &button)
+{
+    whenDialogShows([button](QWidget *dialog) {
+        for (QAbstractButton *candidate : dialog->findChildren<QAbstractButton *>())
             if (candidate->text().remove(QLatin1Char('&')) == button)
                 return candidate->click();
     });
-    poll->start(20);
+}
+
+void answerNextFileDialog(const QString &path)
+{
+    whenDialogShows([path](QWidget *dialog) {
+        if (auto *files = qobject_cast<QFileDialog *>(dialog)) {
+            files->selectFile(path);
+            static_cast<QDialog *>(files)->accept();
+        }
+    });
+}
+
+TableModel *tableModel(const Tablesmith &window)
+{
+    return qobject_cast<TableModel *>(child<QListView>(window, "listViewSource")->model());
+}
+
+TableModel *connectWindow(Tablesmith &window, const QString &schema, const QStringList &tables)
+{
+    fillForm(window, schema);
+    click(window, "btConnect");
+    TableModel *model = tableModel(window);
+    if (tables == QStringList{QStringLiteral("*")})
+        click(window, "btSelectAll");
+    for (int row = 0; model && row < model->rowCount(); ++row) {
+        if (tables.contains(model->index(row, 0).data().toString()))
+            model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole);
+    }
+    return model;
+}
+
+TemporaryOutputFolder::TemporaryOutputFolder()
+{
+    UserSettings().setOutputFolder(path());
+}
+
+TemporaryOutputFolder::~TemporaryOutputFolder()
+{
+    UserSettings().setOutputFolder(QString());
 }
 
 namespace {

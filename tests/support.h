@@ -4,13 +4,16 @@
 // window driven as a user does, output trees written out as text, and golden
 // files.
 
+#include "app/tablemodel.h"
 #include "app/tablesmith.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace TestServer {
@@ -25,6 +28,9 @@ struct Settings
     QString tlsDir;
 };
 const Settings &settings();
+inline QString tlsFile(const QString &name) { return settings().tlsDir + QLatin1Char('/') + name; }
+// The second server, which offers no TLS at all (scripts/test-server start-plain).
+int plainPort();
 
 // Registers and opens "Connection" on `schema` and "InformationSchema", as
 // Connect does; returns whether both opened.
@@ -33,6 +39,10 @@ bool openConnections(const QString &schema, const QString &user = settings().use
 void closeConnections();
 
 } // namespace TestServer
+
+// Runs `statements` on a connection of the test's own (the window's live on
+// its run's thread): the first column of the last one's rows, or the error.
+QStringList serverQuery(const QStringList &statements);
 
 struct CliResult
 {
@@ -48,19 +58,25 @@ struct CliOptions
     QByteArray input;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     bool mergeChannels = false; // stderr into out, in the order written
+    QString program = qEnvironmentVariable("TABLESMITH_CLI");
+    int timeout = 120000;
 };
 
 // -h 127.0.0.1 -P <port> -u <user> --password=<password> -D <schema>
 QStringList serverArguments(const QString &schema, const QString &user = TestServer::settings().user,
                             const QString &password = TestServer::settings().password,
                             int port = TestServer::settings().port);
-// Runs tablesmith-cli without a controlling terminal.
+// Runs tablesmith-cli (or `options.program`) without a controlling terminal.
 CliResult runCli(const QStringList &arguments, const CliOptions &options = {});
 // Runs tablesmith-cli; when the `occurrence`-th line starting with `trigger`
 // appears on its output, calls `act` with its process id, the command line
 // frozen meanwhile so that whatever `act` does lands at that very point.
 CliResult runCliUntil(const QStringList &arguments, const QString &trigger, int occurrence,
                       const std::function<void(qint64 pid)> &act);
+
+// Starts bench/delayproxy.py in front of the test server with `options`; it
+// ends with the test. Returns the port it listens on, empty when it did not start.
+QString startDelayProxy(QProcess *proxy, const QStringList &options);
 
 // Preloads tests/faultfs into the command line, with its setting `name`.
 void preloadFaultfs(QProcessEnvironment *environment, const QString &name, const QString &value);
@@ -85,10 +101,22 @@ inline void click(Tablesmith &window, const char *button)
     QTest::mouseClick(child(window, button), Qt::LeftButton);
     waitForRun(window);
 }
+// The window's table list; none before the first Connect.
+TableModel *tableModel(const Tablesmith &window);
+// Fills the form for `schema`, connects, and ticks `tables` ("*": Select All).
+TableModel *connectWindow(Tablesmith &window, const QString &schema, const QStringList &tables = {QStringLiteral("*")});
 QStringList logLines(const Tablesmith &window);
 // The next dialog the window opens is answered with the button of that text.
 void answerNextDialog(const QString &button);
+// The next file dialog takes `path`.
+void answerNextFileDialog(const QString &path);
 inline QString windowRoot() { return QCoreApplication::applicationDirPath(); } // the window writes its tree here
+// The window's output folder while it lives, a new one; then the default.
+struct TemporaryOutputFolder : QTemporaryDir
+{
+    TemporaryOutputFolder();
+    ~TemporaryOutputFolder();
+};
 
 // Collects the debug and warning messages while it lives; with a log pane,
 // debug messages go into the pane instead, in order with its own lines.

@@ -68,8 +68,7 @@ void TestKeyring::unavailable()
         // QtKeychain may take its time to find that no service answers.
         QTRY_VERIFY_WITH_TIMEOUT(!option->isEnabled(), 10000);
         QCOMPARE(option->text(), QStringLiteral("Remember Password in the System Keyring (unavailable)"));
-        fillForm(window, QStringLiteral("shop_a"));
-        click(window, "btConnect");
+        connectWindow(window, QStringLiteral("shop_a"), {});
         QVERIFY(logLines(window).contains(QStringLiteral("Connected to: 127.0.0.1")));
     }
     Tablesmith next;
@@ -88,16 +87,14 @@ void TestKeyring::remembered()
         QVERIFY(stored(QStringLiteral("probe")).status != PasswordKeyring::Status::Unavailable);
         QVERIFY(option->isEnabled());
         QVERIFY(!option->isChecked());
-        fillForm(window, QStringLiteral("shop_a"));
-        click(window, "btConnect");
+        connectWindow(window, QStringLiteral("shop_a"), {});
     }
     QCOMPARE(stored(key).status, PasswordKeyring::Status::NotFound);
     {
         Tablesmith window;
         QCOMPARE(child<QLineEdit>(window, "password")->text(), QString());
-        fillForm(window, QStringLiteral("shop_a"));
         rememberOption(window)->trigger();
-        click(window, "btConnect");
+        connectWindow(window, QStringLiteral("shop_a"), {});
     }
     QCOMPARE(stored(key).password, TestServer::settings().password);
     {

@@ -40,12 +40,8 @@ private slots:
 
 namespace {
 
-QString tlsFile(const QString &name)
-{
-    return TestServer::settings().tlsDir + QLatin1Char('/') + name;
-}
+using TestServer::tlsFile;
 
-// Every field, in one line.
 QString describe(const SessionOptions &o)
 {
     return QStringLiteral("h=%1 P=%2 S=%3 u=%4 p=%5 D=%6 ssl=%7 ca=%8 capath=%9 cert=%10 key=%11 cipher=%12 verify=%13")
@@ -75,12 +71,6 @@ QString cipherOf(QSqlDatabase *db)
     SqlQuery query(db);
     query.exec(QStringLiteral("SHOW SESSION STATUS LIKE 'Ssl_cipher'"));
     return query.next() ? query.value(1).toString() : QStringLiteral("?");
-}
-
-// The second test server offers no TLS at all (scripts/test-server start-plain).
-int plainServerPort()
-{
-    return QSettings(qEnvironmentVariable("TABLESMITH_PLAIN_TEST_ENV"), QSettings::IniFormat).value("TEST_PORT").toInt();
 }
 
 // A thread with an event loop, to run calls in.
@@ -145,15 +135,12 @@ void TestRuntime::arguments_data()
     };
     const QString all = with({"h=db.example", "P=3307", "S=/run/db.sock", "u=ana", "D=shop"});
     QTest::newRow("none") << QStringList{"app"} << QString() << defaults << QStringList{"app"};
-    QTest::newRow("short, apart") << QStringList{"app", "-h", "db.example", "-P", "3307", "-S", "/run/db.sock", "-u", "ana", "-D", "shop"}
-                                  << QString() << all << QStringList{"app"};
-    QTest::newRow("short, attached") << QStringList{"-hdb.example", "-P3307", "-S/run/db.sock", "-uana", "-Dshop"} << QString() << all
-                                     << QStringList();
-    QTest::newRow("long") << QStringList{"--host=db.example", "--port=3307", "--socket=/run/db.sock", "--user=ana", "--database=shop"}
+    // Each option apart in one row, attached (= for the long ones) in the other.
+    QTest::newRow("short") << QStringList{"app", "-h", "db.example", "-P3307", "-S", "/run/db.sock", "-uana", "-D", "shop"}
+                           << QString() << all << QStringList{"app"};
+    QTest::newRow("long") << QStringList{"--host=db.example", "--port", "3307", "--socket=/run/db.sock", "--user", "ana",
+                                         "--database=shop"}
                           << QString() << all << QStringList();
-    QTest::newRow("long, apart") << QStringList{"--host", "db.example", "--port", "3307", "--socket", "/run/db.sock", "--user", "ana",
-                                                "--database", "shop"}
-                                 << QString() << all << QStringList();
     QTest::newRow("TLS") << QStringList{"--ssl", "--ssl-ca=/ca.pem", "--ssl-capath=/capath", "--ssl-cert=/c.pem", "--ssl-key=/k.pem",
                                         "--ssl-cipher=TLS_AES_128_GCM_SHA256", "--ssl-verify-server-cert"}
                          << QString()
@@ -168,22 +155,18 @@ void TestRuntime::arguments_data()
     QTest::newRow("-- ends the options") << QStringList{"-u", "ana", "--", "-h", "other"} << QString() << with({"u=ana"})
                                          << QStringList{"--", "-h", "other"};
 
-    const auto error = [](const char *text) { return QStringLiteral("error: ") + QLatin1String(text); };
-    QTest::newRow("no value at the end") << QStringList{"app", "-h"} << QString() << error("option --host needs a value") << QStringList();
-    QTest::newRow("an empty CA is no plain text") << QStringList{"--ssl-ca="} << QString() << error("option --ssl-ca needs a value")
-                                                  << QStringList();
-    QTest::newRow("an empty key") << QStringList{"--ssl-key", ""} << QString() << error("option --ssl-key needs a value") << QStringList();
-    QTest::newRow("an empty schema") << QStringList{"-D", ""} << QString() << error("option --database needs a value") << QStringList();
-    QTest::newRow("port 0") << QStringList{"--port=0"} << QString() << error("invalid port \"0\": give a number from 1 to 65535")
-                            << QStringList();
-    QTest::newRow("port too large") << QStringList{"-P65536"} << QString()
-                                    << error("invalid port \"65536\": give a number from 1 to 65535") << QStringList();
-    QTest::newRow("port not a number") << QStringList{"-P", "mysql"} << QString()
-                                       << error("invalid port \"mysql\": give a number from 1 to 65535") << QStringList();
-    QTest::newRow("';' in a path") << QStringList{"--ssl-ca=/a;SSL_KEY=/b"} << QString()
-                                   << error("invalid value \"/a;SSL_KEY=/b\" of --ssl-ca: it may not hold ';'") << QStringList();
-    QTest::newRow("';' in the socket") << QStringList{"-S", "/a;b"} << QString()
-                                       << error("invalid value \"/a;b\" of --socket: it may not hold ';'") << QStringList();
+    const auto error = [](const char *tag, const QStringList &arguments, const char *text) {
+        QTest::newRow(tag) << arguments << QString() << QStringLiteral("error: ") + QLatin1String(text) << QStringList();
+    };
+    error("no value at the end", {"app", "-h"}, "option --host needs a value");
+    error("an empty CA is no plain text", {"--ssl-ca="}, "option --ssl-ca needs a value");
+    error("an empty key", {"--ssl-key", ""}, "option --ssl-key needs a value");
+    error("an empty schema", {"-D", ""}, "option --database needs a value");
+    error("port 0", {"--port=0"}, "invalid port \"0\": give a number from 1 to 65535");
+    error("port too large", {"-P65536"}, "invalid port \"65536\": give a number from 1 to 65535");
+    error("port not a number", {"-P", "mysql"}, "invalid port \"mysql\": give a number from 1 to 65535");
+    error("';' in a path", {"--ssl-ca=/a;SSL_KEY=/b"}, "invalid value \"/a;SSL_KEY=/b\" of --ssl-ca: it may not hold ';'");
+    error("';' in the socket", {"-S", "/a;b"}, "invalid value \"/a;b\" of --socket: it may not hold ';'");
 }
 
 void TestRuntime::arguments()
@@ -223,33 +206,29 @@ void TestRuntime::open_data()
     QTest::addColumn<QString>("says"); // the cipher when it opens, else a part of the error
 
     const QString ca = QStringLiteral("--ssl-ca=") + tlsFile("ca.pem");
+    const QString cert = QStringLiteral("--ssl-cert=") + tlsFile("client-cert.pem");
     const QString cipher = QStringLiteral("TLS_AES_256_GCM_SHA384");
-    QTest::newRow("plain") << "tablesmith" << QString() << QStringList() << false << "";
-    QTest::newRow("unix socket") << "tablesmith" << QString() << QStringList{"-h", "localhost", "-S", TestServer::settings().socket}
-                                 << false << "";
-    QTest::newRow("wrong password") << "tablesmith" << "wrong" << QStringList() << false
-                                    << "Access denied for user 'tablesmith'@'127.0.0.1' (using password: YES)";
-    QTest::newRow("account needs TLS") << "tls_ssl" << QString() << QStringList() << false << "Access denied for user 'tls_ssl'";
-    QTest::newRow("TLS with a CA") << "tls_ssl" << QString() << QStringList{ca} << false << cipher;
-    QTest::newRow("TLS with a CA directory") << "tls_ssl" << QString() << QStringList{"--ssl-capath=" + tlsFile("capath"), "--ssl-verify-server-cert"}
-                                             << false << cipher;
-    QTest::newRow("TLS without a CA") << "tls_ssl" << QString() << QStringList{"--ssl"} << false << cipher;
-    QTest::newRow("client certificate") << "tls_x509" << QString()
-                                        << QStringList{ca, "--ssl-cert=" + tlsFile("client-cert.pem"), "--ssl-key=" + tlsFile("client-key.pem")}
-                                        << false << cipher;
-    QTest::newRow("cipher") << "tls_ssl" << QString() << QStringList{ca, "--ssl-cipher=TLS_AES_128_GCM_SHA256"} << false
-                            << "TLS_AES_128_GCM_SHA256";
-    QTest::newRow("untrusted server") << "tls_ssl" << QString() << QStringList{"--ssl-ca=" + tlsFile("other-ca.pem"), "--ssl-verify-server-cert"}
-                                      << false << "TLS/SSL error";
-    QTest::newRow("verify without a CA") << "tls_ssl" << QString() << QStringList{"--ssl", "--ssl-verify-server-cert"} << false
-                                         << "TLS: verifying the server's certificate needs a CA file or directory";
-    QTest::newRow("no such CA file") << "tls_ssl" << QString() << QStringList{"--ssl-ca=/nonexistent/ca.pem"} << false
-                                     << "TLS: the CA file \"/nonexistent/ca.pem\" does not exist";
-    QTest::newRow("certificate without key") << "tls_x509" << QString() << QStringList{ca, "--ssl-cert=" + tlsFile("client-cert.pem")}
-                                             << false << "TLS: a client certificate needs its key";
-    QTest::newRow("TLS asked, not offered") << "tablesmith" << QString() << QStringList{"--ssl"} << true
-                                            << "TLS: the server 127.0.0.1 did not encrypt the connection; it was closed";
-    QTest::newRow("plain, on the server without TLS") << "tablesmith" << QString() << QStringList() << true << "";
+    const auto row = [](const char *tag, const char *user, const QStringList &arguments, const QString &says,
+                        const QString &password = {}, bool plainServer = false) {
+        QTest::newRow(tag) << user << password << arguments << plainServer << says;
+    };
+    row("plain", "tablesmith", {}, "");
+    row("unix socket", "tablesmith", {"-h", "localhost", "-S", TestServer::settings().socket}, "");
+    row("wrong password", "tablesmith", {}, "Access denied for user 'tablesmith'@'127.0.0.1' (using password: YES)", "wrong");
+    row("account needs TLS", "tls_ssl", {}, "Access denied for user 'tls_ssl'");
+    row("TLS with a CA", "tls_ssl", {ca}, cipher);
+    row("TLS with a CA directory", "tls_ssl", {"--ssl-capath=" + tlsFile("capath"), "--ssl-verify-server-cert"}, cipher);
+    row("TLS without a CA", "tls_ssl", {"--ssl"}, cipher);
+    row("client certificate", "tls_x509", {ca, cert, "--ssl-key=" + tlsFile("client-key.pem")}, cipher);
+    row("cipher", "tls_ssl", {ca, "--ssl-cipher=TLS_AES_128_GCM_SHA256"}, "TLS_AES_128_GCM_SHA256");
+    row("untrusted server", "tls_ssl", {"--ssl-ca=" + tlsFile("other-ca.pem"), "--ssl-verify-server-cert"}, "TLS/SSL error");
+    row("verify without a CA", "tls_ssl", {"--ssl", "--ssl-verify-server-cert"},
+        "TLS: verifying the server's certificate needs a CA file or directory");
+    row("no such CA file", "tls_ssl", {"--ssl-ca=/nonexistent/ca.pem"}, "TLS: the CA file \"/nonexistent/ca.pem\" does not exist");
+    row("certificate without key", "tls_x509", {ca, cert}, "TLS: a client certificate needs its key");
+    row("TLS asked, not offered", "tablesmith", {"--ssl"}, "TLS: the server 127.0.0.1 did not encrypt the connection; it was closed",
+        {}, true);
+    row("plain, on the server without TLS", "tablesmith", {}, "", {}, true);
 }
 
 void TestRuntime::open()
@@ -265,26 +244,21 @@ void TestRuntime::open()
     if (!password.isNull())
         options.password = password;
     if (plainServer)
-        options.port = plainServerPort();
-    QVERIFY(options.port > 0);
+        options.port = TestServer::plainPort();
     QString error;
     QVERIFY2(SessionOptions::fromArguments(arguments, &options, &error), qPrintable(error));
     Session *session = Session::instance();
     const bool opens = session->open(options, &error);
     const bool plain = says.isEmpty();
     if (plain || says.startsWith(QLatin1String("TLS_"))) {
-        QVERIFY2(opens, qPrintable(error));
-        QVERIFY(session->isOpen());
-        QVERIFY(session->systemDatabase()->isOpen());
+        QVERIFY2(opens && session->isOpen() && session->systemDatabase()->isOpen(), qPrintable(error));
         QCOMPARE(session->systemDatabase()->databaseName(), schema);
         QCOMPARE(cipherOf(session->systemDatabase()), says);
         QCOMPARE(describe(session->options()), describe(options));
     } else {
-        QVERIFY(!opens);
-        QVERIFY2(error.contains(says), qPrintable(error));
+        QVERIFY2(!opens && error.contains(says), qPrintable(error));
         // Nothing is left open, and the password is not told.
-        QVERIFY(!session->isOpen());
-        QVERIFY(!session->systemDatabase()->isOpen());
+        QVERIFY(!session->isOpen() && !session->systemDatabase()->isOpen());
         QVERIFY(!error.contains(TestServer::settings().password));
         QVERIFY_THROWS_EXCEPTION(SqlException, SqlQuery(session->systemDatabase()).exec(QStringLiteral("select 1")));
     }

@@ -8,8 +8,6 @@
 #include "support.h"
 
 #include <QDirIterator>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QtTest>
 
 class TestScaffold : public QObject
@@ -17,48 +15,30 @@ class TestScaffold : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
     void files_data();
     void files();
     void application_data();
     void application();
-    void projectKey();
 
 private:
-    QSqlQuery query(const QString &sql);
-    int count(const QString &statement);
-
     // Inside the build tree, so that one compiler cache base folder covers
     // the trees' builds and the sources.
     QTemporaryDir m_dir{qEnvironmentVariable("TABLESMITH_BINARY_DIR") + QStringLiteral("/tests/scaffold-XXXXXX")};
-    QSqlDatabase m_db;
 };
 
 namespace {
 
-const TestServer::Settings &server()
-{
-    return TestServer::settings();
-}
+const TestServer::Settings &server() { return TestServer::settings(); }
 
-// Runs a program; its output goes to the test's log, and comes back.
 CliResult run(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
               int timeout = 900000)
 {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    CliResult result;
-    if (!process.waitForFinished(timeout)) {
-        process.kill();
-        process.waitForFinished();
-    } else if (process.exitStatus() == QProcess::NormalExit) {
-        result.exitCode = process.exitCode();
-    }
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    CliOptions options;
+    options.program = program;
+    options.environment = environment;
+    options.timeout = timeout;
+    return runCli(arguments, options);
 }
 
 // Loads an SQL file with the mysql client, schema names replaced.
@@ -103,36 +83,6 @@ QString describeScaffold(const QString &root, bool ownOnly, bool withTableFiles)
 
 } // namespace
 
-void TestScaffold::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), QStringLiteral("scaffold"));
-    m_db.setHostName(QStringLiteral("127.0.0.1"));
-    m_db.setPort(server().port);
-    m_db.setUserName(server().user);
-    m_db.setPassword(server().password);
-    QVERIFY2(m_db.open(), qPrintable(m_db.lastError().text()));
-}
-
-void TestScaffold::cleanupTestCase()
-{
-    m_db.close();
-}
-
-QSqlQuery TestScaffold::query(const QString &sql)
-{
-    QSqlQuery query(m_db);
-    if (!query.exec(sql))
-        qWarning("%s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
-    return query;
-}
-
-int TestScaffold::count(const QString &statement)
-{
-    QSqlQuery q = query(statement);
-    return q.next() ? q.value(0).toInt() : -1;
-}
-
 void TestScaffold::files_data()
 {
     QTest::addColumn<QString>("schema");
@@ -164,7 +114,6 @@ void TestScaffold::files()
             + QStringList{QStringLiteral("--app"), QStringLiteral("--only"), kinds, QStringLiteral("-o"), root};
     const CliResult result = runCli(arguments);
     QVERIFY2(result.exitCode == 0, qPrintable(result.describe()));
-    QVERIFY(result.out.contains(QLatin1String("Generating the application scaffold")));
     // A folder of their own: tst_golden owns the files beside it.
     const QString difference = goldenDifference(QStringLiteral("scaffold/") + QTest::currentDataTag(),
                                                 describeScaffold(root, !all, tableFiles));
@@ -242,9 +191,8 @@ void TestScaffold::application()
 
     // Without a file the fixture's schema is read as it is.
     QVERIFY2(file.isEmpty() || load(file, fixtureName, schema), qPrintable(file));
-    query(QStringLiteral("use ") + schema);
-    for (const QString &statement : std::as_const(setUp))
-        QVERIFY(query(statement).isActive());
+    QCOMPARE(serverQuery(QStringList{"use " + schema} + setUp), QStringList());
+    const auto count = [&schema](const QString &statement) { return serverQuery({"use " + schema, statement}).value(0, "-1").toInt(); };
 
     const QString root = m_dir.path() + QLatin1Char('/') + schema;
     const CliResult generated = runCli(serverArguments(schema) + QStringList{QStringLiteral("--app"), QStringLiteral("-o"), root});
@@ -273,10 +221,8 @@ void TestScaffold::application()
                                   environment, 120000);
     QVERIFY2(checked.exitCode == 0, qPrintable(checked.describe()));
     QStringList expected;
-    QSqlQuery tables = query(QStringLiteral("select table_name from information_schema.tables where table_schema = '%1' "
-                                            "and table_type = 'BASE TABLE'").arg(schema));
-    while (tables.next()) {
-        const QString table = tables.value(0).toString();
+    for (const QString &table : serverQuery({QStringLiteral("select table_name from information_schema.tables where table_schema = "
+                                                            "'%1' and table_type = 'BASE TABLE'").arg(schema)})) {
         const int rows = count(QStringLiteral("select count(*) from `%1`").arg(QString(table).replace(QLatin1Char('`'), QLatin1String("``"))));
         expected.append(rows == 1 ? table + QStringLiteral(": 1 row") : QStringLiteral("%1: %2 rows").arg(table, QString::number(rows)));
     }
@@ -312,30 +258,14 @@ void TestScaffold::application()
     QCOMPARE(count(refusedCheck), 1);
 
     // A table that cannot be read is named with the server's words, exit 1.
-    QVERIFY(query(QStringLiteral("rename table `%1` to `%1_gone`").arg(edit.at(0))).isActive());
+    QCOMPARE(serverQuery({QStringLiteral("rename table %1.`%2` to %1.`%2_gone`").arg(schema, edit.at(0))}), QStringList());
     const CliResult missing = run(build + QStringLiteral("/tree/crudapp"), QStringList{QStringLiteral("--check-tables")} + connection,
                                   environment, 120000);
     QVERIFY2(missing.exitCode == 1
                      && missing.out.contains(QStringLiteral("%1: cannot be read: Table '%2.%1' doesn't exist (error 1146)")
                                                      .arg(edit.at(0), schema)),
              qPrintable(missing.describe()));
-    query(QStringLiteral("drop database ") + schema);
-}
-
-void TestScaffold::projectKey()
-{
-    // --app goes into a saved project as "app = yes", and the project
-    // asks for the scaffold.
-    const QString root = m_dir.path() + QStringLiteral("/project");
-    const QString project = m_dir.path() + QStringLiteral("/scaffold.tsproj");
-    const CliResult saved = runCli(serverArguments(QStringLiteral("gen_invoice"))
-                                   + QStringList{QStringLiteral("--app"), QStringLiteral("-o"), root,
-                                                 QStringLiteral("--save-project=") + project});
-    QVERIFY2(saved.exitCode == 0, qPrintable(saved.describe()));
-    QVERIFY(readText(project).contains(QLatin1String("\napp = yes\n")));
-    const CliResult run = runCli({QStringLiteral("--project"), project, QStringLiteral("--password=") + server().password});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.describe()));
-    QVERIFY(QFileInfo(root + QStringLiteral("/code/C++/app/tables/Invoice.cpp")).isFile());
+    serverQuery({QStringLiteral("drop database ") + schema});
 }
 
 int main(int argc, char **argv)

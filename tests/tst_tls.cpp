@@ -33,17 +33,14 @@ private slots:
     void window();
 };
 
-static QString tlsFile(const QString &name) { return TestServer::settings().tlsDir + QLatin1Char('/') + name; }
+using TestServer::plainPort;
+using TestServer::tlsFile;
 
-// The user "plain" is the test account on the second server, which offers no
-// TLS at all (scripts/test-server start-plain).
-static bool onPlainServer(const QString &user) { return user == QLatin1String("plain"); }
-static int plainPort()
+// The rows' users "plain" (the second server, without TLS) and "split" (see
+// splitPort()) are the test account.
+static QString account(const QString &user)
 {
-    const int port = QSettings(qEnvironmentVariable("TABLESMITH_PLAIN_TEST_ENV"), QSettings::IniFormat).value("TEST_PORT").toInt();
-    if (port == 0)
-        qFatal("the plain test server is not running (TABLESMITH_PLAIN_TEST_ENV)");
-    return port;
+    return user == QLatin1String("plain") || user == QLatin1String("split") ? TestServer::settings().user : user;
 }
 
 // Copies what one socket reads to the other until it closes.
@@ -99,9 +96,7 @@ static int splitPort()
 
 static int serverPort(const QString &user)
 {
-    if (user == QLatin1String("split"))
-        return splitPort();
-    return onPlainServer(user) ? plainPort() : TestServer::settings().port;
+    return user == QLatin1String("split") ? splitPort() : user == QLatin1String("plain") ? plainPort() : TestServer::settings().port;
 }
 
 // What the command line and the window alike say.
@@ -129,49 +124,43 @@ void TestTls::cli_data()
     const QString cert = QStringLiteral("--ssl-cert=") + tlsFile("client-cert.pem");
     const QString key = QStringLiteral("--ssl-key=") + tlsFile("client-key.pem");
 
-    QTest::newRow("plain") << "tablesmith" << QStringList() << 0
-                           << connected.arg(TestServer::settings().port) + "Unencrypted connection\n";
-    QTest::newRow("REQUIRE SSL without TLS") << "tls_ssl" << QStringList() << 1
-                                             << "cannot connect to schema \"shop_a\" on 127.0.0.1: " + requiresTls + "\n";
-    QTest::newRow("a wrong password is not blamed on TLS")
-            << "tls_wrong" << QStringList() << 1 << "(using password: YES) QMYSQL: Unable to connect)\n";
-    QTest::newRow("--ssl-ca") << "tls_ssl" << QStringList{ca} << 0 << encrypted() + "\n";
-    QTest::newRow("--ssl-capath") << "tls_ssl" << QStringList{"--ssl-capath=" + tlsFile("capath")} << 0 << verified;
-    QTest::newRow("--ssl without a CA") << "tls_ssl" << QStringList{"--ssl"} << 0
-                                        << "cipher TLS_AES_256_GCM_SHA384 (the server's certificate is not verified: no CA given)\n";
-    QTest::newRow("--ssl-cipher") << "tls_ssl" << QStringList{ca, "--ssl-cipher=TLS_AES_128_GCM_SHA256"} << 0
-                                  << "cipher TLS_AES_128_GCM_SHA256 ";
-    QTest::newRow("unknown cipher") << "tls_ssl" << QStringList{ca, "--ssl-cipher=NO-SUCH-CIPHER"} << 1
-                                    << ": the server and the client have no cipher of the list in common (TLS/SSL error: no cipher match";
-    QTest::newRow("wrong CA, verify")
-            << "tls_ssl" << QStringList{"--ssl-ca=" + tlsFile("other-ca.pem"), "--ssl-verify-server-cert"} << 1
-            << "127.0.0.1: " + untrusted;
-    QTest::newRow("verify without a CA") << "tls_ssl" << QStringList{"--ssl", "--ssl-verify-server-cert"} << 2
-                                         << "tablesmith-cli: TLS: verifying the server's certificate needs a CA file or directory\n";
-    QTest::newRow("no such CA file") << "tls_ssl" << QStringList{"--ssl-ca=/nonexistent/ca.pem"} << 2
-                                     << "tablesmith-cli: TLS: the CA file \"/nonexistent/ca.pem\" does not exist\n";
-    QTest::newRow("key without certificate") << "tls_x509" << QStringList{ca, key} << 2
-                                             << "TLS: a client key needs its certificate\n";
-    QTest::newRow("X509 without certificate")
-            << "tls_x509" << QStringList{ca} << 1
-            << "Access denied for user 'tls_x509'@'127.0.0.1' (using password: YES) QMYSQL: Unable to connect (or the "
-               "account requires a client certificate)\n";
-    QTest::newRow("X509 with certificate") << "tls_x509" << QStringList{ca, cert, key} << 0 << verified;
-    QTest::newRow("key of another certificate")
-            << "tls_x509" << QStringList{ca, cert, "--ssl-key=" + tlsFile("other-ca-key.pem")} << 1
-            << "the client key does not belong to the client certificate";
-    QTest::newRow("not PEM") << "tls_ssl" << QStringList{"--ssl-ca=" + tlsFile("../env")} << 1 << "TLS/SSL error";
-    QTest::newRow("host name checked") << "tls_ssl" << QStringList{ca, "--ssl-verify-server-cert"} << 0
-                                       << "signed by the given CA and issued to the host connected to)\n";
+    const auto row = [](const char *tag, const char *user, const QStringList &options, int exitCode, const QString &says) {
+        QTest::newRow(tag) << user << options << exitCode << says;
+    };
+    row("plain", "tablesmith", {}, 0, connected.arg(TestServer::settings().port) + "Unencrypted connection\n");
+    row("REQUIRE SSL without TLS", "tls_ssl", {}, 1, "cannot connect to schema \"shop_a\" on 127.0.0.1: " + requiresTls + "\n");
+    row("a wrong password is not blamed on TLS", "tls_wrong", {}, 1, "(using password: YES) QMYSQL: Unable to connect)\n");
+    row("--ssl-ca", "tls_ssl", {ca}, 0, encrypted() + "\n");
+    row("--ssl-capath", "tls_ssl", {"--ssl-capath=" + tlsFile("capath")}, 0, verified);
+    row("--ssl without a CA", "tls_ssl", {"--ssl"}, 0,
+        "cipher TLS_AES_256_GCM_SHA384 (the server's certificate is not verified: no CA given)\n");
+    row("--ssl-cipher", "tls_ssl", {ca, "--ssl-cipher=TLS_AES_128_GCM_SHA256"}, 0, "cipher TLS_AES_128_GCM_SHA256 ");
+    row("unknown cipher", "tls_ssl", {ca, "--ssl-cipher=NO-SUCH-CIPHER"}, 1,
+        ": the server and the client have no cipher of the list in common (TLS/SSL error: no cipher match");
+    row("wrong CA, verify", "tls_ssl", {"--ssl-ca=" + tlsFile("other-ca.pem"), "--ssl-verify-server-cert"}, 1,
+        "127.0.0.1: " + untrusted);
+    row("verify without a CA", "tls_ssl", {"--ssl", "--ssl-verify-server-cert"}, 2,
+        "tablesmith-cli: TLS: verifying the server's certificate needs a CA file or directory\n");
+    row("no such CA file", "tls_ssl", {"--ssl-ca=/nonexistent/ca.pem"}, 2,
+        "tablesmith-cli: TLS: the CA file \"/nonexistent/ca.pem\" does not exist\n");
+    row("key without certificate", "tls_x509", {ca, key}, 2, "TLS: a client key needs its certificate\n");
+    row("X509 without certificate", "tls_x509", {ca}, 1,
+        "Access denied for user 'tls_x509'@'127.0.0.1' (using password: YES) QMYSQL: Unable to connect (or the account "
+        "requires a client certificate)\n");
+    row("X509 with certificate", "tls_x509", {ca, cert, key}, 0, verified);
+    row("key of another certificate", "tls_x509", {ca, cert, "--ssl-key=" + tlsFile("other-ca-key.pem")}, 1,
+        "the client key does not belong to the client certificate");
+    row("not PEM", "tls_ssl", {"--ssl-ca=" + tlsFile("../env")}, 1, "TLS/SSL error");
+    row("host name checked", "tls_ssl", {ca, "--ssl-verify-server-cert"}, 0,
+        "signed by the given CA and issued to the host connected to)\n");
     // 127.1 is 127.0.0.1 to the resolver, but not a name the certificate holds.
-    QTest::newRow("another host name") << "tls_ssl" << QStringList{ca, "--ssl-verify-server-cert", "-h", "127.1"} << 1
-                                       << "on 127.1: the server's certificate was issued to another host name (TLS/SSL error: ";
-    QTest::newRow("another host name, not checked") << "tls_ssl" << QStringList{ca, "-h", "127.1"} << 0 << verified;
-    QTest::newRow("server without TLS, --ssl") << "plain" << QStringList{"--ssl"} << 1 << noTls;
-    QTest::newRow("server without TLS, --ssl-ca") << "plain" << QStringList{ca} << 1 << noTls;
+    row("another host name", "tls_ssl", {ca, "--ssl-verify-server-cert", "-h", "127.1"}, 1,
+        "on 127.1: the server's certificate was issued to another host name (TLS/SSL error: ");
+    row("another host name, not checked", "tls_ssl", {ca, "-h", "127.1"}, 0, verified);
+    row("server without TLS, --ssl", "plain", {"--ssl"}, 1, noTls);
+    row("server without TLS, --ssl-ca", "plain", {ca}, 1, noTls);
     // The catalogue's connection is checked as the schema's is.
-    QTest::newRow("catalogue without TLS") << "split" << QStringList{"--ssl"} << 1
-                                           << "cannot open information_schema on 127.0.0.1: " + catalogueNoTls + "\n";
+    row("catalogue without TLS", "split", {"--ssl"}, 1, "cannot open information_schema on 127.0.0.1: " + catalogueNoTls + "\n");
 }
 
 void TestTls::cli()
@@ -183,10 +172,8 @@ void TestTls::cli()
     QTemporaryDir dir;
     // tls_wrong: the account tls_ssl with a wrong password.
     const bool wrong = user == QLatin1String("tls_wrong");
-    const QString account = wrong ? QStringLiteral("tls_ssl")
-            : onPlainServer(user) || user == QLatin1String("split") ? TestServer::settings().user : user;
-    const QStringList server = serverArguments("shop_a", account, wrong ? "wrong" : TestServer::settings().password,
-                                               serverPort(user));
+    const QStringList server = serverArguments("shop_a", wrong ? QStringLiteral("tls_ssl") : account(user),
+                                               wrong ? "wrong" : TestServer::settings().password, serverPort(user));
     const CliResult result = runCli(server + options + QStringList{"-o", dir.path(), "--only=dao"});
     QVERIFY2(result.exitCode == exitCode && (exitCode == 0 ? result.out : result.err).contains(says)
                      && (user == QLatin1String("tls_ssl") || !result.err.contains("requires an encrypted connection")),
@@ -220,9 +207,8 @@ void TestTls::window()
     QFETCH(QString, says);
     for (const bool first : {true, false}) {
         Tablesmith window;
-        fillForm(window, QStringLiteral("shop_a"),
-                 onPlainServer(user) || user == QLatin1String("split") ? TestServer::settings().user : user,
-                 TestServer::settings().password, QStringLiteral("127.0.0.1"), QString::number(serverPort(user)));
+        fillForm(window, QStringLiteral("shop_a"), account(user), TestServer::settings().password, QStringLiteral("127.0.0.1"),
+                 QString::number(serverPort(user)));
         QString refusal;
         if (first) {
             QTimer::singleShot(0, [&] {
