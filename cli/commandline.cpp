@@ -82,26 +82,30 @@ QString storeReadTimeout(Parse &p, const QString &value)
     return QString();
 }
 
+// A list given on the command line replaces the project's, and with it the
+// project line it came from.
+QString storeTableList(const QString &option, const QString &value, QStringList *list, QString *origin)
+{
+    const QString problem = splitTableList(value, list);
+    if (!problem.isEmpty())
+        return option + QStringLiteral(": ") + problem;
+    origin->clear();
+    return QString();
+}
+
 QString storeTables(Parse &p, const QString &value)
 {
     TableSelection &tables = p.options.project.tables;
-    const QString problem = splitTableList(value, &tables.include);
-    if (!problem.isEmpty())
-        return QStringLiteral("--tables: ") + problem;
-    tables.includeOrigin.clear();
-    if (tables.include.isEmpty())
+    const QString problem = storeTableList(QStringLiteral("--tables"), value, &tables.include, &tables.includeOrigin);
+    if (problem.isEmpty() && tables.include.isEmpty())
         return QStringLiteral("--tables needs at least one table name");
-    return QString();
+    return problem;
 }
 
 QString storeExclude(Parse &p, const QString &value)
 {
     TableSelection &tables = p.options.project.tables;
-    const QString problem = splitTableList(value, &tables.exclude);
-    if (!problem.isEmpty())
-        return QStringLiteral("--exclude: ") + problem;
-    tables.excludeOrigin.clear();
-    return QString();
+    return storeTableList(QStringLiteral("--exclude"), value, &tables.exclude, &tables.excludeOrigin);
 }
 
 QString storeKinds(Parse &p, const QString &value)
